@@ -1,0 +1,7 @@
+// The one header system code includes for the Win32 API.
+#pragma once
+
+#include "windef.h"
+#include "winerror.h"
+#include "winbase.h"
+#include "winreg.h"

@@ -1,0 +1,42 @@
+// Declarations shared inside kernel32, grouped by the file that defines them.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+#include "windows.h"
+#include "xp/handles.h"
+
+namespace xp::kernel32 {
+
+// An object WaitForSingleObject can wait on (mutexes, threads). Returns WAIT_OBJECT_0, WAIT_ABANDONED or
+// WAIT_TIMEOUT; WAIT_FAILED with the last error set.
+class Waitable : public KernelObject {
+ public:
+  virtual DWORD Wait(DWORD timeout_ms) = 0;
+};
+
+// A call or flag outside what the system uses: said aloud on stderr, then failed by the caller.
+inline void Fixme(const char* function, const std::string& what) {
+  std::fprintf(stderr, "fixme:kernel32:%s %s\n", function, what.c_str());
+}
+
+// handle_table.cc: removes a handle and tells whether it was the last one referring to its object.
+bool RemoveHandleEntry(HANDLE handle, std::shared_ptr<KernelObject>* removed, bool* was_last);
+
+// named_mutex.cc: abandons every named mutex the calling thread owns, as its end does.
+void AbandonThreadMutexes();
+
+// thread.cc: the host id of the calling thread (what Windows calls its thread id).
+DWORD CurrentThreadId();
+
+// dll_entry.cc: calls every registered DLL entry with DLL_THREAD_ATTACH or DLL_THREAD_DETACH on this thread.
+void NotifyDllsOfThread(DWORD reason);
+// dll_entry.cc: true while this thread is inside LoadLibraryA; an entry that fails its process attach then
+// fails the load instead of ending the process.
+void SetLoadingLibrary(bool loading);
+bool TakeFailedDllInit();
+// dll_entry.cc: true for a library that registered a DLL entry (its DllMain's module handle).
+bool IsRegisteredModule(HMODULE module);
+
+}  // namespace xp::kernel32

@@ -1,0 +1,153 @@
+// LoadLibraryA, GetProcAddress and FreeLibrary over dlopen: "tokenio.dll" (any case, with or without a folder) is
+// libtokenio.so, looked for beside the program first and then along the usual library search.
+#include <dlfcn.h>
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <system_error>
+
+#include "kernel32_private.h"
+#include "xp/loader.h"
+
+namespace xp::kernel32 {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Lower(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
+  return text;
+}
+
+// "C:\WINDOWS\system32\TokenIO.DLL" -> "libtokenio.so"; a name without extension means ".dll", as on XP.
+std::optional<std::string> SharedObjectName(const std::string& file_name) {
+  const size_t slash = file_name.find_last_of("\\/");
+  std::string base = Lower(slash == std::string::npos ? file_name : file_name.substr(slash + 1));
+  if (base.size() > 4 && base.ends_with(".dll")) base.resize(base.size() - 4);
+  if (base.empty() || base.find('.') != std::string::npos) return std::nullopt;
+  return "lib" + base + ".so";
+}
+
+fs::path ProgramFolder() {
+  std::error_code error;
+  return fs::read_symlink("/proc/self/exe", error).parent_path();
+}
+
+// A missing library or a missing dependency is "module not found", as on XP; an unresolved import is "procedure
+// not found"; anything else is a bad image.
+DWORD ErrorOfFailedLoad(const std::string& message) {
+  if (message.find("No such file or directory") != std::string::npos) return ERROR_MOD_NOT_FOUND;
+  if (message.find("undefined symbol") != std::string::npos) return ERROR_PROC_NOT_FOUND;
+  return ERROR_BAD_EXE_FORMAT;
+}
+
+// How often LoadLibraryA returned each module and FreeLibrary has not yet given it back.
+struct LoadedModules {
+  std::mutex lock;
+  std::map<HMODULE, int> references;
+};
+
+LoadedModules& Loaded() {
+  static LoadedModules* const loaded = new LoadedModules;
+  return *loaded;
+}
+
+bool IsKnownModule(HMODULE module) {
+  {
+    LoadedModules& loaded = Loaded();
+    const std::lock_guard<std::mutex> lock(loaded.lock);
+    if (loaded.references.count(module) != 0) return true;
+  }
+  return IsRegisteredModule(module);
+}
+
+}  // namespace
+}  // namespace xp::kernel32
+
+using xp::kernel32::Fixme;
+
+// Exported by kernel32.
+extern "C" HMODULE LoadLibraryA(LPCSTR file_name) {
+  if (file_name == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  const std::optional<std::string> so_name = xp::kernel32::SharedObjectName(file_name);
+  if (!so_name) {
+    Fixme("LoadLibraryA", std::string("only DLLs can be loaded: ") + file_name);
+    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+    return nullptr;
+  }
+  const std::filesystem::path beside = xp::kernel32::ProgramFolder() / *so_name;
+  std::error_code error;
+  const std::string target = std::filesystem::exists(beside, error) ? beside.string() : *so_name;
+
+  xp::kernel32::SetLoadingLibrary(true);
+  HMODULE module = ::dlopen(target.c_str(), RTLD_NOW | RTLD_LOCAL);
+  const char* message = module == nullptr ? ::dlerror() : nullptr;
+  const bool init_failed = xp::kernel32::TakeFailedDllInit();
+  xp::kernel32::SetLoadingLibrary(false);
+
+  if (module == nullptr) {
+    const DWORD code = xp::kernel32::ErrorOfFailedLoad(message != nullptr ? message : "");
+    if (code != ERROR_MOD_NOT_FOUND) std::fprintf(stderr, "warn:kernel32:LoadLibraryA %s\n", message);
+    SetLastError(code);
+    return nullptr;
+  }
+  if (init_failed) {
+    // As on XP: the entry hears DLL_PROCESS_DETACH and the library is unloaded again.
+    xp::UnregisterDllEntry(module);
+    ::dlclose(module);
+    SetLastError(ERROR_DLL_INIT_FAILED);
+    return nullptr;
+  }
+  xp::kernel32::LoadedModules& loaded = xp::kernel32::Loaded();
+  const std::lock_guard<std::mutex> lock(loaded.lock);
+  ++loaded.references[module];
+  return module;
+}
+
+// Exported by kernel32.
+extern "C" FARPROC GetProcAddress(HMODULE module, LPCSTR proc_name) {
+  if (reinterpret_cast<uintptr_t>(proc_name) <= 0xFFFF) {
+    Fixme("GetProcAddress", "lookup by ordinal is not implemented");
+    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+    return nullptr;
+  }
+  if (module == nullptr) {
+    Fixme("GetProcAddress", "lookup in the program itself is not implemented");
+    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+    return nullptr;
+  }
+  if (!xp::kernel32::IsKnownModule(module)) {
+    SetLastError(ERROR_MOD_NOT_FOUND);
+    return nullptr;
+  }
+  void* const symbol = ::dlsym(module, proc_name);
+  if (symbol == nullptr) {
+    SetLastError(ERROR_PROC_NOT_FOUND);
+    return nullptr;
+  }
+  return reinterpret_cast<FARPROC>(symbol);
+}
+
+// Exported by kernel32.
+extern "C" BOOL FreeLibrary(HMODULE module) {
+  xp::kernel32::LoadedModules& loaded = xp::kernel32::Loaded();
+  {
+    const std::lock_guard<std::mutex> lock(loaded.lock);
+    const auto found = loaded.references.find(module);
+    if (found == loaded.references.end()) {
+      SetLastError(ERROR_MOD_NOT_FOUND);
+      return FALSE;
+    }
+    if (--found->second == 0) loaded.references.erase(found);
+  }
+  ::dlclose(module);  // the last reference runs the library's destructor: DLL_PROCESS_DETACH
+  return TRUE;
+}

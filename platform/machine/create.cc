@@ -1,0 +1,123 @@
+// Making a new machine folder. The layout, all plain files a person can read:
+//   machine.ini        the description, "key = value" lines:
+//                        computer_name, edition (Professional | Home), locale (LCID, hex), ansi_code_page,
+//                        safe_mode (yes | no), created (host time in ms since 1970: the zero of the real clock),
+//                        drive.<L>.type (fixed | removable | cdrom | remote), drive.<L>.file_system,
+//                        drive.<L>.volume_serial (8 hex digits), drive.<L>.free_bytes,
+//                        account.<n>.name, account.<n>.password, account.<n>.administrator (yes | no), n = 1, 2, ...
+//   drives/<L>/        the contents of drive L: (C: starts with WINDOWS/system32 and Program Files)
+//   devices/           plugged devices and their state (the emulated token)
+//   objects/           named objects shared by the machine's processes (mutexes)
+//   journal.log        what a user or a test would observe, one stamped line per event
+//   clock              the virtual clock in ms (used under XPMACHINE_CLOCK=virtual)
+// machine.ini is written last: a folder without it is not a machine, so a failed creation leaves none.
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+
+#include "machine_private.h"
+#include "xp/machine.h"
+
+namespace xp::machine {
+namespace {
+
+namespace fs = std::filesystem;
+
+void Require(bool condition, const std::string& what) {
+  if (!condition) throw std::runtime_error("cannot create machine: " + what);
+}
+
+bool IsOneLine(const std::string& text) { return text.find_first_of("\r\n") == std::string::npos; }
+
+void CheckOptions(const MachineOptions& options) {
+  Require(!options.computer_name.empty() && IsOneLine(options.computer_name), "bad computer name");
+  Require(options.edition == "Professional" || options.edition == "Home", "edition must be Professional or Home");
+  Require(!options.locale.empty() && IsOneLine(options.locale), "bad locale");
+  std::set<char> letters;
+  for (const DriveOptions& drive : options.drives) {
+    Require(drive.letter >= 'A' && drive.letter <= 'Z', "drive letters are A to Z");
+    Require(letters.insert(drive.letter).second, std::string("drive ") + drive.letter + ": given twice");
+    Require(drive.type == "fixed" || drive.type == "removable" || drive.type == "cdrom" || drive.type == "remote",
+            "bad drive type " + drive.type);
+    Require(!drive.file_system.empty() && IsOneLine(drive.file_system), "bad file-system name");
+  }
+  std::set<std::string> names;
+  for (const AccountOptions& account : options.accounts) {
+    Require(!account.name.empty() && IsOneLine(account.name), "bad account name");
+    Require(names.insert(account.name).second, "account " + account.name + " given twice");
+    Require(IsOneLine(account.password), "a password cannot hold a line break");
+  }
+}
+
+std::string Describe(const MachineOptions& options) {
+  const auto created =
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch());
+  std::ostringstream ini;
+  ini << "# The description of a simulated Windows XP machine.\n"
+      << "computer_name = " << options.computer_name << "\n"
+      << "edition = " << options.edition << "\n"
+      << "locale = " << options.locale << "\n"
+      << "ansi_code_page = " << options.ansi_code_page << "\n"
+      << "safe_mode = " << (options.safe_mode ? "yes" : "no") << "\n"
+      << kCreatedKey << " = " << created.count() << "\n";
+  for (const DriveOptions& drive : options.drives) {
+    char serial[9];
+    std::snprintf(serial, sizeof serial, "%08X", drive.volume_serial);
+    const std::string prefix = std::string("drive.") + drive.letter + ".";
+    ini << prefix << "type = " << drive.type << "\n"
+        << prefix << "file_system = " << drive.file_system << "\n"
+        << prefix << "volume_serial = " << serial << "\n"
+        << prefix << "free_bytes = " << drive.free_bytes << "\n";
+  }
+  int number = 1;
+  for (const AccountOptions& account : options.accounts) {
+    const std::string prefix = "account." + std::to_string(number++) + ".";
+    ini << prefix << "name = " << account.name << "\n"
+        << prefix << "password = " << account.password << "\n"
+        << prefix << "administrator = " << (account.administrator ? "yes" : "no") << "\n";
+  }
+  return ini.str();
+}
+
+void WriteFile(const fs::path& path, const std::string& content) {
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  file << content;
+  file.close();
+  Require(static_cast<bool>(file), "cannot write " + path.string());
+}
+
+// Written beside its final name and renamed, so the description appears whole or not at all.
+void WriteFileAtomically(const fs::path& path, const std::string& content) {
+  const fs::path temporary = path.string() + ".new";
+  WriteFile(temporary, content);
+  fs::rename(temporary, path);
+}
+
+}  // namespace
+
+void Create(const fs::path& dir, const MachineOptions& options) {
+  CheckOptions(options);
+  Require(!fs::exists(dir) || (fs::is_directory(dir) && fs::is_empty(dir)),
+          dir.string() + " exists and is not an empty folder");
+  fs::create_directories(dir);
+  for (const DriveOptions& drive : options.drives) {
+    const fs::path root = dir / "drives" / std::string(1, drive.letter);
+    fs::create_directories(root);
+    if (drive.letter == 'C') {
+      fs::create_directories(root / "WINDOWS" / "system32");
+      fs::create_directories(root / "Program Files");
+    }
+  }
+  fs::create_directories(dir / "devices");
+  fs::create_directories(dir / "objects");
+  WriteFile(dir / kJournalFile, "");
+  WriteFile(dir / kClockFile, "0\n");
+  WriteFileAtomically(dir / kDescriptionFile, Describe(options));
+}
+
+}  // namespace xp::machine

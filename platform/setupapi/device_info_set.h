@@ -1,0 +1,30 @@
+// The device information sets that SetupDiGetClassDevsA hands out as HDEVINFO, and the injected failures;
+// shared by the files of the SetupAPI stand-in.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "setupapi.h"
+
+namespace xp::setupapi {
+
+// A snapshot of the present interfaces of one class, taken when the set was made; index = member index.
+struct DeviceInfoSet {
+  GUID interface_class;
+  std::vector<std::string> paths;
+};
+
+// Registers a new set; its handle is the set's address.
+HDEVINFO AddSet(DeviceInfoSet set);
+// The set behind a handle; nullptr for anything that is not a live set.
+std::shared_ptr<const DeviceInfoSet> FindSet(HDEVINFO handle);
+bool DestroySet(HDEVINFO handle);
+
+// The injected failures; 0 where none is set.
+DWORD ClassDevsFailure();
+DWORD EnumFailure(DWORD index);
+DWORD DetailFailure(DWORD index);
+
+}  // namespace xp::setupapi

@@ -1,0 +1,132 @@
+// SetupAPI's device-interface enumeration, as far as the token library uses it: the present interfaces of a
+// class (the plugged tokens for the token's class, none for any other), walked by member index, each giving
+// its device path through the two-call detail protocol. Other flags and arguments fail loudly.
+#include <cstddef>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "device_info_set.h"
+#include "setupapi.h"
+#include "usbtoken/usbtoken.h"
+#include "windows.h"
+#include "xp/machine.h"
+
+namespace {
+
+using xp::setupapi::DeviceInfoSet;
+
+constexpr DWORD kSupportedFlags = DIGCF_PRESENT | DIGCF_DEVICEINTERFACE;
+constexpr DWORD SPINT_ACTIVE = 0x00000001;
+// The fixed part of the detail record: cbSize and the first character of DevicePath.
+constexpr DWORD kDetailFixedSize = offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath) + sizeof(CHAR);
+
+void Fixme(const char* function, const std::string& what) {
+  std::fprintf(stderr, "fixme:setupapi:%s %s\n", function, what.c_str());
+}
+
+bool SameGuid(const GUID& a, const GUID& b) { return std::memcmp(&a, &b, sizeof(GUID)) == 0; }
+
+BOOL Fail(DWORD error) {
+  SetLastError(error);
+  return FALSE;
+}
+
+BOOL Succeed() {
+  SetLastError(ERROR_SUCCESS);
+  return TRUE;
+}
+
+// The member an interface record names: Reserved holds its index + 1, set by SetupDiEnumDeviceInterfaces.
+bool MemberOf(const DeviceInfoSet& set, const SP_DEVICE_INTERFACE_DATA& data, DWORD* index) {
+  if (data.Reserved == 0 || data.Reserved > set.paths.size()) return false;
+  *index = static_cast<DWORD>(data.Reserved - 1);
+  return true;
+}
+
+}  // namespace
+
+// Exported by setupapi.
+extern "C" HDEVINFO SetupDiGetClassDevsA(const GUID* class_guid, LPCSTR enumerator, HWND parent, DWORD flags) {
+  if (flags != kSupportedFlags || enumerator != nullptr) {
+    char what[96];
+    std::snprintf(what, sizeof what, "flags 0x%x enumerator %s: only present device interfaces of a class",
+                  static_cast<unsigned>(flags), enumerator ? enumerator : "(none)");
+    Fixme("SetupDiGetClassDevsA", what);
+    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+    return INVALID_HANDLE_VALUE;
+  }
+  if (class_guid == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return INVALID_HANDLE_VALUE;
+  }
+  if (const DWORD error = xp::setupapi::ClassDevsFailure()) {
+    SetLastError(error);
+    return INVALID_HANDLE_VALUE;
+  }
+  DeviceInfoSet set{*class_guid, {}};
+  if (SameGuid(*class_guid, xp::usbtoken::kInterfaceClass)) {
+    for (const xp::usbtoken::TokenInfo& token : xp::usbtoken::List(xp::machine::Root())) {
+      if (token.plugged) set.paths.push_back(token.interface_path);
+    }
+  }
+  const HDEVINFO handle = xp::setupapi::AddSet(std::move(set));
+  SetLastError(ERROR_SUCCESS);
+  return handle;
+}
+
+// Exported by setupapi.
+extern "C" BOOL SetupDiEnumDeviceInterfaces(HDEVINFO set_handle, PSP_DEVINFO_DATA device, const GUID* interface_class,
+                                            DWORD member_index, PSP_DEVICE_INTERFACE_DATA interface_data) {
+  const auto set = xp::setupapi::FindSet(set_handle);
+  if (!set) return Fail(ERROR_INVALID_HANDLE);
+  if (device != nullptr) {
+    Fixme("SetupDiEnumDeviceInterfaces", "interfaces of one device");
+    return Fail(ERROR_CALL_NOT_IMPLEMENTED);
+  }
+  if (interface_class == nullptr || interface_data == nullptr) return Fail(ERROR_INVALID_PARAMETER);
+  if (interface_data->cbSize != sizeof(SP_DEVICE_INTERFACE_DATA)) return Fail(ERROR_INVALID_USER_BUFFER);
+  if (const DWORD error = xp::setupapi::EnumFailure(member_index)) return Fail(error);
+  // The set holds interfaces of its own class only.
+  if (!SameGuid(*interface_class, set->interface_class) || member_index >= set->paths.size()) {
+    return Fail(ERROR_NO_MORE_ITEMS);
+  }
+  interface_data->InterfaceClassGuid = set->interface_class;
+  interface_data->Flags = SPINT_ACTIVE;
+  interface_data->Reserved = member_index + 1;
+  return Succeed();
+}
+
+// Exported by setupapi. Called first without a record for the size, then with a record of that size whose
+// cbSize is the fixed part.
+extern "C" BOOL SetupDiGetDeviceInterfaceDetailA(HDEVINFO set_handle, PSP_DEVICE_INTERFACE_DATA interface_data,
+                                                 PSP_DEVICE_INTERFACE_DETAIL_DATA_A detail, DWORD detail_size,
+                                                 PDWORD required_size, PSP_DEVINFO_DATA device) {
+  const auto set = xp::setupapi::FindSet(set_handle);
+  if (!set) return Fail(ERROR_INVALID_HANDLE);
+  if (device != nullptr) {
+    Fixme("SetupDiGetDeviceInterfaceDetailA", "device information of the interface");
+    return Fail(ERROR_CALL_NOT_IMPLEMENTED);
+  }
+  DWORD index = 0;
+  if (interface_data == nullptr || interface_data->cbSize != sizeof(SP_DEVICE_INTERFACE_DATA) ||
+      !MemberOf(*set, *interface_data, &index)) {
+    return Fail(ERROR_INVALID_PARAMETER);
+  }
+  if (detail == nullptr ? detail_size != 0 : detail_size < kDetailFixedSize) return Fail(ERROR_INVALID_USER_BUFFER);
+  if (detail != nullptr && detail->cbSize != kDetailFixedSize) return Fail(ERROR_INVALID_USER_BUFFER);
+  if (const DWORD error = xp::setupapi::DetailFailure(index)) return Fail(error);
+  const std::string& path = set->paths[index];
+  const DWORD needed = static_cast<DWORD>(offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath) + path.size() + 1);
+  if (required_size != nullptr) *required_size = needed;
+  if (detail == nullptr || detail_size < needed) return Fail(ERROR_INSUFFICIENT_BUFFER);
+  char* const device_path = reinterpret_cast<char*>(detail) + offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath);
+  std::memcpy(device_path, path.c_str(), path.size() + 1);
+  return Succeed();
+}
+
+// Exported by setupapi.
+extern "C" BOOL SetupDiDestroyDeviceInfoList(HDEVINFO set_handle) {
+  if (!xp::setupapi::DestroySet(set_handle)) return Fail(ERROR_INVALID_HANDLE);
+  return Succeed();
+}

@@ -1,0 +1,55 @@
+// The throwaway machine of scratch_machine.h.
+#include "scratch_machine.h"
+
+#include <stdlib.h>
+
+#include <stdexcept>
+#include <system_error>
+
+#include "usbtoken/usbtoken.h"
+#include "xp/machine.h"
+
+namespace xp::test {
+namespace {
+
+std::optional<std::string> Environment(const char* name) {
+  const char* value = ::getenv(name);
+  return value != nullptr ? std::optional<std::string>(value) : std::nullopt;
+}
+
+void Restore(const char* name, const std::optional<std::string>& value) {
+  if (value) {
+    ::setenv(name, value->c_str(), 1);
+  } else {
+    ::unsetenv(name);
+  }
+}
+
+}  // namespace
+
+ScratchMachine::ScratchMachine(uint64_t token_seed, bool plug_token)
+    : saved_machine_(Environment("XPMACHINE")), saved_clock_(Environment("XPMACHINE_CLOCK")) {
+  std::string pattern = (std::filesystem::temp_directory_path() / "xpmachine-XXXXXX").string();
+  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot make a folder for a scratch machine");
+  root_ = pattern;
+  try {
+    machine::Create(root_);
+    token_id_ = usbtoken::Provision(root_, token_seed);
+    if (!plug_token && !usbtoken::Unplug(root_, token_id_)) throw std::runtime_error("cannot unplug " + token_id_);
+  } catch (...) {
+    std::error_code error;
+    std::filesystem::remove_all(root_, error);
+    throw;
+  }
+  ::setenv("XPMACHINE", root_.c_str(), 1);
+  ::setenv("XPMACHINE_CLOCK", "virtual", 1);
+}
+
+ScratchMachine::~ScratchMachine() {
+  Restore("XPMACHINE", saved_machine_);
+  Restore("XPMACHINE_CLOCK", saved_clock_);
+  std::error_code error;
+  std::filesystem::remove_all(root_, error);
+}
+
+}  // namespace xp::test

@@ -1,0 +1,32 @@
+// A throwaway machine for a test: a fresh machine folder with one factory-provisioned token, entered by this
+// process (XPMACHINE, with the virtual clock) for the fixture's lifetime. Test support only.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace xp::test {
+
+class ScratchMachine {
+ public:
+  // Throws std::runtime_error when the machine cannot be made.
+  explicit ScratchMachine(uint64_t token_seed = 1, bool plug_token = true);
+  // Removes the folder and gives XPMACHINE and XPMACHINE_CLOCK back their earlier values.
+  ~ScratchMachine();
+  ScratchMachine(const ScratchMachine&) = delete;
+  ScratchMachine& operator=(const ScratchMachine&) = delete;
+
+  const std::filesystem::path& root() const { return root_; }
+  // The machine's token, plugged or (plug_token false) unplugged.
+  const std::string& token_id() const { return token_id_; }
+
+ private:
+  std::filesystem::path root_;
+  std::string token_id_;
+  std::optional<std::string> saved_machine_;
+  std::optional<std::string> saved_clock_;
+};
+
+}  // namespace xp::test

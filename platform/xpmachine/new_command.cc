@@ -1,0 +1,27 @@
+// xpmachine new: a fresh machine with one factory-provisioned token plugged in.
+#include <cstdio>
+#include <exception>
+
+#include "commands.h"
+#include "usbtoken/usbtoken.h"
+#include "xp/machine.h"
+
+namespace xp::xpmachine {
+
+int NewMachine(const Command& command) {
+  try {
+    machine::Create(command.dir);
+    const std::string id = usbtoken::Provision(command.dir, command.token_seed);
+    std::string esn;
+    for (const usbtoken::TokenInfo& token : usbtoken::List(command.dir)) {
+      if (token.id == id) esn = token.esn;
+    }
+    std::printf("machine %s made; token %s (ESN %s) plugged in\n", command.dir.c_str(), id.c_str(), esn.c_str());
+    return 0;
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "xpmachine: %s\n", error.what());
+    return 1;
+  }
+}
+
+}  // namespace xp::xpmachine

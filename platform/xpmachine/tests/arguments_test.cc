@@ -1,0 +1,65 @@
+// xpmachine's command line: each accepted form, and the forms that must get the usage text.
+#include "arguments.h"
+
+#include <gtest/gtest.h>
+
+namespace xp::xpmachine {
+namespace {
+
+using Args = std::vector<std::string>;
+
+TEST(Arguments, AcceptedForms) {
+  const struct {
+    Args arguments;
+    Command::Kind kind;
+    const char* dir;
+    uint64_t seed;
+    Args program;
+  } rows[] = {
+      {{"new", "m"}, Command::Kind::kNew, "m", 1, {}},
+      {{"new", "/tmp/m", "--token-seed", "18446744073709551615"},
+       Command::Kind::kNew,
+       "/tmp/m",
+       18446744073709551615ull,
+       {}},
+      {{"token", "plug", "m"}, Command::Kind::kTokenPlug, "m", 1, {}},
+      {{"token", "unplug", "m"}, Command::Kind::kTokenUnplug, "m", 1, {}},
+      {{"token", "show", "m"}, Command::Kind::kTokenShow, "m", 1, {}},
+      {{"run", "m", "diskseal"}, Command::Kind::kRun, "m", 1, {"diskseal"}},
+      {{"run", "m", "sh", "-c", "exit 3"}, Command::Kind::kRun, "m", 1, {"sh", "-c", "exit 3"}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(::testing::PrintToString(row.arguments));
+    const std::optional<Command> command = ParseArguments(row.arguments);
+    ASSERT_TRUE(command.has_value());
+    EXPECT_EQ(command->kind, row.kind);
+    EXPECT_EQ(command->dir, row.dir);
+    EXPECT_EQ(command->token_seed, row.seed);
+    EXPECT_EQ(command->program, row.program);
+  }
+}
+
+TEST(Arguments, RefusedForms) {
+  const Args rows[] = {
+      {},
+      {"new"},
+      {"new", ""},
+      {"new", "m", "extra"},
+      {"new", "m", "--token-seed"},
+      {"new", "m", "--token-seed", "x"},
+      {"new", "m", "--token-seed", "-1"},
+      {"new", "m", "--token-seed", "18446744073709551616"},
+      {"new", "m", "--seed", "3"},
+      {"token", "show"},
+      {"token", "eject", "m"},
+      {"token", "show", "m", "extra"},
+      {"run", "m"},
+      {"boot", "m"},
+  };
+  for (const Args& arguments : rows) {
+    EXPECT_FALSE(ParseArguments(arguments).has_value()) << ::testing::PrintToString(arguments);
+  }
+}
+
+}  // namespace
+}  // namespace xp::xpmachine

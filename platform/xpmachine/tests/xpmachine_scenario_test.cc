@@ -1,0 +1,125 @@
+// xpmachine as a person uses it: make a machine, show and plug its token, run a program inside it, and the
+// usage text with exit code 2 for a command line it does not know.
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "usbtoken/usbtoken.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Outcome {
+  int exit_code = -1;
+  std::string output;  // stdout and stderr together
+};
+
+// Runs build/bin/xpmachine (beside this test program) with the given arguments.
+Outcome Xpmachine(const std::vector<std::string>& arguments) {
+  const std::string tool = (fs::read_symlink("/proc/self/exe").parent_path() / "xpmachine").string();
+  std::vector<char*> argv{const_cast<char*>(tool.c_str())};
+  for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+  argv.push_back(nullptr);
+  int pipe_fds[2];
+  if (::pipe(pipe_fds) != 0) return {};
+  posix_spawn_file_actions_t actions;
+  ::posix_spawn_file_actions_init(&actions);
+  ::posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], STDOUT_FILENO);
+  ::posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], STDERR_FILENO);
+  ::posix_spawn_file_actions_addclose(&actions, pipe_fds[0]);
+  pid_t pid = -1;
+  const int spawned = ::posix_spawn(&pid, tool.c_str(), &actions, nullptr, argv.data(), environ);
+  ::posix_spawn_file_actions_destroy(&actions);
+  ::close(pipe_fds[1]);
+  Outcome outcome;
+  char buffer[4096];
+  for (ssize_t size; (size = ::read(pipe_fds[0], buffer, sizeof buffer)) > 0;) outcome.output.append(buffer, size);
+  ::close(pipe_fds[0]);
+  int status = 0;
+  if (spawned == 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status)) outcome.exit_code = WEXITSTATUS(status);
+  return outcome;
+}
+
+class XpmachineTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/xpmachine-scenario-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    base_ = pattern;
+    dir_ = (base_ / "m").string();
+  }
+  void TearDown() override { fs::remove_all(base_); }
+
+  fs::path base_;
+  std::string dir_;
+};
+
+TEST_F(XpmachineTest, NewMachineShowsItsTokensSerialNumber) {
+  const Outcome made = Xpmachine({"new", dir_, "--token-seed", "7"});
+  ASSERT_EQ(made.exit_code, 0) << made.output;
+  const std::vector<xp::usbtoken::TokenInfo> tokens = xp::usbtoken::List(dir_);
+  ASSERT_EQ(tokens.size(), 1u);
+  EXPECT_TRUE(tokens[0].plugged);
+  ASSERT_EQ(tokens[0].esn.size(), 8u);
+  EXPECT_NE(made.output.find("ESN " + tokens[0].esn), std::string::npos) << made.output;
+
+  const Outcome shown = Xpmachine({"token", "show", dir_});
+  EXPECT_EQ(shown.exit_code, 0) << shown.output;
+  EXPECT_NE(shown.output.find(tokens[0].esn), std::string::npos) << shown.output;
+  EXPECT_NE(shown.output.find(tokens[0].id), std::string::npos) << shown.output;
+}
+
+TEST_F(XpmachineTest, TheSeedChoosesTheToken) {
+  ASSERT_EQ(Xpmachine({"new", dir_}).exit_code, 0);
+  const std::string other = (base_ / "other").string();
+  ASSERT_EQ(Xpmachine({"new", other, "--token-seed", "2"}).exit_code, 0);
+  EXPECT_NE(xp::usbtoken::List(dir_).at(0).esn, xp::usbtoken::List(other).at(0).esn);
+}
+
+TEST_F(XpmachineTest, UnplugAndPlugTheToken) {
+  ASSERT_EQ(Xpmachine({"new", dir_}).exit_code, 0);
+  EXPECT_EQ(Xpmachine({"token", "unplug", dir_}).exit_code, 0);
+  EXPECT_FALSE(xp::usbtoken::List(dir_).at(0).plugged);
+  EXPECT_EQ(Xpmachine({"token", "plug", dir_}).exit_code, 0);
+  EXPECT_TRUE(xp::usbtoken::List(dir_).at(0).plugged);
+}
+
+TEST_F(XpmachineTest, RunsAProgramInsideTheMachineAndPassesItsExitCodeOn) {
+  ASSERT_EQ(Xpmachine({"new", dir_}).exit_code, 0);
+  const fs::path relative = fs::relative(dir_);
+  const Outcome ran = Xpmachine({"run", relative.string(), "sh", "-c", "echo \"$XPMACHINE\"; exit 3"});
+  EXPECT_EQ(ran.exit_code, 3);
+  EXPECT_EQ(ran.output, dir_ + "\n") << "XPMACHINE is the machine's absolute folder";
+}
+
+TEST_F(XpmachineTest, FailuresAndBadCommandLines) {
+  const struct {
+    std::vector<std::string> arguments;
+    int exit_code;
+    const char* output_start;
+  } rows[] = {
+      {{}, 2, "usage: xpmachine new DIR"},
+      {{"token", "eject", "m"}, 2, "usage: xpmachine new DIR"},
+      {{"new", "m", "--token-seed", "seven"}, 2, "usage: xpmachine new DIR"},
+      {{"run", "/tmp"}, 2, "usage: xpmachine new DIR"},
+      {{"token", "show", "/tmp"}, 1, "xpmachine: /tmp is not a machine"},
+      {{"run", "/tmp", "true"}, 1, "xpmachine: /tmp is not a machine"},
+      {{"new", "/proc/1"}, 1, "xpmachine: cannot create machine"},
+  };
+  for (const auto& row : rows) {
+    const Outcome outcome = Xpmachine(row.arguments);
+    EXPECT_EQ(outcome.exit_code, row.exit_code) << ::testing::PrintToString(row.arguments) << outcome.output;
+    EXPECT_EQ(outcome.output.rfind(row.output_start, 0), 0u) << outcome.output;
+  }
+}
+
+}  // namespace

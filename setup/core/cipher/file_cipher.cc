@@ -1,0 +1,20 @@
+// Whole blocks, then the tail.
+#include "file_cipher.h"
+
+#include "tail_rule.h"
+
+namespace tavik::cipher {
+
+void EncryptStream(const Aes128Key& key, uint8_t* data, size_t length, Aes128Engine engine) {
+  const size_t blocks = length / kAesBlockSize;
+  EncryptBlocks(key, data, blocks, engine);
+  EncryptTail(key.forward, data + blocks * kAesBlockSize, length % kAesBlockSize);
+}
+
+void DecryptStream(const Aes128Key& key, uint8_t* data, size_t length, Aes128Engine engine) {
+  const size_t blocks = length / kAesBlockSize;
+  DecryptBlocks(key, data, blocks, engine);
+  DecryptTail(key.forward, data + blocks * kAesBlockSize, length % kAesBlockSize);
+}
+
+}  // namespace tavik::cipher
