@@ -2,7 +2,7 @@
 # The system's main job today: a throwaway simulated machine with a factory-new token, driven through tokenio.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-bash "$top/scripts/build.sh" "$top/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+bash "$top/scripts/build.sh" "$top/build" -DCMAKE_BUILD_TYPE=Release >/dev/null
 machine=$(mktemp -d /tmp/xpmachine.XXXXXX)
 trap 'rm -rf "$machine"' EXIT
 bin="$top/build/bin"

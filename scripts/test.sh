@@ -8,6 +8,6 @@ if [ "${1:-}" = "--sanitize" ]; then
   export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 else
   dir="$top/build"
-  bash "$top/scripts/build.sh" "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+  bash "$top/scripts/build.sh" "$dir" -DCMAKE_BUILD_TYPE=Release
 fi
 ctest --test-dir "$dir" --output-on-failure -j "$(nproc)"

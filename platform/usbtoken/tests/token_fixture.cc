@@ -1,6 +1,7 @@
 // The token tests' machine and request channel.
 #include "token_fixture.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace xp::usbtoken {
@@ -59,9 +60,10 @@ DWORD Channel::ReadChunk(uint8_t block, uint8_t offset, uint8_t command, size_t 
 }
 
 DWORD Channel::ProgramChunk(uint8_t block, uint8_t offset, const std::vector<uint8_t>& data) {
-  std::vector<uint8_t> address_data = {block, offset};
-  address_data.insert(address_data.end(), data.begin(), data.end());
-  address_data.resize(10, 0);
+  std::vector<uint8_t> address_data(2 + std::max<size_t>(data.size(), 8), 0);
+  address_data[0] = block;
+  address_data[1] = offset;
+  std::copy(data.begin(), data.end(), address_data.begin() + 2);
   if (DWORD r = Write(0x32, address_data)) return r;
   return Command(static_cast<uint8_t>(((data.size() - 1) << 4) | 0x05));
 }
@@ -91,8 +93,9 @@ DWORD Channel::ComparePassword(const std::string& password) {
 DWORD Channel::ProgramPassword(const std::string& password) {
   const auto block = PasswordBlock(password);
   for (uint8_t k = 0; k < 8; ++k) {
-    std::vector<uint8_t> data = {0, static_cast<uint8_t>(8 * k)};
-    data.insert(data.end(), block.begin() + 8 * k, block.begin() + 8 * k + 8);
+    std::vector<uint8_t> data(10, 0);
+    data[1] = static_cast<uint8_t>(8 * k);
+    std::copy(block.begin() + 8 * k, block.begin() + 8 * k + 8, data.begin() + 2);
     if (DWORD r = Write(0x32, data)) return r;
     if (DWORD r = Command(0x77)) return r;
   }
