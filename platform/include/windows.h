@@ -5,3 +5,4 @@
 #include "winerror.h"
 #include "winbase.h"
 #include "winreg.h"
+#include "winuser.h"

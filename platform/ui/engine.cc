@@ -1,0 +1,74 @@
+// The engine's front door: the calls the box and dialog front ends make. Each asks the process's driver, checks
+// the answer against what is on screen, and journals the question with its answer.
+#include <algorithm>
+#include <cstdio>
+
+#include "ui_private.h"
+
+namespace xp::ui {
+
+int ShowBox(const Box& box) {
+  const std::string question = BoxQuestion(box);
+  if (!BoxStyleSupported(box.style)) {
+    // A style no caller of the system uses: loud, and no answer is made up for it.
+    JournalUi(question + " -> none");
+    JournalUi("fail " + Quote("unsupported box style " + StyleName(box.style)));
+    std::fprintf(stderr, "fixme:ui:ShowBox unsupported style %s for %s\n", StyleName(box.style).c_str(),
+                 question.c_str());
+    return 0;
+  }
+  const int answer = CurrentDriver()->AnswerBox(box);
+  const std::vector<int> buttons = BoxButtons(box.style);
+  if (std::find(buttons.begin(), buttons.end(), answer) == buttons.end()) {
+    FailUnanswered(question, "the answer " + ButtonName(answer) + " is not a button of " + question);
+  }
+  JournalUi(question + " -> " + ButtonName(answer));
+  return answer;
+}
+
+void DialogOpened(const DialogView& dialog) {
+  JournalUi(DialogQuestion(dialog) + " open");
+  for (const Control& control : dialog.controls) JournalUi("dialog " + dialog.id + " control " + ControlState(control));
+}
+
+void ControlChanged(const DialogView& dialog, const Control& control) {
+  JournalUi("dialog " + dialog.id + " control " + ControlState(control));
+  CurrentDriver()->ControlChanged(dialog, control);
+}
+
+Action NextAction(const DialogView& dialog) {
+  const std::shared_ptr<Driver> driver = CurrentDriver();
+  for (;;) {
+    Action action = driver->NextAction(dialog);
+    const std::string problem = CheckAction(dialog, action);
+    if (problem.empty()) {
+      JournalUi("dialog " + dialog.id + ": " + ActionText(action));
+      return action;
+    }
+    driver->Rejected(dialog, action, problem);
+  }
+}
+
+std::optional<Action> PumpAction(const DialogView& dialog) {
+  const std::shared_ptr<Driver> driver = CurrentDriver();
+  std::optional<Action> action = driver->PumpAction(dialog);
+  if (!action) return std::nullopt;
+  const std::string problem = CheckAction(dialog, *action);
+  if (!problem.empty()) {
+    driver->Rejected(dialog, *action, problem);
+    return std::nullopt;
+  }
+  JournalUi("pump " + dialog.id + ": " + ActionText(*action));
+  return action;
+}
+
+void DialogEnded(const DialogView& dialog, intptr_t result) {
+  JournalUi("dialog " + dialog.id + " end " + std::to_string(result));
+}
+
+void WaitForCtrlAltDel(std::string_view screen) {
+  CurrentDriver()->WaitForCtrlAltDel(screen);
+  JournalUi("ctrl-alt-del " + Quote(screen, true));
+}
+
+}  // namespace xp::ui

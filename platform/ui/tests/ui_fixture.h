@@ -1,0 +1,34 @@
+// A fresh machine for each UI test, the UI lines of its journal, and a helper process run inside it.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace xp::ui::testing {
+
+class UiTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // The journal's "ui " lines, without the clock and process stamp, from `first` on.
+  std::vector<std::string> UiJournal(size_t first = 0) const;
+  // Writes `text` as the machine's script and makes it this process's (and its children's) driver.
+  std::filesystem::path UseScript(const std::string& text) const;
+
+  std::filesystem::path root_;
+};
+
+struct ActorRun {
+  int exit_code = -1;  // the exit status, or 128 + signal
+  std::string out;
+  std::string err;
+};
+
+// Runs the UI actor (ui_actor_main.cc) with `args`, `input` on its stdin; killed after 20 s so a hang fails.
+ActorRun RunActor(const std::vector<std::string>& args, const std::string& input = "");
+
+}  // namespace xp::ui::testing
