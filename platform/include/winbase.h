@@ -53,4 +53,8 @@ BOOL DeviceIoControl(HANDLE device, DWORD io_control_code, LPVOID in_buffer, DWO
 // *size: the buffer's capacity in, the name's length out; too small: ERROR_BUFFER_OVERFLOW, *size = length + 1.
 BOOL GetComputerNameA(LPSTR buffer, LPDWORD size);
 
+#define MAX_COMPUTERNAME_LENGTH 15
+// *size: the buffer's capacity in, the name's length out; too small: ERROR_BUFFER_OVERFLOW, *size = length + 1.
+BOOL GetComputerNameA(LPSTR buffer, LPDWORD size);
+
 }  // extern "C"

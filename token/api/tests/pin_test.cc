@@ -1,0 +1,83 @@
+// The PIN functions over the token's password block and failure counter.
+#include <string>
+
+#include "api_fixture.h"
+#include "tokenapi.h"
+
+namespace tavik::tokenapi::testing {
+namespace {
+
+class PinTest : public TokenApiTest {
+ protected:
+  void SetUp() override { ASSERT_EQ(NuboSetPin(pin_.data(), static_cast<int>(pin_.size())), 0); }
+  int Check(std::string pin) { return NuboCheckPin(pin.data(), static_cast<int>(pin.size())); }
+  std::string pin_ = "Secret1";
+};
+
+// The token counts failures; the result folds the count into 1 (one to three) or 2 (more). The count
+// saturates below the values that would read as negative.
+TEST_F(PinTest, ResultFollowsTheTokensFailureCounter) {
+  const struct {
+    uint16_t counter_before, counter_after;
+    int wrong;
+  } cases[] = {{0, 1, 1}, {2, 3, 1}, {3, 4, 2}, {199, 200, 2}, {32766, 32767, 2}, {65534, 32767, 2}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.counter_before);
+    ASSERT_TRUE(xp::usbtoken::SetCounter(machine_.root(), token(), c.counter_before));
+    EXPECT_EQ(Check("Wrong99"), c.wrong);
+    EXPECT_EQ(Snap().counter, c.counter_after);
+    EXPECT_EQ(Check(pin_), 0);
+    EXPECT_EQ(Snap().counter, 0);
+  }
+}
+
+TEST_F(PinTest, ThreeWrongThenAFourthThenTheRightOne) {
+  EXPECT_EQ(Check("a"), 1);
+  EXPECT_EQ(Check("b"), 1);
+  EXPECT_EQ(Check("c"), 1);
+  EXPECT_EQ(Check("d"), 2);
+  EXPECT_EQ(NuboIsPinChecked(), 0);
+  EXPECT_EQ(Check(pin_), 0);
+  EXPECT_EQ(NuboIsPinChecked(), 1);
+  EXPECT_EQ(NuboLogout(), 0);
+  EXPECT_EQ(NuboIsPinChecked(), 0);
+}
+
+TEST_F(PinTest, NoTokenIsAnError) {
+  Unplug();
+  EXPECT_EQ(NuboPing(), 0);
+  EXPECT_EQ(Check(pin_), -1);
+  EXPECT_EQ(NuboIsPinChecked(), 0);
+  EXPECT_EQ(NuboSetPin(pin_.data(), 7), 1);
+}
+
+// Pins the token cannot hold (more than 63 characters, a NUL inside, a negative length) never reach it.
+TEST_F(PinTest, UnsafePinsAreRefusedWithoutTouchingTheToken) {
+  std::string long_pin(1000, 'x');
+  std::string with_nul("abc\0def", 7);
+  ClearLog();
+  for (int length : {64, 128, 1000}) {
+    EXPECT_EQ(NuboCheckPin(long_pin.data(), length), -1) << length;
+    EXPECT_EQ(NuboSetPin(long_pin.data(), length), 1) << length;
+    EXPECT_EQ(NuboResetPin(long_pin.data(), length), 1) << length;
+  }
+  EXPECT_EQ(NuboCheckPin(with_nul.data(), 7), -1);
+  EXPECT_EQ(NuboCheckPin(long_pin.data(), -1), -1);
+  EXPECT_EQ(NuboCheckPin(nullptr, 0), -1);
+  EXPECT_TRUE(Log().empty());
+  EXPECT_EQ(Check(std::string(63, 'y')), 1);  // the longest pin still reaches the token
+}
+
+TEST_F(PinTest, SetAndResetChangeThePassword) {
+  std::string other = "Other22";
+  EXPECT_EQ(NuboPing(), 1);
+  EXPECT_EQ(NuboResetPin(other.data(), static_cast<int>(other.size())), 0);
+  EXPECT_EQ(Check(pin_), 1);
+  EXPECT_EQ(Check(other), 0);
+  std::string empty;
+  EXPECT_EQ(NuboSetPin(empty.data(), 0), 0);
+  EXPECT_EQ(Check(""), 0);  // a token without a password accepts the empty one
+}
+
+}  // namespace
+}  // namespace tavik::tokenapi::testing
