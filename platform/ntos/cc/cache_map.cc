@@ -1,0 +1,131 @@
+// Shared cache maps: one per stream, found through the stream's section object pointers, holding 4,096-byte
+// pages. A map keeps a reference on the file object it was first set up with (its paging I/O goes out on that
+// file), and goes away once no file object uses it and nothing in it is dirty.
+#include <cstring>
+
+#include "include/internal/cc.h"
+
+namespace xp::ntos::cc {
+namespace {
+
+bool HasDirtyPages(const SharedCacheMap& map) {
+  for (const auto& [index, page] : map.pages) {
+    if (page.dirty) return true;
+  }
+  return false;
+}
+
+// Drops pages that lie wholly at or past `size` and zeroes the rest of the page holding `size`.
+void TrimPages(SharedCacheMap& map, LONGLONG size) {
+  const LONGLONG first_dropped = (size + kPageSize - 1) / kPageSize;
+  map.pages.erase(map.pages.lower_bound(first_dropped), map.pages.end());
+  const ULONG within = static_cast<ULONG>(size % kPageSize);
+  if (within != 0) {
+    auto last = map.pages.find(size / kPageSize);
+    if (last != map.pages.end()) std::memset(last->second.bytes->data() + within, 0, kPageSize - within);
+  }
+}
+
+}  // namespace
+
+SharedCacheMap* CacheManager::MapOf(PSECTION_OBJECT_POINTERS section) {
+  if (section == nullptr) return nullptr;
+  return static_cast<SharedCacheMap*>(section->SharedCacheMap);
+}
+
+void CacheManager::Initialize(PFILE_OBJECT file, const CC_FILE_SIZES& sizes, PCACHE_MANAGER_CALLBACKS callbacks,
+                              PVOID lazy_write_context) {
+  std::lock_guard<std::recursive_mutex> guard(lock_);
+  SharedCacheMap* map = MapOf(file->SectionObjectPointer);
+  if (map == nullptr) {
+    map = new SharedCacheMap;
+    map->section = file->SectionObjectPointer;
+    map->stream_file = file;
+    ObReferenceObject(file);
+    if (callbacks != nullptr) map->callbacks = *callbacks;
+    map->lazy_write_context = lazy_write_context;
+    map->file_size = sizes.FileSize.QuadPart;
+    map->valid_data_length = sizes.ValidDataLength.QuadPart;
+    file->SectionObjectPointer->SharedCacheMap = map;
+    maps_.insert(map);
+  }
+  if (file->PrivateCacheMap == nullptr) {
+    file->PrivateCacheMap = map;
+    ++map->open_count;
+  }
+}
+
+bool CacheManager::Uninitialize(PFILE_OBJECT file, const LONGLONG* truncate_size) {
+  SharedCacheMap* map = nullptr;
+  {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    map = MapOf(file->SectionObjectPointer);
+    if (map == nullptr) return TRUE;
+    if (file->PrivateCacheMap != nullptr) {
+      file->PrivateCacheMap = nullptr;
+      --map->open_count;
+    }
+    if (truncate_size != nullptr) {
+      TrimPages(*map, *truncate_size);
+      if (*truncate_size < map->file_size) map->file_size = *truncate_size;
+    }
+  }
+  DeleteIfUnused(map);
+  return TRUE;
+}
+
+void CacheManager::SetFileSizes(PFILE_OBJECT file, const CC_FILE_SIZES& sizes) {
+  std::lock_guard<std::recursive_mutex> guard(lock_);
+  SharedCacheMap* map = MapOf(file->SectionObjectPointer);
+  if (map == nullptr) return;
+  if (sizes.FileSize.QuadPart < map->file_size) TrimPages(*map, sizes.FileSize.QuadPart);
+  map->file_size = sizes.FileSize.QuadPart;
+  map->valid_data_length = sizes.ValidDataLength.QuadPart;
+}
+
+bool CacheManager::Purge(PSECTION_OBJECT_POINTERS section, const LONGLONG* offset, ULONG length,
+                         bool uninitialize) {
+  SharedCacheMap* map = nullptr;
+  {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    map = MapOf(section);
+    if (map == nullptr) return TRUE;
+    if (offset == nullptr) {
+      map->pages.clear();
+    } else {
+      const LONGLONG first = *offset / kPageSize;
+      const LONGLONG end = length == 0 ? map->pages.empty() ? first : map->pages.rbegin()->first + 1
+                                       : (*offset + length + kPageSize - 1) / kPageSize;
+      map->pages.erase(map->pages.lower_bound(first), map->pages.lower_bound(end));
+    }
+  }
+  if (uninitialize) DeleteIfUnused(map);
+  return TRUE;
+}
+
+void CacheManager::DeleteIfUnused(SharedCacheMap* map) {
+  PFILE_OBJECT released = nullptr;
+  {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    if (maps_.count(map) == 0 || map->open_count > 0 || HasDirtyPages(*map)) return;
+    maps_.erase(map);
+    map->section->SharedCacheMap = nullptr;
+    released = map->stream_file;
+    delete map;
+  }
+  // Outside the cache's lock: the last reference sends IRP_MJ_CLOSE down the stack.
+  ObDereferenceObject(released);
+}
+
+std::optional<std::vector<uint8_t>> CacheManager::Peek(PSECTION_OBJECT_POINTERS section, LONGLONG offset,
+                                                       bool* dirty) {
+  std::lock_guard<std::recursive_mutex> guard(lock_);
+  SharedCacheMap* map = MapOf(section);
+  if (map == nullptr) return std::nullopt;
+  const auto found = map->pages.find(offset / kPageSize);
+  if (found == map->pages.end()) return std::nullopt;
+  if (dirty != nullptr) *dirty = found->second.dirty;
+  return std::vector<uint8_t>(found->second.bytes->begin(), found->second.bytes->end());
+}
+
+}  // namespace xp::ntos::cc

@@ -1,0 +1,150 @@
+// The model disk file system ("\FileSystem\ModelFs"): the bottom of every volume stack, storing each volume in a
+// host folder. Names are case-insensitive and case-preserving over the host's case-sensitive folder; attributes,
+// times, valid data lengths and the free-space budget live in a side store beside the folder.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ddk/ntifs.h"
+#include "include/internal/disk.h"
+
+namespace xp::ntos::fs {
+
+constexpr CSHORT kFcbNodeType = 0x0502;
+constexpr ULONG kClusterSize = 4096;
+constexpr ULONG kSectorSize = 512;
+
+struct FileRecord {
+  ULONG attributes = 0;
+  LONGLONG creation_time = 0;
+  LONGLONG last_access_time = 0;
+  LONGLONG last_write_time = 0;
+  LONGLONG change_time = 0;
+  std::optional<LONGLONG> valid_data_length;
+};
+
+// DIR/drives/<L>.meta: one row per file or folder (by upper-cased path) and the volume's free bytes.
+class SideStore {
+ public:
+  explicit SideStore(const std::filesystem::path& path, uint64_t initial_free_bytes);
+  ~SideStore();
+  std::optional<FileRecord> Find(const std::u16string& key);
+  void Put(const std::u16string& key, const FileRecord& record);
+  void Remove(const std::u16string& key);
+  // Moves a file's row, and for a folder every row beneath it.
+  void Rename(const std::u16string& old_key, const std::u16string& new_key);
+  uint64_t FreeBytes() const { return free_bytes_; }
+  void SetFreeBytes(uint64_t bytes);
+  uint64_t TotalBytes() const { return total_bytes_; }
+
+ private:
+  void Execute(const char* sql);
+  sqlite3* db_ = nullptr;
+  uint64_t free_bytes_ = 0;
+  uint64_t total_bytes_ = 0;
+};
+
+struct Vcb;
+
+// One per open stream, shared by all its file objects. The advanced header comes first: FsContext points at it.
+struct Fcb {
+  FSRTL_ADVANCED_FCB_HEADER header{};
+  FAST_MUTEX header_mutex{};
+  SECTION_OBJECT_POINTERS section{};
+  SHARE_ACCESS share{};
+  Vcb* vcb = nullptr;
+  std::u16string path;  // "\dir\file" as the disk spells it; "\" for the root
+  std::u16string key;   // upper-cased path
+  bool directory = false;
+  bool volume = false;  // the volume itself (an open of the device with no file name)
+  bool paging_file = false;
+  bool delete_pending = false;
+  ULONG open_count = 0;     // file objects not yet closed
+  ULONG cleanup_count = 0;  // handles not yet cleaned up
+  FileRecord record;
+};
+
+// Per file object: the enumeration state of a directory query.
+struct Ccb {
+  bool delete_on_close = false;
+  bool enumerating = false;
+  std::u16string pattern;
+  std::vector<std::u16string> listing;  // names as on disk, in upper-case order
+  size_t next = 0;
+};
+
+struct Vcb {
+  DiskVolume* disk = nullptr;
+  PVPB vpb = nullptr;
+  PDEVICE_OBJECT volume_device = nullptr;
+  std::recursive_mutex lock;
+  std::map<std::u16string, Fcb*> fcbs;  // by key
+  std::unique_ptr<SideStore> store;
+  CACHE_MANAGER_CALLBACKS cache_callbacks{};
+  bool read_only = false;
+};
+
+// The file system's driver entry, started by the kernel at boot.
+NTSTATUS ModelFsEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registry_path);
+
+// names.cc
+// Splits "\a\b" into components; false for a syntactically bad name. A trailing "::$DATA" names the file itself.
+bool SplitPath(std::u16string_view path, std::vector<std::u16string>* components, NTSTATUS* status);
+std::u16string JoinPath(const std::vector<std::u16string>& components);
+// Finds each component in the host folder ignoring case. Returns how many were found; `host` is the host path
+// of the last one found and `disk_names` their spellings on disk.
+size_t Resolve(const Vcb& vcb, const std::vector<std::u16string>& components, std::filesystem::path* host,
+               std::vector<std::u16string>* disk_names);
+std::filesystem::path HostPath(const Vcb& vcb, const std::u16string& path);
+std::u16string KeyOf(std::u16string_view path);
+std::u16string ParentOf(const std::u16string& path);
+std::u16string LastComponent(const std::u16string& path);
+
+// fcb.cc
+Fcb* FindOrCreateFcb(Vcb& vcb, const std::u16string& path, bool directory);
+void ReleaseFcb(Fcb* fcb);
+// Charges or credits the budget for an allocation change; STATUS_DISK_FULL when it does not fit.
+NTSTATUS ChargeAllocation(Vcb& vcb, LONGLONG old_allocation, LONGLONG new_allocation);
+LONGLONG RoundToCluster(LONGLONG bytes);
+void SaveRecord(Fcb& fcb);
+FileRecord LoadRecord(Vcb& vcb, const std::u16string& path, bool directory);
+// Changes the file's size on disk and in the header (and the cache's sizes); keeps the budget.
+NTSTATUS SetEndOfFile(PFILE_OBJECT file, Fcb& fcb, LONGLONG size);
+
+// Dispatch routines, one file each.
+NTSTATUS Create(PDEVICE_OBJECT device, PIRP irp);
+NTSTATUS Cleanup(PDEVICE_OBJECT device, PIRP irp);
+NTSTATUS Close(PDEVICE_OBJECT device, PIRP irp);
+NTSTATUS Read(PDEVICE_OBJECT device, PIRP irp);
+NTSTATUS Write(PDEVICE_OBJECT device, PIRP irp);
+NTSTATUS QueryInformation(PDEVICE_OBJECT device, PIRP irp);
+NTSTATUS SetInformation(PDEVICE_OBJECT device, PIRP irp);
+NTSTATUS QueryVolumeInformation(PDEVICE_OBJECT device, PIRP irp);
+NTSTATUS DirectoryControl(PDEVICE_OBJECT device, PIRP irp);
+NTSTATUS FlushBuffers(PDEVICE_OBJECT device, PIRP irp);
+NTSTATUS FileSystemControl(PDEVICE_OBJECT device, PIRP irp);
+
+// information.cc: the answers shared by the IRP and fast-I/O paths.
+void FillBasic(const Fcb& fcb, PFILE_BASIC_INFORMATION basic);
+void FillStandard(const Fcb& fcb, PFILE_STANDARD_INFORMATION standard);
+void FillNetworkOpen(const Fcb& fcb, PFILE_NETWORK_OPEN_INFORMATION open);
+ULONG ReportedAttributes(const FileRecord& record, bool directory);
+
+// fast_io.cc
+void InitializeFastIo(PFAST_IO_DISPATCH fast_io);
+
+Vcb* VcbOf(PDEVICE_OBJECT volume_device);
+Fcb* FcbOf(PFILE_OBJECT file);
+// The buffer of a read, write or directory request: the MDL's system address, else the user buffer.
+void* RequestBuffer(PIRP irp);
+
+}  // namespace xp::ntos::fs

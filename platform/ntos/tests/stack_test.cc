@@ -1,0 +1,154 @@
+// Requests through a volume's device stack with the pass-through filter on top: mount and attach, opens, cached
+// reads that become page-sized paging reads at the top of the stack, the end-of-file page, non-cached rules,
+// and flushes that write whole pages.
+#include "kernel_fixture.h"
+#include "pass_through_filter.h"
+
+namespace xp::ntos::testing {
+namespace {
+
+class StackTest : public KernelTest {
+ protected:
+  void SetUp() override {
+    KernelTest::SetUp();
+    kernel_->SetFsObserver([this](const FsRequest& request) { reached_.push_back(request); });
+  }
+  void LoadFilter() {
+    ASSERT_EQ(kernel_->StartDriver(pass_through::DriverEntry, u"PassThrough", DriverKind::kFileSystem),
+              STATUS_SUCCESS);
+  }
+  std::vector<FsRequest> PagingRequests(UCHAR major) const {
+    std::vector<FsRequest> found;
+    for (const FsRequest& request : reached_) {
+      if (request.major == major && (request.irp_flags & IRP_PAGING_IO)) found.push_back(request);
+    }
+    return found;
+  }
+  std::vector<FsRequest> reached_;
+};
+
+TEST_F(StackTest, FilterLoadedAfterMountSitsOnTopOfTheVolume) {
+  Opened before = OpenFile(u"\\??\\C:\\a.txt", FILE_CREATE);
+  ASSERT_EQ(before.status, STATUS_SUCCESS);
+  LoadFilter();
+  EXPECT_TRUE(pass_through::IsFilterDevice(IoGetRelatedDeviceObject(kernel_->FileObjectOf(before.handle))));
+  // D: mounts after the load: the filter's mount handler attaches to it.
+  Opened later = OpenFile(u"\\??\\D:\\b.txt", FILE_CREATE);
+  ASSERT_EQ(later.status, STATUS_SUCCESS);
+  EXPECT_TRUE(pass_through::IsFilterDevice(IoGetRelatedDeviceObject(kernel_->FileObjectOf(later.handle))));
+  EXPECT_EQ(NtClose(before.handle), STATUS_SUCCESS);
+  EXPECT_EQ(NtClose(later.handle), STATUS_SUCCESS);
+}
+
+TEST_F(StackTest, CreateWriteReadCloseReachTheHostFile) {
+  LoadFilter();
+  const std::vector<uint8_t> data = Pattern(6000);
+  Opened file = OpenFile(u"\\??\\C:\\notes.bin", FILE_CREATE);
+  ASSERT_EQ(file.status, STATUS_SUCCESS);
+  EXPECT_EQ(file.information, FILE_CREATED);
+  EXPECT_EQ(Write(file.handle, data, 0), STATUS_SUCCESS);
+  std::vector<uint8_t> back;
+  EXPECT_EQ(Read(file.handle, &back, 10000, 0), STATUS_SUCCESS);
+  EXPECT_EQ(back, data);
+  EXPECT_EQ(NtClose(file.handle), STATUS_SUCCESS);
+  kernel_->LazyWriterTick();
+  EXPECT_EQ(HostBytes('C', "notes.bin"), data);
+  Opened again = OpenFile(u"\\??\\C:\\notes.bin", FILE_OPEN_IF);
+  EXPECT_EQ(again.information, FILE_OPENED);
+  EXPECT_EQ(NtClose(again.handle), STATUS_SUCCESS);
+}
+
+TEST_F(StackTest, CachedReadFillsPagesWithPagingReadsThroughTheTop) {
+  PutHostFile('C', "big.bin", Pattern(10000));
+  LoadFilter();
+  Opened file = OpenFile(u"\\??\\C:\\big.bin");
+  ASSERT_EQ(file.status, STATUS_SUCCESS);
+  pass_through::Reset();
+  reached_.clear();
+  std::vector<uint8_t> part;
+  ASSERT_EQ(Read(file.handle, &part, 100, 5000), STATUS_SUCCESS);
+  const std::vector<uint8_t> whole = Pattern(10000);
+  EXPECT_EQ(part, std::vector<uint8_t>(whole.begin() + 5000, whole.begin() + 5100));
+  const std::vector<FsRequest> paging = PagingRequests(IRP_MJ_READ);
+  ASSERT_EQ(paging.size(), 1u);
+  EXPECT_EQ(paging[0].offset, 4096);
+  EXPECT_EQ(paging[0].length, 4096u);
+  EXPECT_EQ(paging[0].irp_flags & (IRP_NOCACHE | IRP_SYNCHRONOUS_PAGING_IO), IRP_NOCACHE | IRP_SYNCHRONOUS_PAGING_IO);
+  // The filter on top saw the same paging read, and the first read itself as a cached IRP.
+  bool filter_saw_paging = false;
+  for (const pass_through::Seen& seen : pass_through::SeenRequests()) {
+    if ((seen.irp_flags & IRP_PAGING_IO) && seen.offset == 4096 && seen.length == 4096) filter_saw_paging = true;
+  }
+  EXPECT_TRUE(filter_saw_paging);
+  // Once cached, a read goes by fast I/O through the filter and needs no paging read.
+  reached_.clear();
+  ASSERT_EQ(Read(file.handle, &part, 100, 4200), STATUS_SUCCESS);
+  EXPECT_GE(pass_through::FastReads(), 1);
+  EXPECT_TRUE(PagingRequests(IRP_MJ_READ).empty());
+  NtClose(file.handle);
+}
+
+TEST_F(StackTest, PagingReadOfTheLastPageReturnsTheBytesLeftAndZeroes) {
+  const std::vector<uint8_t> data = Pattern(5000);
+  PutHostFile('C', "five.bin", data);
+  Opened file = OpenFile(u"\\??\\C:\\five.bin");
+  std::vector<uint8_t> tail;
+  ASSERT_EQ(Read(file.handle, &tail, 4096, 4096), STATUS_SUCCESS);
+  EXPECT_EQ(tail.size(), 904u);
+  const std::vector<FsRequest> paging = PagingRequests(IRP_MJ_READ);
+  ASSERT_EQ(paging.size(), 1u);
+  EXPECT_EQ(paging[0].offset, 4096);
+  EXPECT_EQ(paging[0].information, 904u);
+  const auto page = kernel_->PeekCachePage(kernel_->FileObjectOf(file.handle), 4096);
+  ASSERT_TRUE(page.has_value());
+  EXPECT_TRUE(std::equal(data.begin() + 4096, data.end(), page->begin()));
+  EXPECT_TRUE(std::all_of(page->begin() + 904, page->end(), [](uint8_t b) { return b == 0; }));
+  NtClose(file.handle);
+}
+
+TEST_F(StackTest, NonCachedReadsFollowTheSectorAndEndOfFileRules) {
+  PutHostFile('C', "raw.bin", Pattern(5000));
+  Opened file = OpenFile(u"\\??\\C:\\raw.bin", FILE_OPEN, FILE_NO_INTERMEDIATE_BUFFERING);
+  ASSERT_EQ(file.status, STATUS_SUCCESS);
+  struct Case {
+    LONGLONG offset;
+    ULONG length;
+    NTSTATUS status;
+    size_t bytes;
+  };
+  const Case cases[] = {
+      {4096, 4096, STATUS_SUCCESS, 904}, {0, 512, STATUS_SUCCESS, 512},  {100, 512, STATUS_INVALID_PARAMETER, 0},
+      {0, 100, STATUS_INVALID_PARAMETER, 0}, {5120, 512, STATUS_END_OF_FILE, 0}, {8192, 4096, STATUS_END_OF_FILE, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "offset " << c.offset << " length " << c.length);
+    std::vector<uint8_t> got;
+    EXPECT_EQ(Read(file.handle, &got, c.length, c.offset), c.status);
+    EXPECT_EQ(got.size(), c.bytes);
+  }
+  EXPECT_TRUE(PagingRequests(IRP_MJ_READ).empty());
+  NtClose(file.handle);
+}
+
+TEST_F(StackTest, FlushWritesEveryDirtyPageAsOneWholePagingWrite) {
+  LoadFilter();
+  const std::vector<uint8_t> data = Pattern(5000, 7);
+  Opened file = OpenFile(u"\\??\\C:\\flush.bin", FILE_CREATE);
+  ASSERT_EQ(Write(file.handle, data, 0), STATUS_SUCCESS);
+  EXPECT_TRUE(kernel_->CachePageDirty(kernel_->FileObjectOf(file.handle), 4096));
+  EXPECT_EQ(HostBytes('C', "flush.bin"), std::vector<uint8_t>(5000, 0));  // sized, nothing written yet
+  IO_STATUS_BLOCK io_status{};
+  ASSERT_EQ(NtFlushBuffersFile(file.handle, &io_status), STATUS_SUCCESS);
+  const std::vector<FsRequest> writes = PagingRequests(IRP_MJ_WRITE);
+  ASSERT_EQ(writes.size(), 2u);
+  EXPECT_EQ(writes[0].offset, 0);
+  EXPECT_EQ(writes[1].offset, 4096);
+  EXPECT_EQ(writes[1].length, 4096u);
+  EXPECT_EQ(writes[1].information, 904u);  // trimmed at the end of file
+  EXPECT_EQ(HostBytes('C', "flush.bin"), data);
+  EXPECT_FALSE(kernel_->CachePageDirty(kernel_->FileObjectOf(file.handle), 4096));
+  NtClose(file.handle);
+}
+
+}  // namespace
+}  // namespace xp::ntos::testing
