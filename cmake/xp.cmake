@@ -37,12 +37,13 @@ function(xp_dll)
   set_property(TARGET ${A_NAME} PROPERTY XP_EXPORTS_FILE ${A_EXPORTS})
 endfunction()
 
-# A deliverable program.
+# A deliverable program. It links the C runtime stand-in directly, so that its fopen (Windows paths, text mode)
+# comes before glibc's in the program's symbol search, whichever library calls it.
 function(xp_exe)
   cmake_parse_arguments(A "" "NAME;OUTPUT_NAME" "SOURCES;LINK" ${ARGN})
   add_executable(${A_NAME} ${A_SOURCES})
   target_include_directories(${A_NAME} PRIVATE ${XP_PLATFORM_INCLUDE} ${CMAKE_CURRENT_SOURCE_DIR})
-  target_link_libraries(${A_NAME} PRIVATE ${A_LINK})
+  target_link_libraries(${A_NAME} PRIVATE xp::msvcrt ${A_LINK})
   if(A_OUTPUT_NAME)
     set_target_properties(${A_NAME} PROPERTIES OUTPUT_NAME ${A_OUTPUT_NAME})
   endif()
@@ -68,13 +69,29 @@ function(xp_platform)
   target_link_options(xp_${A_NAME} PRIVATE "-Wl,--no-undefined")
 endfunction()
 
+# A kernel-mode driver module: the kernel model's service loader dlopens <NAME>.sys and calls its DriverEntry when
+# the driver's service starts. Kernel-shaped: no exceptions, only the kernel-side headers (platform/include/ddk),
+# linked against the kernel model and static shared code (LINK) and nothing else.
+function(xp_driver)
+  cmake_parse_arguments(A "" "NAME" "SOURCES;LINK" ${ARGN})
+  add_library(${A_NAME} MODULE ${A_SOURCES})
+  set_target_properties(${A_NAME} PROPERTIES PREFIX "" SUFFIX ".sys" CXX_VISIBILITY_PRESET hidden
+                                             VISIBILITY_INLINES_HIDDEN ON)
+  target_compile_options(${A_NAME} PRIVATE -fno-exceptions)
+  target_include_directories(${A_NAME} PRIVATE ${XP_PLATFORM_INCLUDE}/ddk ${CMAKE_CURRENT_SOURCE_DIR})
+  # The kernel model's library file alone: its usage requirements would bring in the user-side headers.
+  add_dependencies(${A_NAME} xp_ntos)
+  target_link_libraries(${A_NAME} PRIVATE $<TARGET_FILE:xp_ntos> ${A_LINK})
+  target_link_options(${A_NAME} PRIVATE "-Wl,--no-undefined")
+endfunction()
+
 # One GoogleTest program per component; every TEST becomes a ctest entry with the given labels.
 function(xp_tests)
   cmake_parse_arguments(A "" "TARGET" "SOURCES;LINK;LABELS" ${ARGN})
   set(name ${A_TARGET}_tests)
   add_executable(${name} ${A_SOURCES})
   target_include_directories(${name} PRIVATE ${XP_PLATFORM_INCLUDE} ${CMAKE_CURRENT_SOURCE_DIR})
-  target_link_libraries(${name} PRIVATE ${A_LINK} GTest::gtest GTest::gtest_main GTest::gmock)
+  target_link_libraries(${name} PRIVATE xp::msvcrt ${A_LINK} GTest::gtest GTest::gtest_main GTest::gmock)
   gtest_discover_tests(${name} PROPERTIES LABELS "${A_LABELS}" DISCOVERY_TIMEOUT 60)
 endfunction()
 

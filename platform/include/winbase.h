@@ -2,6 +2,7 @@
 #pragma once
 
 #include "windef.h"
+#include "winnt.h"
 
 extern "C" {
 
@@ -53,8 +54,137 @@ BOOL DeviceIoControl(HANDLE device, DWORD io_control_code, LPVOID in_buffer, DWO
 // *size: the buffer's capacity in, the name's length out; too small: ERROR_BUFFER_OVERFLOW, *size = length + 1.
 BOOL GetComputerNameA(LPSTR buffer, LPDWORD size);
 
-#define MAX_COMPUTERNAME_LENGTH 15
-// *size: the buffer's capacity in, the name's length out; too small: ERROR_BUFFER_OVERFLOW, *size = length + 1.
-BOOL GetComputerNameA(LPSTR buffer, LPDWORD size);
+// Processes. The process table is the machine's: only its processes are listed, opened or ended.
+#define STILL_ACTIVE 259u
+#define NORMAL_PRIORITY_CLASS 0x00000020u
+#define CREATE_DEFAULT_ERROR_MODE 0x04000000u
+
+typedef struct _STARTUPINFOA {
+  DWORD cb;
+  LPSTR lpReserved;
+  LPSTR lpDesktop;
+  LPSTR lpTitle;
+  DWORD dwX;
+  DWORD dwY;
+  DWORD dwXSize;
+  DWORD dwYSize;
+  DWORD dwXCountChars;
+  DWORD dwYCountChars;
+  DWORD dwFillAttribute;
+  DWORD dwFlags;
+  WORD wShowWindow;
+  WORD cbReserved2;
+  LPBYTE lpReserved2;
+  HANDLE hStdInput;
+  HANDLE hStdOutput;
+  HANDLE hStdError;
+} STARTUPINFOA, *LPSTARTUPINFOA;
+
+typedef struct _PROCESS_INFORMATION {
+  HANDLE hProcess;
+  HANDLE hThread;
+  DWORD dwProcessId;
+  DWORD dwThreadId;
+} PROCESS_INFORMATION, *LPPROCESS_INFORMATION;
+
+// GetCurrentProcess's pseudo handle ((HANDLE)-1) holds every right and needs no closing.
+HANDLE GetCurrentProcess(void);
+DWORD GetCurrentProcessId(void);
+// Records the full 32-bit code in the process table, then ends the process as exit() does.
+void ExitProcess(UINT exit_code);
+// access: PROCESS_TERMINATE, PROCESS_VM_READ, PROCESS_QUERY_INFORMATION, SYNCHRONIZE. Pids 0 and 4 (the idle
+// process and System) are refused with ERROR_ACCESS_DENIED; an ordinary account opens only its own processes.
+HANDLE OpenProcess(DWORD desired_access, BOOL inherit_handle, DWORD process_id);
+BOOL TerminateProcess(HANDLE process, UINT exit_code);
+// STILL_ACTIVE while the process runs.
+BOOL GetExitCodeProcess(HANDLE process, LPDWORD exit_code);
+// The program is a Windows path on the machine's drives (a bare name is looked for beside the caller's program,
+// in C:\WINDOWS\system32 and in C:\WINDOWS). Flags: CREATE_DEFAULT_ERROR_MODE and NORMAL_PRIORITY_CLASS; no
+// security attributes, environment block, folder or STARTUPINFO options.
+BOOL CreateProcessA(LPCSTR application_name, LPSTR command_line, LPSECURITY_ATTRIBUTES process_attributes,
+                    LPSECURITY_ATTRIBUTES thread_attributes, BOOL inherit_handles, DWORD creation_flags,
+                    LPVOID environment, LPCSTR current_directory, LPSTARTUPINFOA startup_info,
+                    LPPROCESS_INFORMATION process_information);
+
+// The system's version: Windows XP Service Pack 2 (5.1.2600, VER_PLATFORM_WIN32_NT). dwOSVersionInfoSize must be
+// sizeof(OSVERSIONINFOA) or sizeof(OSVERSIONINFOEXA), else ERROR_INSUFFICIENT_BUFFER.
+typedef struct _OSVERSIONINFOA {
+  DWORD dwOSVersionInfoSize;
+  DWORD dwMajorVersion;
+  DWORD dwMinorVersion;
+  DWORD dwBuildNumber;
+  DWORD dwPlatformId;
+  CHAR szCSDVersion[128];
+} OSVERSIONINFOA, *LPOSVERSIONINFOA;
+
+typedef struct _OSVERSIONINFOEXA {
+  DWORD dwOSVersionInfoSize;
+  DWORD dwMajorVersion;
+  DWORD dwMinorVersion;
+  DWORD dwBuildNumber;
+  DWORD dwPlatformId;
+  CHAR szCSDVersion[128];
+  WORD wServicePackMajor;
+  WORD wServicePackMinor;
+  WORD wSuiteMask;
+  BYTE wProductType;
+  BYTE wReserved;
+} OSVERSIONINFOEXA, *LPOSVERSIONINFOEXA;
+
+BOOL GetVersionExA(LPOSVERSIONINFOA version_information);
+// "C:\WINDOWS" and "C:\WINDOWS\system32": the length without the NUL, or the size needed (with it) when `size`
+// is too small.
+UINT GetWindowsDirectoryA(LPSTR buffer, UINT size);
+UINT GetSystemDirectoryA(LPSTR buffer, UINT size);
+// Recorded in the machine's journal as "debug <text>".
+void OutputDebugStringA(LPCSTR text);
+
+// The machine's clock as a date (its time zone is UTC, so local and system time agree).
+typedef struct _SYSTEMTIME {
+  WORD wYear;
+  WORD wMonth;
+  WORD wDayOfWeek;
+  WORD wDay;
+  WORD wHour;
+  WORD wMinute;
+  WORD wSecond;
+  WORD wMilliseconds;
+} SYSTEMTIME, *LPSYSTEMTIME;
+
+struct _FILETIME {
+  DWORD dwLowDateTime;
+  DWORD dwHighDateTime;
+};
+typedef struct _FILETIME FILETIME, *PFILETIME, *LPFILETIME;
+
+void GetSystemTime(LPSYSTEMTIME system_time);
+void GetLocalTime(LPSYSTEMTIME local_time);
+// 100-nanosecond intervals since 1601-01-01 UTC.
+void GetSystemTimeAsFileTime(LPFILETIME file_time);
+
+// Access tokens and accounts (advapi32). A process's token is its account in the machine's process table.
+BOOL OpenProcessToken(HANDLE process, DWORD desired_access, HANDLE* token);
+// TokenUser and TokenGroups; a buffer too small (a size query with none) fails with ERROR_INSUFFICIENT_BUFFER and
+// *return_length = the size needed.
+BOOL GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS information_class, LPVOID information,
+                         DWORD information_length, PDWORD return_length);
+BOOL AllocateAndInitializeSid(PSID_IDENTIFIER_AUTHORITY authority, BYTE sub_authority_count, DWORD sub_authority0,
+                              DWORD sub_authority1, DWORD sub_authority2, DWORD sub_authority3,
+                              DWORD sub_authority4, DWORD sub_authority5, DWORD sub_authority6,
+                              DWORD sub_authority7, PSID* sid);
+BOOL EqualSid(PSID sid1, PSID sid2);
+// Returns NULL.
+PVOID FreeSid(PSID sid);
+// Sizes in characters: in, the buffers' capacity; out, the length without the NUL, or the size needed (with it)
+// and ERROR_INSUFFICIENT_BUFFER. Only the local machine (system_name NULL) is looked up.
+BOOL LookupAccountSidA(LPCSTR system_name, PSID sid, LPSTR name, LPDWORD name_size, LPSTR domain_name,
+                       LPDWORD domain_size, PSID_NAME_USE use);
+BOOL LookupPrivilegeValueA(LPCSTR system_name, LPCSTR name, PLUID luid);
+// TRUE with GetLastError() ERROR_SUCCESS, or ERROR_NOT_ALL_ASSIGNED when the account does not hold a privilege.
+BOOL AdjustTokenPrivileges(HANDLE token, BOOL disable_all_privileges, PTOKEN_PRIVILEGES new_state,
+                           DWORD buffer_length, PTOKEN_PRIVILEGES previous_state, PDWORD return_length);
 
 }  // extern "C"
+
+// Files, folders and volumes.
+#include "fileapi.h"

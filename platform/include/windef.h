@@ -48,6 +48,11 @@ typedef LONG_PTR LRESULT;
 typedef LONG_PTR INT_PTR;
 typedef INT_PTR (*FARPROC)();
 
+// Text in the program's ANSI code page: the system is built without UNICODE.
+typedef CHAR TCHAR;
+typedef LPSTR LPTSTR;
+typedef LPCSTR LPCTSTR;
+
 typedef struct _GUID {
   uint32_t Data1;
   uint16_t Data2;
@@ -73,3 +78,9 @@ typedef struct _OVERLAPPED OVERLAPPED, *LPOVERLAPPED;
 #define CALLBACK
 #define APIENTRY
 #define INVALID_HANDLE_VALUE ((HANDLE)(LONG_PTR)-1)
+#define MAX_PATH 260
+#define LOWORD(l) ((WORD)(((DWORD_PTR)(l)) & 0xFFFF))
+#define HIWORD(l) ((WORD)((((DWORD_PTR)(l)) >> 16) & 0xFFFF))
+#define MAKELONG(low, high) ((LONG)(((DWORD)(WORD)(low)) | (((DWORD)(WORD)(high)) << 16)))
+#define MAKEWPARAM(low, high) ((WPARAM)(DWORD)MAKELONG(low, high))
+#define MAKELPARAM(low, high) ((LPARAM)(DWORD)MAKELONG(low, high))

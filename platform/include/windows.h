@@ -5,4 +5,5 @@
 #include "winerror.h"
 #include "winbase.h"
 #include "winreg.h"
+#include "winsvc.h"
 #include "winuser.h"

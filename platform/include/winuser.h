@@ -1,4 +1,4 @@
-// User32 as the system calls it: message boxes and the dialog command IDs.
+// User32 as the system calls it: message boxes, modal dialogs and their controls, the message pump, and restart.
 #pragma once
 
 #include "windef.h"
@@ -29,6 +29,177 @@ extern "C" {
 // Shows a modal box and returns the ID of the button pressed; a NULL caption reads "Error". Styles other than
 // MB_OK or MB_YESNO with one icon and MB_DEFBUTTON2 are not implemented: 0 and ERROR_CALL_NOT_IMPLEMENTED.
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+
+// ---- Windows and dialogs. A program's dialogs come from its resource table (winres.h); each modal loop asks the
+// machine's UI driver what the user does next, and what is shown goes to the machine's journal.
+
+typedef INT_PTR (*DLGPROC)(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
+
+typedef struct tagPOINT {
+  LONG x;
+  LONG y;
+} POINT, *LPPOINT;
+
+typedef struct tagMSG {
+  HWND hwnd;
+  UINT message;
+  WPARAM wParam;
+  LPARAM lParam;
+  DWORD time;
+  POINT pt;
+} MSG, *LPMSG;
+
+#define MAKEINTRESOURCEA(i) ((LPSTR)(ULONG_PTR)((WORD)(i)))
+#define MAKEINTRESOURCEW(i) ((LPWSTR)(ULONG_PTR)((WORD)(i)))
+#define IS_INTRESOURCE(r) ((((ULONG_PTR)(r)) >> 16) == 0)
+
+// Window styles a dialog template gives its controls.
+#define WS_CHILD 0x40000000u
+#define WS_VISIBLE 0x10000000u
+#define WS_DISABLED 0x08000000u
+#define WS_BORDER 0x00800000u
+#define WS_VSCROLL 0x00200000u
+#define WS_HSCROLL 0x00100000u
+#define WS_GROUP 0x00020000u
+#define WS_TABSTOP 0x00010000u
+
+// Edit styles. ES_NUMBER refuses typed characters other than digits; ES_PASSWORD shows '*' for each character.
+#define ES_LEFT 0x0000u
+#define ES_MULTILINE 0x0004u
+#define ES_PASSWORD 0x0020u
+#define ES_AUTOVSCROLL 0x0040u
+#define ES_AUTOHSCROLL 0x0080u
+#define ES_READONLY 0x0800u
+#define ES_NUMBER 0x2000u
+
+// Button styles: the low four bits are the kind. BS_AUTO* change their own state when clicked.
+#define BS_PUSHBUTTON 0x0u
+#define BS_DEFPUSHBUTTON 0x1u
+#define BS_CHECKBOX 0x2u
+#define BS_AUTOCHECKBOX 0x3u
+#define BS_RADIOBUTTON 0x4u
+#define BS_GROUPBOX 0x7u
+#define BS_AUTORADIOBUTTON 0x9u
+#define BS_TYPEMASK 0xFu
+
+// Static styles: the low five bits are the kind.
+#define SS_LEFT 0x00u
+#define SS_ICON 0x03u
+#define SS_BITMAP 0x0Eu
+#define SS_TYPEMASK 0x1Fu
+
+// Combo and list boxes: a drop-down list only (no typed text), kept in the order the program adds items.
+#define CBS_DROPDOWNLIST 0x0003u
+#define LBS_NOTIFY 0x0001u
+
+// Messages.
+#define WM_SETTEXT 0x000C
+#define WM_GETTEXT 0x000D
+#define WM_GETTEXTLENGTH 0x000E
+#define WM_CLOSE 0x0010
+#define WM_INITDIALOG 0x0110
+#define WM_COMMAND 0x0111
+#define WM_USER 0x0400
+
+#define BN_CLICKED 0
+#define BM_GETCHECK 0x00F0
+#define BM_SETCHECK 0x00F1
+#define BST_UNCHECKED 0x0000
+#define BST_CHECKED 0x0001
+
+// Edit messages and notifications. The text limit binds what the user types (default 32,767 characters), never
+// what the program puts in; EN_MAXTEXT reports typing cut at the limit.
+#define EN_CHANGE 0x0300
+#define EN_MAXTEXT 0x0501
+#define EM_SETSEL 0x00B1
+#define EM_SCROLLCARET 0x00B7
+#define EM_REPLACESEL 0x00C2
+#define EM_LIMITTEXT 0x00C5
+#define EM_SETLIMITTEXT EM_LIMITTEXT
+#define EM_SETPASSWORDCHAR 0x00CC
+#define EM_SETREADONLY 0x00CF
+#define EM_GETPASSWORDCHAR 0x00D2
+
+#define CB_ERR (-1)
+#define CBN_SELCHANGE 1
+#define CB_ADDSTRING 0x0143
+#define CB_GETCOUNT 0x0146
+#define CB_GETCURSEL 0x0147
+#define CB_GETLBTEXT 0x0148
+#define CB_GETLBTEXTLEN 0x0149
+#define CB_RESETCONTENT 0x014B
+#define CB_SETCURSEL 0x014E
+
+#define LB_ERR (-1)
+#define LBN_SELCHANGE 1
+#define LB_ADDSTRING 0x0180
+#define LB_RESETCONTENT 0x0184
+#define LB_SETCURSEL 0x0186
+#define LB_GETCURSEL 0x0188
+#define LB_GETTEXT 0x0189
+#define LB_GETTEXTLEN 0x018A
+#define LB_GETCOUNT 0x018B
+
+// ShowWindow commands.
+#define SW_HIDE 0
+#define SW_SHOWNORMAL 1
+#define SW_SHOWMAXIMIZED 3
+#define SW_SHOW 5
+
+// PeekMessageA.
+#define PM_NOREMOVE 0x0000u
+#define PM_REMOVE 0x0001u
+
+// A modal dialog from template `template_name` (MAKEINTRESOURCE of its number) of `instance` (NULL: the program),
+// until EndDialog: the EndDialog value, or -1 (ERROR_RESOURCE_NAME_NOT_FOUND for an unknown template).
+INT_PTR DialogBoxParamA(HINSTANCE instance, LPCSTR template_name, HWND owner, DLGPROC dialog_proc, LPARAM param);
+INT_PTR DialogBoxParamW(HINSTANCE instance, LPCWSTR template_name, HWND owner, DLGPROC dialog_proc, LPARAM param);
+// Marks the dialog for ending with `result` once its current message is handled; FALSE for a window that is no
+// modal dialog (ERROR_INVALID_WINDOW_HANDLE).
+BOOL EndDialog(HWND dialog, INT_PTR result);
+
+// Controls by ID: NULL and ERROR_CONTROL_ID_NOT_FOUND when the dialog has none.
+HWND GetDlgItem(HWND dialog, int id);
+int GetDlgCtrlID(HWND control);
+BOOL SetDlgItemTextA(HWND dialog, int id, LPCSTR text);
+BOOL SetDlgItemTextW(HWND dialog, int id, LPCWSTR text);
+// Copies at most max_count - 1 characters and a NUL; returns the characters copied.
+UINT GetDlgItemTextA(HWND dialog, int id, LPSTR text, int max_count);
+UINT GetDlgItemTextW(HWND dialog, int id, LPWSTR text, int max_count);
+LRESULT SendDlgItemMessageA(HWND dialog, int id, UINT message, WPARAM wparam, LPARAM lparam);
+LRESULT SendDlgItemMessageW(HWND dialog, int id, UINT message, WPARAM wparam, LPARAM lparam);
+BOOL CheckDlgButton(HWND dialog, int id, UINT check);
+UINT IsDlgButtonChecked(HWND dialog, int id);
+// Checks `check` and unchecks the other radio buttons whose IDs lie in first..last.
+BOOL CheckRadioButton(HWND dialog, int first_id, int last_id, int check_id);
+
+// Any window: a dialog (its caption) or a control. A stale handle fails with ERROR_INVALID_WINDOW_HANDLE.
+LRESULT SendMessageA(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+LRESULT SendMessageW(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+BOOL SetWindowTextA(HWND window, LPCSTR text);
+BOOL SetWindowTextW(HWND window, LPCWSTR text);
+int GetWindowTextA(HWND window, LPSTR text, int max_count);
+int GetWindowTextW(HWND window, LPWSTR text, int max_count);
+int GetWindowTextLengthA(HWND window);
+int GetWindowTextLengthW(HWND window);
+// "Button", "Edit", "Static", "ComboBox", "ListBox", "msctls_progress32", or "#32770" for a dialog.
+int GetClassNameA(HWND window, LPSTR class_name, int max_count);
+// Both return the earlier state: nonzero when the window was disabled (EnableWindow), was visible (ShowWindow).
+BOOL EnableWindow(HWND window, BOOL enable);
+BOOL ShowWindow(HWND window, int command);
+BOOL IsWindowEnabled(HWND window);
+BOOL IsWindowVisible(HWND window);
+BOOL IsWindow(HWND window);
+// The keyboard focus of the calling thread's dialogs; SetFocus returns the control that had it.
+HWND SetFocus(HWND window);
+HWND GetFocus(void);
+
+// The message pump of a long operation inside a dialog handler: PeekMessageA hands out what the user did in the
+// innermost dialog meanwhile (the UI driver's pump steps), DispatchMessageA carries it out. Without
+// IsDialogMessage, Enter and Esc do nothing here.
+BOOL PeekMessageA(LPMSG msg, HWND window, UINT filter_min, UINT filter_max, UINT remove);
+BOOL TranslateMessage(const MSG* msg);
+LRESULT DispatchMessageA(const MSG* msg);
 
 // Restarting the machine. The caller's token must have SeShutdownPrivilege enabled (else FALSE,
 // ERROR_PRIVILEGE_NOT_HELD); the request is recorded for the boot code and the calling process goes on running.

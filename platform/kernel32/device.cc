@@ -1,5 +1,4 @@
-// CreateFileA on device paths and DeviceIoControl. The token's interface path ("\\?\usb#...") opens the emulated
-// token; files are not implemented yet and fail loudly.
+// The emulated token's device opens (its interface path "\\?\usb#...") and DeviceIoControl on any device or file.
 #include <strings.h>
 
 #include <memory>
@@ -12,27 +11,18 @@ namespace {
 
 constexpr char kUsbDevicePrefix[] = "\\\\?\\usb#";
 
-bool IsUsbDevicePath(const char* path) {
-  return ::strncasecmp(path, kUsbDevicePrefix, sizeof kUsbDevicePrefix - 1) == 0;
-}
-
 }  // namespace
 
 using xp::kernel32::Fixme;
 
-// Exported by kernel32.
-extern "C" HANDLE CreateFileA(LPCSTR file_name, DWORD desired_access, DWORD share_mode,
-                              LPSECURITY_ATTRIBUTES attributes, DWORD creation_disposition, DWORD flags_and_attributes,
-                              HANDLE template_file) {
-  if (file_name == nullptr) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return INVALID_HANDLE_VALUE;
-  }
-  if (!IsUsbDevicePath(file_name)) {
-    Fixme("CreateFileA", std::string("files are not implemented: ") + file_name);
-    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
-    return INVALID_HANDLE_VALUE;
-  }
+namespace xp::kernel32 {
+
+bool IsUsbDevicePath(const char* path) {
+  return ::strncasecmp(path, kUsbDevicePrefix, sizeof kUsbDevicePrefix - 1) == 0;
+}
+
+HANDLE OpenUsbDevice(LPCSTR file_name, LPSECURITY_ATTRIBUTES attributes, DWORD creation_disposition,
+                     DWORD flags_and_attributes, HANDLE template_file) {
   if (attributes != nullptr || creation_disposition != OPEN_EXISTING || flags_and_attributes != 0 ||
       template_file != nullptr) {
     Fixme("CreateFileA", "a device opens only with OPEN_EXISTING, no flags, no security and no template");
@@ -49,6 +39,8 @@ extern "C" HANDLE CreateFileA(LPCSTR file_name, DWORD desired_access, DWORD shar
   SetLastError(ERROR_SUCCESS);
   return handle;
 }
+
+}  // namespace xp::kernel32
 
 // Exported by kernel32. Synchronous only: the system never passes an OVERLAPPED.
 extern "C" BOOL DeviceIoControl(HANDLE device, DWORD io_control_code, LPVOID in_buffer, DWORD in_size,

@@ -39,4 +39,9 @@ bool TakeFailedDllInit();
 // dll_entry.cc: true for a library that registered a DLL entry (its DllMain's module handle).
 bool IsRegisteredModule(HMODULE module);
 
+// device.cc: the emulated token's interface paths ("\\?\usb#...") and their opens, for CreateFileA.
+bool IsUsbDevicePath(const char* path);
+HANDLE OpenUsbDevice(LPCSTR file_name, LPSECURITY_ATTRIBUTES attributes, DWORD creation_disposition,
+                     DWORD flags_and_attributes, HANDLE template_file);
+
 }  // namespace xp::kernel32

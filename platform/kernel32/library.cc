@@ -1,5 +1,6 @@
 // LoadLibraryA, GetProcAddress and FreeLibrary over dlopen: "tokenio.dll" (any case, with or without a folder) is
-// libtokenio.so, looked for beside the program first and then along the usual library search.
+// libtokenio.so, looked for beside the program first and then along the usual library search. A Windows DLL that a
+// stand-in plays ("Kernel32.DLL", "PSAPI.DLL") is that stand-in's library, libxp_kernel32.so, found the same way.
 #include <dlfcn.h>
 
 #include <algorithm>
@@ -83,13 +84,18 @@ extern "C" HMODULE LoadLibraryA(LPCSTR file_name) {
     SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
     return nullptr;
   }
-  const std::filesystem::path beside = xp::kernel32::ProgramFolder() / *so_name;
-  std::error_code error;
-  const std::string target = std::filesystem::exists(beside, error) ? beside.string() : *so_name;
-
   xp::kernel32::SetLoadingLibrary(true);
-  HMODULE module = ::dlopen(target.c_str(), RTLD_NOW | RTLD_LOCAL);
-  const char* message = module == nullptr ? ::dlerror() : nullptr;
+  HMODULE module = nullptr;
+  const char* message = nullptr;
+  for (const std::string& name : {*so_name, "libxp_" + so_name->substr(3)}) {
+    const std::filesystem::path beside = xp::kernel32::ProgramFolder() / name;
+    std::error_code error;
+    const std::string target = std::filesystem::exists(beside, error) ? beside.string() : name;
+    module = ::dlopen(target.c_str(), RTLD_NOW | RTLD_LOCAL);
+    message = module == nullptr ? ::dlerror() : nullptr;
+    const bool missing = module == nullptr && xp::kernel32::ErrorOfFailedLoad(message) == ERROR_MOD_NOT_FOUND;
+    if (!missing) break;
+  }
   const bool init_failed = xp::kernel32::TakeFailedDllInit();
   xp::kernel32::SetLoadingLibrary(false);
 

@@ -1,5 +1,6 @@
-// WaitForSingleObject on the waitable objects kernel32 hands out: named mutexes and threads. Time-outs run on
-// real time, also under the virtual clock: the other party is a real thread or process.
+// WaitForSingleObject on the waitable objects kernel32 hands out: named mutexes, threads, and processes with their
+// first threads. Time-outs run on real time, also under the virtual clock: the other party is a real thread or
+// process.
 #include <memory>
 
 #include "kernel32_private.h"

@@ -1,5 +1,6 @@
 // The machine's clock. Real by default (milliseconds since the machine was made); under XPMACHINE_CLOCK=virtual
 // the clock is a number in DIR/clock that every Sleep of every process advances at once, so tests never wait.
+// The machine's date is its creation time plus the clock, so a virtual clock starts at the moment of creation.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -19,8 +20,8 @@ namespace {
 // The clock file, open and locked (shared to read, exclusive to advance) for the life of the object.
 class LockedClockFile {
  public:
-  explicit LockedClockFile(int lock_kind) {
-    const std::filesystem::path path = Root() / kClockFile;
+  LockedClockFile(const std::filesystem::path& root, int lock_kind) {
+    const std::filesystem::path path = root / kClockFile;
     fd_ = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
     if (fd_ < 0) Fatal("cannot open the machine clock " + path.string() + ": " + std::strerror(errno));
     while (::flock(fd_, lock_kind) != 0) {
@@ -58,6 +59,12 @@ uint64_t HostMs() {
   return duration_cast<milliseconds>(std::chrono::system_clock::now().time_since_epoch()).count();
 }
 
+uint64_t CreatedMs(const std::filesystem::path& root) {
+  const std::optional<std::string> created = SettingAt(root, kCreatedKey);
+  if (!created) Fatal("the machine description has no '" + std::string(kCreatedKey) + "' time");
+  return std::strtoull(created->c_str(), nullptr, 10);
+}
+
 }  // namespace
 
 bool VirtualClock() {
@@ -65,13 +72,18 @@ bool VirtualClock() {
   return value != nullptr && std::strcmp(value, "virtual") == 0;
 }
 
-uint64_t NowMs() {
-  if (VirtualClock()) return LockedClockFile(LOCK_SH).Read();
-  const std::optional<std::string> created = Setting(kCreatedKey);
-  if (!created) Fatal("the machine description has no '" + std::string(kCreatedKey) + "' time");
-  const uint64_t created_ms = std::strtoull(created->c_str(), nullptr, 10);
+uint64_t NowMsAt(const std::filesystem::path& root) {
+  if (VirtualClock()) return LockedClockFile(root, LOCK_SH).Read();
+  const uint64_t created_ms = CreatedMs(root);
   const uint64_t now_ms = HostMs();
   return now_ms > created_ms ? now_ms - created_ms : 0;
+}
+
+uint64_t NowMs() { return NowMsAt(Root()); }
+
+uint64_t UnixTimeMs() {
+  const std::filesystem::path& root = Root();
+  return CreatedMs(root) + NowMsAt(root);
 }
 
 void SleepMs(uint32_t ms) {
@@ -79,7 +91,7 @@ void SleepMs(uint32_t ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
     return;
   }
-  const LockedClockFile clock(LOCK_EX);
+  const LockedClockFile clock(Root(), LOCK_EX);
   clock.Write(clock.Read() + ms);
 }
 

@@ -2,12 +2,14 @@
 //   machine.ini        the description, "key = value" lines:
 //                        computer_name, edition (Professional | Home), locale (LCID, hex), ansi_code_page,
 //                        safe_mode (yes | no), created (host time in ms since 1970: the zero of the real clock),
+//                        machine_id (three decimal numbers a-b-c: the accounts' SIDs are S-1-5-21-a-b-c-RID),
 //                        drive.<L>.type (fixed | removable | cdrom | remote), drive.<L>.file_system,
 //                        drive.<L>.volume_serial (8 hex digits), drive.<L>.free_bytes,
 //                        account.<n>.name, account.<n>.password, account.<n>.administrator (yes | no), n = 1, 2, ...
 //   drives/<L>/        the contents of drive L: (C: starts with WINDOWS/system32 and Program Files)
 //   devices/           plugged devices and their state (the emulated token)
 //   objects/           named objects shared by the machine's processes (mutexes)
+//   processes/         the process table, one record per process (see process_table.cc)
 //   journal.log        what a user or a test would observe, one stamped line per event
 //   clock              the virtual clock in ms (used under XPMACHINE_CLOCK=virtual)
 // machine.ini is written last: a folder without it is not a machine, so a failed creation leaves none.
@@ -64,7 +66,9 @@ std::string Describe(const MachineOptions& options) {
       << "locale = " << options.locale << "\n"
       << "ansi_code_page = " << options.ansi_code_page << "\n"
       << "safe_mode = " << (options.safe_mode ? "yes" : "no") << "\n"
-      << kCreatedKey << " = " << created.count() << "\n";
+      << kCreatedKey << " = " << created.count() << "\n"
+      << "machine_id = " << options.machine_id[0] << "-" << options.machine_id[1] << "-" << options.machine_id[2]
+      << "\n";
   for (const DriveOptions& drive : options.drives) {
     char serial[9];
     std::snprintf(serial, sizeof serial, "%08X", drive.volume_serial);
@@ -115,6 +119,7 @@ void Create(const fs::path& dir, const MachineOptions& options) {
   }
   fs::create_directories(dir / "devices");
   fs::create_directories(dir / "objects");
+  fs::create_directories(dir / kProcessesFolder);
   WriteFile(dir / kJournalFile, "");
   WriteFile(dir / kClockFile, "0\n");
   WriteFileAtomically(dir / kDescriptionFile, Describe(options));

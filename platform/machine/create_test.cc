@@ -35,7 +35,8 @@ class CreateTest : public ::testing::Test {
 TEST_F(CreateTest, MakesTheFolderLayout) {
   const fs::path dir = base_ / "m";
   Create(dir);
-  for (const char* folder : {"drives/C/WINDOWS/system32", "drives/C/Program Files", "devices", "objects"}) {
+  for (const char* folder :
+       {"drives/C/WINDOWS/system32", "drives/C/Program Files", "devices", "objects", "processes"}) {
     EXPECT_TRUE(fs::is_directory(dir / folder)) << folder;
   }
   EXPECT_EQ(Read(dir / "journal.log"), "");
@@ -55,6 +56,7 @@ TEST_F(CreateTest, WritesTheDefaultDescriptionExactly) {
             "ansi_code_page = 1252\n"
             "safe_mode = no\n"
             "created = T\n"
+            "machine_id = 2780515405-1203581476-3921187024\n"
             "drive.C.type = fixed\n"
             "drive.C.file_system = NTFS\n"
             "drive.C.volume_serial = 5A3C71E4\n"

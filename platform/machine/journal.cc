@@ -11,8 +11,8 @@
 
 namespace xp::machine {
 
-void Journal(const std::string& what) {
-  std::string line = std::to_string(NowMs()) + " " + std::to_string(::getpid()) + " ";
+void JournalAt(const std::filesystem::path& root, const std::string& what) {
+  std::string line = std::to_string(NowMsAt(root)) + " " + std::to_string(::getpid()) + " ";
   for (const char c : what) {
     if (c == '\n') {
       line += "\\n";
@@ -22,7 +22,7 @@ void Journal(const std::string& what) {
   }
   line += '\n';
   // One write() on an O_APPEND descriptor: lines of concurrent processes never interleave.
-  const std::filesystem::path path = Root() / kJournalFile;
+  const std::filesystem::path path = root / kJournalFile;
   const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
   if (fd < 0) Fatal("cannot open the journal " + path.string() + ": " + std::strerror(errno));
   const ssize_t written = ::write(fd, line.data(), line.size());
@@ -32,5 +32,7 @@ void Journal(const std::string& what) {
     Fatal("cannot append to the journal " + path.string() + ": " + std::strerror(write_errno));
   }
 }
+
+void Journal(const std::string& what) { JournalAt(Root(), what); }
 
 }  // namespace xp::machine

@@ -1,6 +1,10 @@
-// Declarations shared by the files of the machine library: the names of the machine folder's fixed files.
+// Declarations shared by the files of the machine library: the names of the machine folder's fixed files, and the
+// forms of the public calls that take the machine folder explicitly (for a process leaving a machine it entered).
 #pragma once
 
+#include <cstdint>
+#include <filesystem>
+#include <optional>
 #include <string>
 
 namespace xp::machine {
@@ -8,10 +12,18 @@ namespace xp::machine {
 inline constexpr char kDescriptionFile[] = "machine.ini";
 inline constexpr char kClockFile[] = "clock";
 inline constexpr char kJournalFile[] = "journal.log";
+inline constexpr char kProcessesFolder[] = "processes";
+inline constexpr char kFaultsFile[] = "faults";
+inline constexpr char kRestartFile[] = "restart-requested";
 // The machine.ini key holding the host time (ms since 1970) at which the machine was made; real time counts from it.
 inline constexpr char kCreatedKey[] = "created";
 
 // root.cc: prints "xpmachine: <message>" and aborts; for a process that runs outside any machine.
 [[noreturn]] void Fatal(const std::string& message);
+
+// clock.cc, journal.cc, settings.cc: NowMs, Journal and Setting of the machine in `root`.
+uint64_t NowMsAt(const std::filesystem::path& root);
+void JournalAt(const std::filesystem::path& root, const std::string& what);
+std::optional<std::string> SettingAt(const std::filesystem::path& root, const std::string& key);
 
 }  // namespace xp::machine

@@ -17,8 +17,8 @@ std::string Trim(const std::string& text) {
 
 }  // namespace
 
-std::optional<std::string> Setting(const std::string& key) {
-  std::ifstream file(Root() / kDescriptionFile);
+std::optional<std::string> SettingAt(const std::filesystem::path& root, const std::string& key) {
+  std::ifstream file(root / kDescriptionFile);
   std::string line;
   while (std::getline(file, line)) {
     const std::string trimmed = Trim(line);
@@ -29,5 +29,7 @@ std::optional<std::string> Setting(const std::string& key) {
   }
   return std::nullopt;
 }
+
+std::optional<std::string> Setting(const std::string& key) { return SettingAt(Root(), key); }
 
 }  // namespace xp::machine

@@ -8,6 +8,7 @@
 
 #include "usbtoken/usbtoken.h"
 #include "xp/machine.h"
+#include "xp/registry.h"
 
 namespace xp::test {
 namespace {
@@ -27,7 +28,7 @@ void Restore(const char* name, const std::optional<std::string>& value) {
 
 }  // namespace
 
-ScratchMachine::ScratchMachine(uint64_t token_seed, bool plug_token)
+ScratchMachine::ScratchMachine(uint64_t token_seed, bool plug_token, bool fresh_registry)
     : saved_machine_(Environment("XPMACHINE")), saved_clock_(Environment("XPMACHINE_CLOCK")) {
   std::string pattern = (std::filesystem::temp_directory_path() / "xpmachine-XXXXXX").string();
   if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot make a folder for a scratch machine");
@@ -43,6 +44,9 @@ ScratchMachine::ScratchMachine(uint64_t token_seed, bool plug_token)
   }
   ::setenv("XPMACHINE", root_.c_str(), 1);
   ::setenv("XPMACHINE_CLOCK", "virtual", 1);
+  if (fresh_registry && registry::SeedFreshInstallation() != ERROR_SUCCESS) {
+    throw std::runtime_error("cannot seed the registry");
+  }
 }
 
 ScratchMachine::~ScratchMachine() {

@@ -11,8 +11,10 @@ namespace xp::test {
 
 class ScratchMachine {
  public:
-  // Throws std::runtime_error when the machine cannot be made.
-  explicit ScratchMachine(uint64_t token_seed = 1, bool plug_token = true);
+  // Throws std::runtime_error when the machine cannot be made. The registry holds what a fresh installation's does
+  // (Winlogon, RunOnce, Services, Shell Folders) unless `fresh_registry` is false: then it starts empty, for tests
+  // of the registry itself.
+  explicit ScratchMachine(uint64_t token_seed = 1, bool plug_token = true, bool fresh_registry = true);
   // Removes the folder and gives XPMACHINE and XPMACHINE_CLOCK back their earlier values.
   ~ScratchMachine();
   ScratchMachine(const ScratchMachine&) = delete;

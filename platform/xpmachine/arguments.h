@@ -12,11 +12,17 @@ namespace xp::xpmachine {
 extern const char kUsage[];
 
 struct Command {
-  enum class Kind { kNew, kTokenPlug, kTokenUnplug, kTokenShow, kRun };
+  enum class Kind {
+    kNew, kTokenPlug, kTokenUnplug, kTokenShow, kRun, kPs, kKernelStart, kKernelStop, kType, kRegQuery
+  };
   Kind kind = Kind::kNew;
   std::filesystem::path dir;
   uint64_t token_seed = 1;           // new
   std::vector<std::string> program;  // run: the program and its arguments
+  std::string account;               // run --as: the account to run as (empty: XPMACHINE_USER, or Administrator)
+  std::string path;                  // type: the Windows path of the file to read through the machine
+  std::string key;                   // reg query: the key, such as HKLM\SOFTWARE\Quillmarsh
+  std::optional<std::string> value;  // reg query /v: the one value to show
 };
 
 // The command, or nullopt when the arguments (without the program name) do not form one.

@@ -2,6 +2,9 @@
 // when the program starts.
 #pragma once
 
+#include <filesystem>
+#include <optional>
+
 #include "arguments.h"
 
 namespace xp::xpmachine {
@@ -9,5 +12,13 @@ namespace xp::xpmachine {
 int NewMachine(const Command& command);    // new_command.cc
 int TokenCommand(const Command& command);  // token_commands.cc
 int RunInMachine(const Command& command);  // run_command.cc
+int ListProcesses(const Command& command);  // ps_command.cc
+int KernelCommand(const Command& command);  // kernel_command.cc
+int TypeFile(const Command& command);       // type_command.cc
+int QueryRegistry(const Command& command);  // reg_command.cc
+
+// machine_folder.cc: the command's machine folder, absolute, made the one XPMACHINE names; nullopt after saying
+// on stderr that DIR is not a machine.
+std::optional<std::filesystem::path> EnterMachine(const Command& command);
 
 }  // namespace xp::xpmachine

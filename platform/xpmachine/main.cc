@@ -1,4 +1,5 @@
-// xpmachine: makes simulated machines, plugs and unplugs their token, and runs programs inside them.
+// xpmachine: makes simulated machines, plugs and unplugs their token, runs programs inside them, lists their
+// processes, starts and stops their kernel, and shows their files and registry as their programs see them.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -18,6 +19,15 @@ int main(int argc, char** argv) {
       return xp::xpmachine::NewMachine(*command);
     case Command::Kind::kRun:
       return xp::xpmachine::RunInMachine(*command);
+    case Command::Kind::kPs:
+      return xp::xpmachine::ListProcesses(*command);
+    case Command::Kind::kKernelStart:
+    case Command::Kind::kKernelStop:
+      return xp::xpmachine::KernelCommand(*command);
+    case Command::Kind::kType:
+      return xp::xpmachine::TypeFile(*command);
+    case Command::Kind::kRegQuery:
+      return xp::xpmachine::QueryRegistry(*command);
     default:
       return xp::xpmachine::TokenCommand(*command);
   }

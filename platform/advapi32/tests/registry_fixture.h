@@ -52,7 +52,7 @@ class RegistryTest : public ::testing::Test {
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   }
 
-  test::ScratchMachine machine_{1, false};
+  test::ScratchMachine machine_{1, false, /*fresh_registry=*/false};
 };
 
 }  // namespace xp::advapi32

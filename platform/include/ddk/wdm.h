@@ -250,6 +250,22 @@ inline void RtlMoveMemory(void* destination, const void* source, SIZE_T length) 
 inline BOOLEAN RtlEqualMemory(const void* source1, const void* source2, SIZE_T length) {
   return memcmp(source1, source2, length) == 0;
 }
+// Zeroes memory even when the compiler sees no later read (secrets).
+inline void RtlSecureZeroMemory(void* destination, SIZE_T length) {
+  volatile UCHAR* bytes = static_cast<volatile UCHAR*>(destination);
+  while (length-- > 0) *bytes++ = 0;
+}
+
+// ---- Interlocked operations (full barriers) ----------------------------------------------------------------------
+inline LONG InterlockedIncrement(volatile LONG* value) { return __atomic_add_fetch(value, 1, __ATOMIC_SEQ_CST); }
+inline LONG InterlockedDecrement(volatile LONG* value) { return __atomic_sub_fetch(value, 1, __ATOMIC_SEQ_CST); }
+inline LONG InterlockedCompareExchange(volatile LONG* destination, LONG exchange, LONG comparand) {
+  __atomic_compare_exchange_n(destination, &comparand, exchange, false, __ATOMIC_SEQ_CST, __ATOMIC_SEQ_CST);
+  return comparand;
+}
+inline PVOID InterlockedExchangePointer(PVOID volatile* target, PVOID value) {
+  return __atomic_exchange_n(target, value, __ATOMIC_SEQ_CST);
+}
 
 // printf-style output to the machine's debugger log. Understands %s %S %ws %wZ %c %d %i %u %x %X %p with
 // flags, width and the l/I64 length prefixes; %ws and %S take UTF-16 text, %wZ a PUNICODE_STRING.

@@ -2,6 +2,7 @@
 // Never included by system code.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -21,6 +22,9 @@ bool Present();
 uint64_t NowMs();
 void SleepMs(uint32_t ms);
 bool VirtualClock();
+// The machine's date and time: milliseconds since 1970-01-01 00:00 UTC, the creation time plus NowMs(). The
+// machine's time zone is UTC, so its local time is this time too.
+uint64_t UnixTimeMs();
 
 // Appends one line to the machine's journal (what a user or a test would observe), stamped with the clock:
 // "<ms> <pid> <what>\n". Line breaks inside `what` are written as "\n" so that one call stays one line.
@@ -28,6 +32,11 @@ void Journal(const std::string& what);
 
 // The machine description (DIR/machine.ini): key = value lines.
 std::optional<std::string> Setting(const std::string& key);
+
+// A restart asked for by ExitWindowsEx: journals "restart requested (flags N)" and leaves DIR/restart-requested
+// ("flags = N") for the boot code to act on. PendingRestart gives the flags of the latest request, if any.
+void RequestRestart(uint32_t flags);
+std::optional<uint32_t> PendingRestart();
 
 // What a new machine looks like; the defaults make an English-locale XP Professional with one fixed NTFS drive C:,
 // an administrator and an ordinary user.
@@ -53,6 +62,8 @@ struct MachineOptions {
   bool safe_mode = false;
   std::vector<DriveOptions> drives = {DriveOptions{}};
   std::vector<AccountOptions> accounts = {{"Administrator", "admin", true}, {"User", "user", false}};
+  // The machine's own security identity: its accounts' SIDs are S-1-5-21-<id[0]>-<id[1]>-<id[2]>-<RID>.
+  std::array<uint32_t, 3> machine_id = {2780515405u, 1203581476u, 3921187024u};
 };
 
 // Makes a machine in `dir`, which must not exist or be empty; throws std::runtime_error on failure. The folder

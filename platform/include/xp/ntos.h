@@ -77,6 +77,16 @@ class Kernel {
   // Calls DriverUnload (STATUS_INVALID_DEVICE_REQUEST when the driver has none), then reports the pool the
   // driver's module still holds, per tag (also written to the debugger log), and unloads the module.
   NTSTATUS UnloadDriver(const std::u16string& service, std::vector<PoolLeak>* leaks = nullptr);
+  // What NtLoadDriver does for "\Registry\Machine\System\CurrentControlSet\Services\<service>": reads the key's
+  // Type (SERVICE_KERNEL_DRIVER 1 loads as kDevice, SERVICE_FILE_SYSTEM_DRIVER 2 as kFileSystem) and ImagePath, a
+  // path on the machine's drives ("C:\WINDOWS\system32\drivers\x.sys", "\??\C:\...", "\SystemRoot\...",
+  // "%SystemRoot%\..." or relative to C:\WINDOWS; no ImagePath: "System32\drivers\<service>.sys"), and loads that
+  // file. STATUS_OBJECT_NAME_NOT_FOUND when the key or the file is missing; STATUS_INVALID_PARAMETER for a service
+  // that is not a driver; else as LoadDriver.
+  NTSTATUS LoadService(const std::u16string& service);
+  // What NtUnloadDriver does for the service's key: STATUS_OBJECT_NAME_NOT_FOUND unless the key names a driver
+  // service (the model's own drivers have none, so no program can stop them), else as UnloadDriver.
+  NTSTATUS UnloadService(const std::u16string& service);
   bool DriverRunning(const std::u16string& service) const;
   PDRIVER_OBJECT Driver(const std::u16string& service) const;
 
@@ -110,6 +120,25 @@ class Kernel {
 
  private:
   std::unique_ptr<KernelState> state_;
+};
+
+// While it lives, user-mode requests made on the calling thread may touch only these buffers. The kernel host
+// serves a program's request with copies of the program's buffers, so any other address a request carries (a
+// data request's buffer address) names nothing of the program and must not reach the host's own memory.
+class UserBuffersScope {
+ public:
+  struct Range {
+    const void* start = nullptr;
+    size_t length = 0;
+  };
+  explicit UserBuffersScope(std::vector<Range> ranges);
+  ~UserBuffersScope();
+  UserBuffersScope(const UserBuffersScope&) = delete;
+  UserBuffersScope& operator=(const UserBuffersScope&) = delete;
+
+ private:
+  std::vector<Range> ranges_;
+  const std::vector<Range>* saved_;
 };
 
 // Builds an NT name string for calls that take one; the text must outlive the use.

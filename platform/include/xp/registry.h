@@ -63,6 +63,10 @@ LONG Flush();
 // The full kernel path of a key, in the case its components were created with.
 LONG KeyPath(KeyId key, std::u16string* path);
 
+// Writes what a fresh XP installation holds and the system relies on (Winlogon's "Userinit" and "Shell", the RunOnce
+// key, the control sets' Services keys, every account's Shell Folders) into the machine XPMACHINE names.
+LONG SeedFreshInstallation();
+
 // --- The ANSI side, for the A functions: the ANSI code page is 1252. ---
 std::u16string AnsiToUtf16(std::string_view ansi);
 // Characters outside code page 1252 become '?'.

@@ -199,10 +199,12 @@ NTSTATUS Create(PDEVICE_OBJECT device, PIRP irp) {
   if (!NT_SUCCESS(status)) return status;
   Fcb* fcb = FindOrCreateFcb(vcb, path, want_directory);
   const LONGLONG now = ke::SystemTime();
-  fcb->record.attributes = want_directory ? FILE_ATTRIBUTE_DIRECTORY
-                                          : ((request.attributes & FILE_ATTRIBUTE_VALID_SET_FLAGS &
-                                              ~FILE_ATTRIBUTE_NORMAL) |
-                                             FILE_ATTRIBUTE_ARCHIVE);
+  // A new file asked for encrypted starts encrypted; the other attributes only a request can set are dropped.
+  fcb->record.attributes =
+      want_directory ? FILE_ATTRIBUTE_DIRECTORY
+                     : ((request.attributes & (FILE_ATTRIBUTE_VALID_SET_FLAGS | FILE_ATTRIBUTE_ENCRYPTED) &
+                         ~FILE_ATTRIBUTE_NORMAL) |
+                        FILE_ATTRIBUTE_ARCHIVE);
   fcb->record.creation_time = fcb->record.last_access_time = fcb->record.last_write_time =
       fcb->record.change_time = now;
   fcb->header.AllocationSize.QuadPart = want_directory ? 0 : reserve;

@@ -165,8 +165,10 @@ NTSTATUS MakeControlDevice(PDRIVER_OBJECT driver, const char16_t* name, DEVICE_T
 
 NTSTATUS FileSystemControl(PDEVICE_OBJECT device, PIRP irp) {
   PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(irp);
-  if (IsControlDevice(device) && stack->MinorFunction == IRP_MN_MOUNT_VOLUME) return Mount(device, irp);
-  return STATUS_INVALID_DEVICE_REQUEST;
+  if (IsControlDevice(device)) {
+    return stack->MinorFunction == IRP_MN_MOUNT_VOLUME ? Mount(device, irp) : STATUS_INVALID_DEVICE_REQUEST;
+  }
+  return stack->MinorFunction == IRP_MN_USER_FS_REQUEST ? UserFsRequest(device, irp) : STATUS_INVALID_DEVICE_REQUEST;
 }
 
 Vcb* VcbOf(PDEVICE_OBJECT volume_device) { return *static_cast<Vcb**>(volume_device->DeviceExtension); }

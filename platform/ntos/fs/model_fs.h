@@ -132,6 +132,8 @@ NTSTATUS QueryVolumeInformation(PDEVICE_OBJECT device, PIRP irp);
 NTSTATUS DirectoryControl(PDEVICE_OBJECT device, PIRP irp);
 NTSTATUS FlushBuffers(PDEVICE_OBJECT device, PIRP irp);
 NTSTATUS FileSystemControl(PDEVICE_OBJECT device, PIRP irp);
+// user_fs_request.cc: IRP_MN_USER_FS_REQUEST on a volume (FSCTL_SET_COMPRESSION, _SPARSE, _ENCRYPTION).
+NTSTATUS UserFsRequest(PDEVICE_OBJECT volume_device, PIRP irp);
 
 // information.cc: the answers shared by the IRP and fast-I/O paths.
 void FillBasic(const Fcb& fcb, PFILE_BASIC_INFORMATION basic);

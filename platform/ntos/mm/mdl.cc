@@ -14,7 +14,7 @@ bool ValidUserRange(const void* address, SIZE_T length) {
   const auto start = reinterpret_cast<uintptr_t>(address);
   // The first 64 KiB are never mapped, as on XP; a range may not wrap.
   if (length == 0) return true;
-  return start >= 0x10000 && start + length > start;
+  return start >= 0x10000 && start + length > start && InUserBuffers(address, length);
 }
 
 }  // namespace xp::ntos::io

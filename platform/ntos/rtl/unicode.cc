@@ -28,7 +28,7 @@ void RtlCopyUnicodeString(PUNICODE_STRING destination, PCUNICODE_STRING source) 
     return;
   }
   const USHORT bytes = std::min(source->Length, destination->MaximumLength);
-  std::memmove(destination->Buffer, source->Buffer, bytes);
+  if (bytes != 0) std::memmove(destination->Buffer, source->Buffer, bytes);
   destination->Length = bytes;
   if (bytes + sizeof(WCHAR) <= destination->MaximumLength) destination->Buffer[bytes / sizeof(WCHAR)] = 0;
 }

@@ -68,6 +68,9 @@ NTSTATUS Dispatch(PDEVICE_OBJECT device, PIRP irp) {
   if (stack->MajorFunction == IRP_MJ_FILE_SYSTEM_CONTROL && stack->MinorFunction == IRP_MN_MOUNT_VOLUME) {
     return Mount(device, irp);
   }
+  if (stack->MajorFunction == IRP_MJ_FILE_SYSTEM_CONTROL && stack->MinorFunction == IRP_MN_USER_FS_REQUEST) {
+    SeenFsControls().push_back(stack->Parameters.FileSystemControl.FsControlCode);
+  }
   IoSkipCurrentIrpStackLocation(irp);
   return IoCallDriver(LowerOf(device), irp);
 }
@@ -138,6 +141,11 @@ std::vector<Seen>& SeenRequests() {
   return seen;
 }
 
+std::vector<ULONG>& SeenFsControls() {
+  static std::vector<ULONG> seen;
+  return seen;
+}
+
 int& FastReads() {
   static int count = 0;
   return count;
@@ -145,6 +153,7 @@ int& FastReads() {
 
 void Reset() {
   SeenRequests().clear();
+  SeenFsControls().clear();
   FastReads() = 0;
 }
 

@@ -1,6 +1,6 @@
 // A tiny legacy file-system filter for the kernel model's own tests: it attaches to every disk file system and
-// its volumes (already mounted ones and later mounts), passes every request down, and records the reads and
-// writes that reach it. Kernel-shaped: ddk headers only.
+// its volumes (already mounted ones and later mounts), passes every request down, and records the reads,
+// writes and user file-system requests that reach it. Kernel-shaped: ddk headers only.
 #pragma once
 
 #include <vector>
@@ -18,6 +18,8 @@ struct Seen {
 
 // What the filter saw since the last Reset (reads and writes only), and its fast-I/O reads.
 std::vector<Seen>& SeenRequests();
+// The control codes of the user file-system requests it passed down since the last Reset.
+std::vector<ULONG>& SeenFsControls();
 int& FastReads();
 void Reset();
 

@@ -135,6 +135,18 @@ NTSTATUS ZwDeviceIoControlFile(HANDLE handle, HANDLE, PIO_APC_ROUTINE, PVOID, PI
   return io::DeviceIoControl(handle, io_status, control_code, input, input_length, output, output_length);
 }
 
+NTSTATUS NtFsControlFile(HANDLE handle, HANDLE, PIO_APC_ROUTINE, PVOID, PIO_STATUS_BLOCK io_status,
+                         ULONG control_code, PVOID input, ULONG input_length, PVOID output, ULONG output_length) {
+  ke::PreviousModeScope scope(UserMode);
+  return io::FsControl(handle, io_status, control_code, input, input_length, output, output_length);
+}
+
+NTSTATUS ZwFsControlFile(HANDLE handle, HANDLE, PIO_APC_ROUTINE, PVOID, PIO_STATUS_BLOCK io_status,
+                         ULONG control_code, PVOID input, ULONG input_length, PVOID output, ULONG output_length) {
+  ke::PreviousModeScope scope(KernelMode);
+  return io::FsControl(handle, io_status, control_code, input, input_length, output, output_length);
+}
+
 NTSTATUS NtClose(HANDLE handle) { return io::Close(handle); }
 
 NTSTATUS ZwClose(HANDLE handle) { return io::Close(handle); }

@@ -15,6 +15,7 @@ TEST(Arguments, AcceptedForms) {
     const char* dir;
     uint64_t seed;
     Args program;
+    const char* account = "";
   } rows[] = {
       {{"new", "m"}, Command::Kind::kNew, "m", 1, {}},
       {{"new", "/tmp/m", "--token-seed", "18446744073709551615"},
@@ -27,6 +28,13 @@ TEST(Arguments, AcceptedForms) {
       {{"token", "show", "m"}, Command::Kind::kTokenShow, "m", 1, {}},
       {{"run", "m", "diskseal"}, Command::Kind::kRun, "m", 1, {"diskseal"}},
       {{"run", "m", "sh", "-c", "exit 3"}, Command::Kind::kRun, "m", 1, {"sh", "-c", "exit 3"}},
+      {{"run", "m", "--as", "LOCAL SERVICE", "diskseal", "--as"},
+       Command::Kind::kRun,
+       "m",
+       1,
+       {"diskseal", "--as"},
+       "LOCAL SERVICE"},
+      {{"ps", "m"}, Command::Kind::kPs, "m", 1, {}},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(::testing::PrintToString(row.arguments));
@@ -36,6 +44,7 @@ TEST(Arguments, AcceptedForms) {
     EXPECT_EQ(command->dir, row.dir);
     EXPECT_EQ(command->token_seed, row.seed);
     EXPECT_EQ(command->program, row.program);
+    EXPECT_EQ(command->account, row.account);
   }
 }
 
@@ -54,6 +63,11 @@ TEST(Arguments, RefusedForms) {
       {"token", "eject", "m"},
       {"token", "show", "m", "extra"},
       {"run", "m"},
+      {"run", "m", "--as"},
+      {"run", "m", "--as", "SYSTEM"},
+      {"run", "m", "--as", "", "diskseal"},
+      {"ps"},
+      {"ps", "m", "extra"},
       {"boot", "m"},
   };
   for (const Args& arguments : rows) {

@@ -1,5 +1,5 @@
-// xpmachine as a person uses it: make a machine, show and plug its token, run a program inside it, and the
-// usage text with exit code 2 for a command line it does not know.
+// xpmachine as a person uses it: make a machine, show and plug its token, run a program inside it as an account and
+// list the processes, and the usage text with exit code 2 for a command line it does not know.
 #include <gtest/gtest.h>
 #include <spawn.h>
 #include <stdlib.h>
@@ -101,6 +101,36 @@ TEST_F(XpmachineTest, RunsAProgramInsideTheMachineAndPassesItsExitCodeOn) {
   EXPECT_EQ(ran.output, dir_ + "\n") << "XPMACHINE is the machine's absolute folder";
 }
 
+// xp_kernel32_child, built beside this test program: a machine program that exits with the code it is given.
+TEST_F(XpmachineTest, RunsAsAnAccountAndListsTheProcessesWithTheirFullExitCodes) {
+  ASSERT_EQ(Xpmachine({"new", dir_}).exit_code, 0);
+  const fs::path child = fs::read_symlink("/proc/self/exe").parent_path() / "xp_kernel32_child";
+  const fs::path installed = fs::path(dir_) / "drives/C/Program Files/Quillmarsh/recoverkit.exe";
+  fs::create_directories(installed.parent_path());
+  fs::copy_file(child, installed);
+  const Outcome as_system = Xpmachine({"run", dir_, "--as", "system", child.string(), "exit", "603"});
+  EXPECT_EQ(as_system.exit_code, 603 % 256) << as_system.output;
+  const Outcome from_drive =
+      Xpmachine({"run", dir_, "--as", "LOCAL SERVICE", "c:\\program files\\quillmarsh\\RECOVERKIT.EXE", "crash"});
+  EXPECT_NE(from_drive.exit_code, 0) << from_drive.output;
+  const Outcome user = Xpmachine({"run", dir_, "--as", "User", "sh", "-c", "echo \"$XPMACHINE_USER\""});
+  EXPECT_EQ(user.output, "User\n");
+
+  const Outcome nobody = Xpmachine({"run", dir_, "--as", "nobody", "true"});
+  EXPECT_EQ(nobody.exit_code, 1);
+  EXPECT_EQ(nobody.output, "xpmachine: " + dir_ + " has no account nobody\n");
+
+  const Outcome listed = Xpmachine({"ps", dir_});
+  EXPECT_EQ(listed.exit_code, 0);
+  EXPECT_EQ(listed.output,
+            "PID    PARENT ACCOUNT          STATE            IMAGE\n"
+            "0      0      SYSTEM           running          [System Process]\n"
+            "4      0      SYSTEM           running          System\n"
+            "1000   0      SYSTEM           exit 603         xp_kernel32_child\n"
+            "1004   0      LOCAL SERVICE    ended, no code   C:\\Program Files\\Quillmarsh\\recoverkit.exe\n"
+            "1008   0      User             ended, no code   sh\n");
+}
+
 TEST_F(XpmachineTest, FailuresAndBadCommandLines) {
   const struct {
     std::vector<std::string> arguments;
@@ -113,6 +143,7 @@ TEST_F(XpmachineTest, FailuresAndBadCommandLines) {
       {{"run", "/tmp"}, 2, "usage: xpmachine new DIR"},
       {{"token", "show", "/tmp"}, 1, "xpmachine: /tmp is not a machine"},
       {{"run", "/tmp", "true"}, 1, "xpmachine: /tmp is not a machine"},
+      {{"ps", "/tmp"}, 1, "xpmachine: /tmp is not a machine"},
       {{"new", "/proc/1"}, 1, "xpmachine: cannot create machine"},
   };
   for (const auto& row : rows) {

@@ -36,7 +36,10 @@ NTSTATUS CreateFile(PHANDLE handle, ACCESS_MASK access, POBJECT_ATTRIBUTES attri
                     ULONG options, UCHAR stack_flags, PFILE_OBJECT* opened);
 NTSTATUS Close(HANDLE handle);
 
-// A user-mode range the model accepts: not null, not wrapping (the model's stand-in for the user address space).
+// A user-mode range the model accepts: not null, not wrapping (the model's stand-in for the user address space),
+// and inside the thread's user buffers while a UserBuffersScope names them.
 bool ValidUserRange(const void* address, SIZE_T length);
+// user_buffers.cc: false when a UserBuffersScope is active and the range lies outside its buffers.
+bool InUserBuffers(const void* address, SIZE_T length);
 
 }  // namespace xp::ntos::io

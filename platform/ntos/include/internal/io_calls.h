@@ -25,5 +25,7 @@ NTSTATUS QueryDirectory(HANDLE handle, PIO_STATUS_BLOCK io_status, PVOID informa
 NTSTATUS FlushBuffers(HANDLE handle, PIO_STATUS_BLOCK io_status);
 NTSTATUS DeviceIoControl(HANDLE handle, PIO_STATUS_BLOCK io_status, ULONG control_code, PVOID input,
                          ULONG input_length, PVOID output, ULONG output_length);
+NTSTATUS FsControl(HANDLE handle, PIO_STATUS_BLOCK io_status, ULONG control_code, PVOID input, ULONG input_length,
+                   PVOID output, ULONG output_length);
 
 }  // namespace xp::ntos::io

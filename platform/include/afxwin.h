@@ -1,0 +1,161 @@
+// The dialog framework the system's dialog programs are written in, shaped like MFC: an application object whose
+// InitInstance the framework's entry runs, dialogs made from the program's resource table (winres.h) and shown
+// with DoModal, controls reached by ID, message maps (afxmsg_.h), CString (afxstr.h) and AfxMessageBox. Built on
+// user32's dialog manager, so every dialog, change and result reaches the UI driver and the machine's journal.
+#pragma once
+
+#include "afxmsg_.h"
+#include "afxstr.h"
+#include "windows.h"
+#include "winres.h"
+
+class CObject {
+ public:
+  virtual ~CObject() = default;
+};
+
+// What receives messages through a message map.
+class CCmdTarget : public CObject {
+ public:
+  // The hourglass during long work. There is no pointer to show it on, so these have nothing to do.
+  void BeginWaitCursor() {}
+  void EndWaitCursor() {}
+  void RestoreWaitCursor() {}
+
+ protected:
+  static const AFX_MSGMAP* GetThisMessageMap();
+  virtual const AFX_MSGMAP* GetMessageMap() const;
+};
+
+// A window: a dialog, or a control of one. GetDlgItem and FromHandle give framework-owned objects of the control's
+// class (a CEdit for an edit, a CButton for a button, a CProgressCtrl for a progress bar, else a CWnd), valid while
+// the dialog is up; do not keep them.
+class CWnd : public CCmdTarget {
+ public:
+  CWnd() = default;
+  ~CWnd() override;
+  CWnd(const CWnd&) = delete;
+  CWnd& operator=(const CWnd&) = delete;
+
+  HWND m_hWnd = nullptr;
+  operator HWND() const { return m_hWnd; }
+  HWND GetSafeHwnd() const { return m_hWnd; }
+
+  static CWnd* FromHandle(HWND handle);
+  BOOL Attach(HWND handle);
+  HWND Detach();
+
+  CWnd* GetDlgItem(int id) const;
+  int GetDlgCtrlID() const;
+  void SetWindowText(LPCTSTR text);
+  int GetWindowText(LPTSTR text, int max_count) const;
+  void GetWindowText(CString& text) const;
+  int GetWindowTextLength() const;
+  void SetDlgItemText(int id, LPCTSTR text);
+  int GetDlgItemText(int id, LPTSTR text, int max_count) const;
+  int GetDlgItemText(int id, CString& text) const;
+  void CheckDlgButton(int id, UINT check);
+  UINT IsDlgButtonChecked(int id) const;
+  void CheckRadioButton(int first_id, int last_id, int check_id);
+
+  BOOL EnableWindow(BOOL enable = TRUE);
+  BOOL IsWindowEnabled() const;
+  BOOL ShowWindow(int command);
+  BOOL IsWindowVisible() const;
+  CWnd* SetFocus();
+  static CWnd* GetFocus();
+
+  LRESULT SendMessage(UINT message, WPARAM wparam = 0, LPARAM lparam = 0);
+  LRESULT SendDlgItemMessage(int id, UINT message, WPARAM wparam = 0, LPARAM lparam = 0);
+  // A NULL caption is the application's name.
+  int MessageBox(LPCTSTR text, LPCTSTR caption = nullptr, UINT type = MB_OK);
+
+  // Runs the message map's handler for `message`; FALSE when the map has none.
+  BOOL OnWndMsg(UINT message, WPARAM wparam, LPARAM lparam);
+
+ protected:
+  // The close box: what the dialog manager does by default, IDCANCEL.
+  afx_msg void OnClose();
+};
+
+// A modal dialog from the program's template `nIDTemplate`.
+class CDialog : public CWnd {
+ public:
+  explicit CDialog(UINT nIDTemplate, CWnd* pParentWnd = nullptr);
+  ~CDialog() override;
+
+  // The EndDialog value, or -1 when the dialog cannot be made (its template is unknown).
+  virtual INT_PTR DoModal();
+  // TRUE: the framework gives the focus to the first control.
+  virtual BOOL OnInitDialog();
+  void EndDialog(int nResult);
+  void GotoDlgCtrl(CWnd* control);
+
+ protected:
+  // IDOK (the OK button, Enter) and IDCANCEL (Cancel, Esc, the close box) end the dialog with that ID.
+  virtual void OnOK();
+  virtual void OnCancel();
+
+  UINT m_nIDHelp;
+  CWnd* m_pParentWnd;
+
+  DECLARE_MESSAGE_MAP()
+};
+
+class CEdit : public CWnd {
+ public:
+  // What the user may type; 0: as much as an edit holds. Typing past it raises EN_MAXTEXT.
+  void LimitText(int nChars = 0);
+  void SetLimitText(UINT nMax);
+  // 0 shows the characters.
+  void SetPasswordChar(TCHAR ch);
+  TCHAR GetPasswordChar() const;
+  BOOL SetReadOnly(BOOL bReadOnly = TRUE);
+  // SetSel(n, n) then ReplaceSel(text) inserts at n: SetSel(len, len) appends.
+  void SetSel(int nStartChar, int nEndChar, BOOL bNoScroll = FALSE);
+  void ReplaceSel(LPCTSTR lpszNewText, BOOL bCanUndo = FALSE);
+};
+
+class CButton : public CWnd {
+ public:
+  int GetCheck() const;
+  void SetCheck(int nCheck);
+};
+
+// The program's application object: each program defines one (`theApp`), and the framework's entry (the xp_mfc_main
+// library) runs its InitInstance. FALSE ends the program with ExitInstance's code (0); a program whose
+// InitInstance returns TRUE would need the main window's message loop, which is not implemented (exit code 120).
+class CWinApp : public CCmdTarget {
+ public:
+  // A NULL name is the program's file name without its extension.
+  explicit CWinApp(LPCTSTR lpszAppName = nullptr);
+  ~CWinApp() override;
+  CWinApp(const CWinApp&) = delete;
+  CWinApp& operator=(const CWinApp&) = delete;
+
+  virtual BOOL InitInstance();
+  virtual int ExitInstance();
+  virtual int Run();
+  // The three-dimensional look is the only look here.
+  BOOL Enable3dControls();
+
+  CWnd* m_pMainWnd = nullptr;
+  HINSTANCE m_hInstance = nullptr;
+  LPCTSTR m_pszAppName = nullptr;
+
+ private:
+  CString app_name_;
+};
+
+CWinApp* AfxGetApp();
+CWnd* AfxGetMainWnd();
+HINSTANCE AfxGetInstanceHandle();
+// Where DoModal finds templates: the program (NULL before the framework's entry has run).
+HINSTANCE AfxGetResourceHandle();
+LPCTSTR AfxGetAppName();
+// A message box over the main window, captioned with the application's name.
+int AfxMessageBox(LPCTSTR lpszText, UINT nType = MB_OK, UINT nIDHelp = 0);
+// Controls here are never ActiveX containers; nothing to enable.
+void AfxEnableControlContainer();
+// The framework's WinMain: runs the application object.
+int AfxWinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPTSTR lpCmdLine, int nCmdShow);

@@ -1,0 +1,98 @@
+// Dialog templates as the system's programs declare them, in place of a compiled resource script: each dialog's
+// number, caption and controls in the order a script lists them, with the script's statements and default styles.
+// A table registers its dialogs for the module that holds it; DialogBoxParam and CDialog::DoModal find them there.
+#pragma once
+
+#include <initializer_list>
+#include <vector>
+
+#include "commctrl.h"
+#include "windef.h"
+#include "winuser.h"
+
+namespace xp::res {
+
+enum class ControlClass { kButton, kEdit, kStatic, kComboBox, kListBox, kProgress };
+
+// One control as a script's CONTROL statement holds it: class, text, ID and the whole window style.
+struct ControlTemplate {
+  ControlClass control_class = ControlClass::kStatic;
+  const char* text = "";
+  int id = 0;
+  DWORD style = 0;
+
+  // The script's NOT: PushButton("Default Logon", 1040).Not(WS_VISIBLE) is a button the template leaves hidden.
+  constexpr ControlTemplate Not(DWORD bits) const {
+    ControlTemplate control = *this;
+    control.style &= ~bits;
+    return control;
+  }
+};
+
+// The statements of a resource script. Every control is a visible child; `style` adds to the statement's defaults
+// (ES_PASSWORD, ES_NUMBER, ES_READONLY, WS_DISABLED, WS_GROUP ...). A radio group runs from a control with WS_GROUP
+// to the next one (LText carries WS_GROUP, as in a script).
+inline constexpr DWORD kChildStyle = WS_CHILD | WS_VISIBLE;
+
+constexpr ControlTemplate LText(const char* text, int id, DWORD style = 0) {
+  return {ControlClass::kStatic, text, id, kChildStyle | SS_LEFT | WS_GROUP | style};
+}
+constexpr ControlTemplate Icon(int id, DWORD style = 0) {
+  return {ControlClass::kStatic, "", id, kChildStyle | SS_ICON | style};
+}
+constexpr ControlTemplate EditText(int id, DWORD style = 0) {
+  return {ControlClass::kEdit, "", id, kChildStyle | ES_LEFT | WS_BORDER | WS_TABSTOP | style};
+}
+constexpr ControlTemplate PushButton(const char* text, int id, DWORD style = 0) {
+  return {ControlClass::kButton, text, id, kChildStyle | BS_PUSHBUTTON | WS_TABSTOP | style};
+}
+constexpr ControlTemplate DefPushButton(const char* text, int id, DWORD style = 0) {
+  return {ControlClass::kButton, text, id, kChildStyle | BS_DEFPUSHBUTTON | WS_TABSTOP | style};
+}
+constexpr ControlTemplate AutoCheckBox(const char* text, int id, DWORD style = 0) {
+  return {ControlClass::kButton, text, id, kChildStyle | BS_AUTOCHECKBOX | WS_TABSTOP | style};
+}
+constexpr ControlTemplate AutoRadioButton(const char* text, int id, DWORD style = 0) {
+  return {ControlClass::kButton, text, id, kChildStyle | BS_AUTORADIOBUTTON | style};
+}
+constexpr ControlTemplate GroupBox(const char* text, int id, DWORD style = 0) {
+  return {ControlClass::kButton, text, id, kChildStyle | BS_GROUPBOX | style};
+}
+// `style` must hold CBS_DROPDOWNLIST, the one kind of combo box the system shows.
+constexpr ControlTemplate ComboBox(int id, DWORD style) {
+  return {ControlClass::kComboBox, "", id, kChildStyle | WS_TABSTOP | style};
+}
+constexpr ControlTemplate ListBox(int id, DWORD style = 0) {
+  return {ControlClass::kListBox, "", id, kChildStyle | LBS_NOTIFY | WS_BORDER | style};
+}
+// CONTROL "", id, PROGRESS_CLASS, style
+constexpr ControlTemplate Progress(int id, DWORD style = 0) {
+  return {ControlClass::kProgress, "", id, kChildStyle | style};
+}
+
+struct DialogTemplate {
+  int id = 0;  // the IDD_ number scripts and the journal name the dialog by
+  const char* caption = "";
+  std::vector<ControlTemplate> controls;
+};
+
+// A program's dialogs, defined once at namespace scope:
+//   const xp::res::DialogResources kDialogs = {
+//       {IDD_MESSAGE, "Quillmarsh Tavik", {xp::res::LText("", IDC_TEXT), xp::res::DefPushButton("OK", IDOK)}},
+//   };
+// While it lives, its dialogs belong to the module (program or DLL) that holds it. A number declared twice for one
+// module is reported on stderr and the first declaration kept.
+class DialogResources {
+ public:
+  DialogResources(std::initializer_list<DialogTemplate> dialogs);
+  ~DialogResources();
+  DialogResources(const DialogResources&) = delete;
+  DialogResources& operator=(const DialogResources&) = delete;
+
+  const std::vector<DialogTemplate>& dialogs() const { return dialogs_; }
+
+ private:
+  std::vector<DialogTemplate> dialogs_;
+};
+
+}  // namespace xp::res

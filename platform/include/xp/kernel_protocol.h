@@ -1,0 +1,126 @@
+// How the programs of a booted machine reach its kernel host: the records on the local socket DIR/kernel/socket.
+// A connection carries one request and then its reply, in turn. Both ends are this build on this host, so records
+// travel in host byte order. Handles are the host kernel's, good only on the connection that opened them; the
+// host closes what a connection left open when it ends, as process rundown does. Never included by system code.
+#pragma once
+
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+namespace xp::kernel_host {
+
+enum class Op : uint32_t {
+  kHello = 1,         // answers STATUS_SUCCESS while the host serves
+  kOpen,              // payload: the NT name (UTF-16); reply: handle, information (FILE_OPENED ...)
+  kRead,              // handle, offset, length; reply payload: the bytes read
+  kWrite,             // handle, offset, payload: the bytes; reply information: bytes written
+  kQueryInformation,  // handle, code (class), length; reply payload: the whole buffer
+  kSetInformation,    // handle, code (class), payload: the record
+  kQueryVolume,       // handle, code (class), length; reply payload: the whole buffer
+  kQueryDirectory,    // handle, length, flags kHasPattern with payload the pattern; reply payload: the entries
+  kFlush,             // handle
+  kDeviceControl,     // handle, code, length (output), payload: input, then for methods other than buffered the
+                      // output buffer as given; reply payload: buffered, the information bytes; else the whole output
+  kFsControl,         // as kDeviceControl
+  kClose,             // handle
+  kLoadDriver,        // payload: the service name (UTF-16), loaded from its key as NtLoadDriver does
+  kUnloadDriver,      // payload: the service name
+  kDriverRunning,     // payload: the service name; reply information: 1 running, 0 not
+  kShutdown,          // writes the cache back, ends every connection and the host
+};
+
+inline constexpr uint32_t kHasPattern = 1;
+
+struct Request {
+  Op op = Op::kHello;
+  uint32_t payload = 0;  // bytes after the record
+  uint64_t handle = 0;
+  int64_t offset = 0;
+  uint32_t length = 0;  // bytes the caller's buffer holds: read length, information or output buffer
+  uint32_t code = 0;    // information class or control code
+  uint32_t access = 0;
+  uint32_t share = 0;
+  uint32_t disposition = 0;
+  uint32_t options = 0;
+  uint32_t attributes = 0;
+  uint32_t flags = 0;
+};
+
+struct Reply {
+  int32_t status = 0;
+  uint32_t payload = 0;  // bytes after the record
+  uint64_t information = 0;
+  uint64_t handle = 0;
+};
+
+// A read or write longer than this travels in pieces; a request or reply naming more is refused.
+inline constexpr uint32_t kMaxPayload = 8u << 20;
+
+inline std::filesystem::path SocketPath(const std::filesystem::path& machine_dir) {
+  return machine_dir / "kernel" / "socket";
+}
+
+// A socket address for `path`. A path longer than sun_path is reached through /proc/self/fd of its folder, opened
+// into *folder_fd (closed by the caller once the address is used; -1 when not needed). False when neither fits.
+inline bool SocketAddress(const std::filesystem::path& path, sockaddr_un* address, int* folder_fd) {
+  *folder_fd = -1;
+  std::memset(address, 0, sizeof *address);
+  address->sun_family = AF_UNIX;
+  std::string text = path.string();
+  if (text.size() >= sizeof address->sun_path) {
+    *folder_fd = ::open(path.parent_path().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (*folder_fd < 0) return false;
+    text = "/proc/self/fd/" + std::to_string(*folder_fd) + "/" + path.filename().string();
+    if (text.size() >= sizeof address->sun_path) return false;
+  }
+  std::memcpy(address->sun_path, text.c_str(), text.size() + 1);
+  return true;
+}
+
+// Sends every byte of the pieces; false when the peer is gone. Never raises SIGPIPE.
+inline bool SendAll(int fd, iovec* pieces, int count) {
+  while (count > 0) {
+    msghdr message{};
+    message.msg_iov = pieces;
+    message.msg_iovlen = static_cast<size_t>(count);
+    const ssize_t sent = ::sendmsg(fd, &message, MSG_NOSIGNAL);
+    if (sent < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    size_t left = static_cast<size_t>(sent);
+    while (count > 0 && left >= pieces->iov_len) {
+      left -= pieces->iov_len;
+      ++pieces;
+      --count;
+    }
+    if (count > 0) {
+      pieces->iov_base = static_cast<char*>(pieces->iov_base) + left;
+      pieces->iov_len -= left;
+    }
+  }
+  return true;
+}
+
+// Fills `size` bytes; false at the end of the stream or on an error.
+inline bool ReceiveAll(int fd, void* data, size_t size) {
+  auto* at = static_cast<char*>(data);
+  while (size > 0) {
+    const ssize_t got = ::recv(fd, at, size, 0);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return false;
+    at += got;
+    size -= static_cast<size_t>(got);
+  }
+  return true;
+}
+
+}  // namespace xp::kernel_host

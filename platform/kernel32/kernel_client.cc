@@ -1,0 +1,298 @@
+// The program's end of the kernel host's socket: one connection per process, each call one request and its reply
+// under the connection's lock, buffers copied both ways. A handle carries the connection it came from, so a handle
+// that outlived its host (or came from the parent of a forked child) is refused instead of reaching another file.
+#include "kernel_client.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <mutex>
+
+#include "xp/kernel_protocol.h"
+#include "xp/machine.h"
+
+namespace xp::kernel32::host {
+namespace {
+
+using kernel_host::Op;
+using kernel_host::Reply;
+using kernel_host::Request;
+
+// Marks a handle's kernel as the host's; the low bits count connections, so a new one never matches old handles.
+constexpr uint64_t kHostKernel = uint64_t{1} << 63;
+
+struct Piece {
+  const void* data = nullptr;
+  size_t size = 0;
+};
+
+class Connection {
+ public:
+  bool Booted() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    const std::string machine = machine::Present() ? machine::Root().string() : std::string();
+    if (fd_ >= 0 && pid_ == ::getpid() && machine_ == machine) return true;
+    Drop();
+    struct stat ignored;
+    if (machine.empty() || ::stat(kernel_host::SocketPath(machine).c_str(), &ignored) != 0) return false;
+    fd_ = Connect(kernel_host::SocketPath(machine));
+    if (fd_ < 0) return false;
+    pid_ = ::getpid();
+    machine_ = machine;
+    kernel_ = kHostKernel | ++connections_;
+    Request hello;
+    Reply reply;
+    if (!ExchangeLocked(hello, {}, {}, &reply, nullptr, 0)) return false;
+    return true;
+  }
+
+  uint64_t kernel() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return fd_ >= 0 && pid_ == ::getpid() ? kernel_ : 0;
+  }
+
+  // One request and its reply over the connection `kernel` names. The reply's payload lands in `into` (at most
+  // `capacity` bytes). False when that connection is gone or the host broke off: the connection is dropped.
+  bool Exchange(uint64_t kernel, Request& request, Piece first, Piece second, Reply* reply, void* into,
+                size_t capacity) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (fd_ < 0 || pid_ != ::getpid() || kernel != kernel_) return false;
+    return ExchangeLocked(request, first, second, reply, into, capacity);
+  }
+
+ private:
+  static int Connect(const std::filesystem::path& socket_path) {
+    sockaddr_un address;
+    int folder = -1;
+    const bool fits = kernel_host::SocketAddress(socket_path, &address, &folder);
+    int fd = fits ? ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0) : -1;
+    if (fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+      ::close(fd);
+      fd = -1;
+    }
+    if (folder >= 0) ::close(folder);
+    return fd;
+  }
+
+  bool ExchangeLocked(Request& request, Piece first, Piece second, Reply* reply, void* into, size_t capacity) {
+    request.payload = static_cast<uint32_t>(first.size + second.size);
+    iovec pieces[3] = {{&request, sizeof request},
+                       {const_cast<void*>(first.data), first.size},
+                       {const_cast<void*>(second.data), second.size}};
+    const int count = second.size != 0 ? 3 : first.size != 0 ? 2 : 1;
+    if (!kernel_host::SendAll(fd_, pieces, count) || !kernel_host::ReceiveAll(fd_, reply, sizeof *reply) ||
+        reply->payload > capacity ||
+        (reply->payload != 0 && !kernel_host::ReceiveAll(fd_, into, reply->payload))) {
+      Drop();
+      return false;
+    }
+    return true;
+  }
+
+  void Drop() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    kernel_ = 0;
+  }
+
+  std::mutex mutex_;
+  int fd_ = -1;
+  pid_t pid_ = 0;
+  std::string machine_;
+  uint64_t kernel_ = 0;
+  uint64_t connections_ = 0;
+};
+
+// Never destroyed: handles may be closed from ELF destructors after static destructors have run.
+Connection& TheConnection() {
+  static Connection* const connection = new Connection;
+  return *connection;
+}
+
+Request RequestOn(Op op, const nt::Handle& handle) {
+  Request request;
+  request.op = op;
+  request.handle = reinterpret_cast<uintptr_t>(handle.value);
+  return request;
+}
+
+Piece TextPiece(const std::u16string& text) { return {text.data(), text.size() * sizeof(char16_t)}; }
+
+// A handle call: STATUS_INVALID_HANDLE when the handle's connection is gone.
+NTSTATUS Call(const nt::Handle& handle, Request& request, Piece first, Piece second, Reply* reply, void* into,
+              size_t capacity) {
+  if (!TheConnection().Exchange(handle.kernel, request, first, second, reply, into, capacity)) {
+    return STATUS_INVALID_HANDLE;
+  }
+  return reply->status;
+}
+
+NTSTATUS ServiceCall(Op op, const std::u16string& service, Reply* reply) {
+  Request request;
+  request.op = op;
+  const uint64_t kernel = TheConnection().kernel();
+  if (kernel == 0 || !TheConnection().Exchange(kernel, request, TextPiece(service), {}, reply, nullptr, 0)) {
+    return STATUS_NO_SUCH_DEVICE;
+  }
+  return reply->status;
+}
+
+}  // namespace
+
+bool MachineBooted() { return TheConnection().Booted(); }
+
+bool Serves(const nt::Handle& handle) { return (handle.kernel & kHostKernel) != 0; }
+
+NTSTATUS Open(const nt::OpenRequest& open, nt::Handle* handle, ULONG_PTR* information) {
+  Request request;
+  request.op = Op::kOpen;
+  request.access = open.access;
+  request.attributes = open.attributes;
+  request.share = open.share;
+  request.disposition = open.disposition;
+  request.options = open.options;
+  Reply reply;
+  const uint64_t kernel = TheConnection().kernel();
+  if (kernel == 0 || !TheConnection().Exchange(kernel, request, TextPiece(open.name), {}, &reply, nullptr, 0)) {
+    return STATUS_NO_SUCH_DEVICE;
+  }
+  if (information != nullptr) *information = reply.information;
+  if (NT_SUCCESS(reply.status)) *handle = {reinterpret_cast<HANDLE>(static_cast<uintptr_t>(reply.handle)), kernel};
+  return reply.status;
+}
+
+NTSTATUS Read(const nt::Handle& handle, void* buffer, ULONG length, LONGLONG offset, ULONG* transferred) {
+  *transferred = 0;
+  auto* at = static_cast<uint8_t*>(buffer);
+  // A long read goes in pieces; it ends early where the file does.
+  do {
+    const ULONG piece = std::min<ULONG>(length - *transferred, kernel_host::kMaxPayload);
+    Request request = RequestOn(Op::kRead, handle);
+    request.offset = offset + *transferred;
+    request.length = piece;
+    Reply reply;
+    const NTSTATUS status = Call(handle, request, {}, {}, &reply, at + *transferred, piece);
+    if (!NT_SUCCESS(status)) return *transferred != 0 ? STATUS_SUCCESS : status;
+    *transferred += static_cast<ULONG>(reply.information);
+    if (reply.information < piece) break;
+  } while (*transferred < length);
+  return STATUS_SUCCESS;
+}
+
+NTSTATUS Write(const nt::Handle& handle, const void* buffer, ULONG length, LONGLONG offset, ULONG* transferred) {
+  *transferred = 0;
+  const auto* at = static_cast<const uint8_t*>(buffer);
+  do {
+    const ULONG piece = std::min<ULONG>(length - *transferred, kernel_host::kMaxPayload);
+    Request request = RequestOn(Op::kWrite, handle);
+    request.offset = offset + *transferred;
+    Reply reply;
+    const NTSTATUS status = Call(handle, request, {at + *transferred, piece}, {}, &reply, nullptr, 0);
+    if (!NT_SUCCESS(status)) return status;
+    *transferred += static_cast<ULONG>(reply.information);
+    if (reply.information < piece) break;
+  } while (*transferred < length);
+  return STATUS_SUCCESS;
+}
+
+NTSTATUS QueryInformation(const nt::Handle& handle, void* information, ULONG length,
+                          FILE_INFORMATION_CLASS information_class) {
+  Request request = RequestOn(Op::kQueryInformation, handle);
+  request.code = information_class;
+  request.length = length;
+  Reply reply;
+  return Call(handle, request, {}, {}, &reply, information, length);
+}
+
+NTSTATUS SetInformation(const nt::Handle& handle, const void* information, ULONG length,
+                        FILE_INFORMATION_CLASS information_class) {
+  Request request = RequestOn(Op::kSetInformation, handle);
+  request.code = information_class;
+  Reply reply;
+  return Call(handle, request, {information, length}, {}, &reply, nullptr, 0);
+}
+
+NTSTATUS QueryVolume(const nt::Handle& handle, void* information, ULONG length,
+                     FS_INFORMATION_CLASS information_class) {
+  Request request = RequestOn(Op::kQueryVolume, handle);
+  request.code = information_class;
+  request.length = length;
+  Reply reply;
+  return Call(handle, request, {}, {}, &reply, information, length);
+}
+
+NTSTATUS QueryDirectory(const nt::Handle& handle, void* information, ULONG length, const std::u16string* pattern,
+                        ULONG_PTR* returned) {
+  *returned = 0;
+  Request request = RequestOn(Op::kQueryDirectory, handle);
+  request.code = FileBothDirectoryInformation;
+  request.length = length;
+  request.flags = pattern != nullptr ? kernel_host::kHasPattern : 0;
+  Reply reply;
+  const NTSTATUS status =
+      Call(handle, request, pattern != nullptr ? TextPiece(*pattern) : Piece{}, {}, &reply, information, length);
+  if (NT_SUCCESS(status)) *returned = reply.information;
+  return status;
+}
+
+NTSTATUS Flush(const nt::Handle& handle) {
+  Request request = RequestOn(Op::kFlush, handle);
+  Reply reply;
+  return Call(handle, request, {}, {}, &reply, nullptr, 0);
+}
+
+namespace {
+
+NTSTATUS Control(Op op, const nt::Handle& handle, ULONG code, void* input, ULONG input_length, void* output,
+                 ULONG output_length, ULONG_PTR* returned) {
+  *returned = 0;
+  Request request = RequestOn(op, handle);
+  request.code = code;
+  request.length = output_length;
+  // Only the buffered method copies the output; the others let the driver change it in place, so it goes along.
+  const bool buffered = METHOD_FROM_CTL_CODE(code) == METHOD_BUFFERED;
+  Reply reply;
+  const NTSTATUS status = Call(handle, request, {input, input_length}, {output, buffered ? 0 : output_length},
+                               &reply, output, output_length);
+  if (reply.status == status) *returned = reply.information;
+  return status;
+}
+
+}  // namespace
+
+NTSTATUS DeviceControl(const nt::Handle& handle, ULONG code, void* input, ULONG input_length, void* output,
+                       ULONG output_length, ULONG_PTR* returned) {
+  return Control(Op::kDeviceControl, handle, code, input, input_length, output, output_length, returned);
+}
+
+NTSTATUS FsControl(const nt::Handle& handle, ULONG code, void* input, ULONG input_length, void* output,
+                   ULONG output_length, ULONG_PTR* returned) {
+  return Control(Op::kFsControl, handle, code, input, input_length, output, output_length, returned);
+}
+
+NTSTATUS Close(const nt::Handle& handle) {
+  Request request = RequestOn(Op::kClose, handle);
+  Reply reply;
+  return Call(handle, request, {}, {}, &reply, nullptr, 0);
+}
+
+NTSTATUS LoadDriver(const std::u16string& service) {
+  Reply reply;
+  return ServiceCall(Op::kLoadDriver, service, &reply);
+}
+
+NTSTATUS UnloadDriver(const std::u16string& service) {
+  Reply reply;
+  return ServiceCall(Op::kUnloadDriver, service, &reply);
+}
+
+NTSTATUS DriverRunning(const std::u16string& service, bool* running) {
+  Reply reply;
+  const NTSTATUS status = ServiceCall(Op::kDriverRunning, service, &reply);
+  *running = NT_SUCCESS(status) && reply.information != 0;
+  return status;
+}
+
+}  // namespace xp::kernel32::host

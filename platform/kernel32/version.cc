@@ -1,0 +1,67 @@
+// The system's version and folders: Windows XP Service Pack 2, installed in C:\WINDOWS.
+#include <cstring>
+#include <string>
+
+#include "kernel32_private.h"
+#include "xp/faults.h"
+#include "xp/machine.h"
+
+namespace xp::kernel32 {
+namespace {
+
+static_assert(sizeof(OSVERSIONINFOA) == 148 && sizeof(OSVERSIONINFOEXA) == 156, "the sizes XP checks");
+
+constexpr char kWindowsFolder[] = "C:\\WINDOWS";
+constexpr char kSystemFolder[] = "C:\\WINDOWS\\system32";
+
+UINT CopyFolder(const char* folder, LPSTR buffer, UINT size) {
+  const UINT length = static_cast<UINT>(std::strlen(folder));
+  if (buffer == nullptr || size <= length) return length + 1;
+  std::memcpy(buffer, folder, length + 1);
+  return length;
+}
+
+}  // namespace
+}  // namespace xp::kernel32
+
+// Exported by kernel32.
+extern "C" BOOL GetVersionExA(LPOSVERSIONINFOA version_information) {
+  if (version_information == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  const DWORD size = version_information->dwOSVersionInfoSize;
+  if (size != sizeof(OSVERSIONINFOA) && size != sizeof(OSVERSIONINFOEXA)) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return FALSE;
+  }
+  if (const std::optional<uint32_t> error = xp::machine::FailPoint("GetVersionExA")) {
+    SetLastError(*error);
+    return FALSE;
+  }
+  std::memset(version_information, 0, size);
+  version_information->dwOSVersionInfoSize = size;
+  version_information->dwMajorVersion = 5;
+  version_information->dwMinorVersion = 1;
+  version_information->dwBuildNumber = 2600;
+  version_information->dwPlatformId = VER_PLATFORM_WIN32_NT;
+  std::strcpy(version_information->szCSDVersion, "Service Pack 2");
+  if (size == sizeof(OSVERSIONINFOEXA)) {
+    auto* extended = reinterpret_cast<LPOSVERSIONINFOEXA>(version_information);
+    extended->wServicePackMajor = 2;
+    extended->wSuiteMask = VER_SUITE_SINGLEUSERTS;
+    if (xp::machine::Setting("edition") == "Home") extended->wSuiteMask |= VER_SUITE_PERSONAL;
+    extended->wProductType = VER_NT_WORKSTATION;
+  }
+  return TRUE;
+}
+
+// Exported by kernel32.
+extern "C" UINT GetWindowsDirectoryA(LPSTR buffer, UINT size) {
+  return xp::kernel32::CopyFolder(xp::kernel32::kWindowsFolder, buffer, size);
+}
+
+// Exported by kernel32.
+extern "C" UINT GetSystemDirectoryA(LPSTR buffer, UINT size) {
+  return xp::kernel32::CopyFolder(xp::kernel32::kSystemFolder, buffer, size);
+}

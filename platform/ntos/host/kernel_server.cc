@@ -1,0 +1,139 @@
+// The socket side of the kernel host: accepting programs, reading each request whole, answering it, and ending a
+// connection (and closing what it left open) when its program goes away.
+#include "kernel_server.h"
+
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <fstream>
+#include <vector>
+
+namespace xp::ntos::host {
+namespace {
+
+namespace fs = std::filesystem;
+using kernel_host::Reply;
+using kernel_host::Request;
+
+constexpr int kLazyWriterPeriodMs = 1000;
+// A program that stops halfway through a request is dropped rather than left to stall every other program.
+constexpr int kRequestTimeoutSeconds = 10;
+
+int Connect(const fs::path& socket_path) {
+  sockaddr_un address;
+  int folder = -1;
+  const bool fits = kernel_host::SocketAddress(socket_path, &address, &folder);
+  int fd = fits ? ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0) : -1;
+  if (fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    ::close(fd);
+    fd = -1;
+  }
+  if (folder >= 0) ::close(folder);
+  return fd;
+}
+
+}  // namespace
+
+KernelServer::KernelServer(fs::path machine_dir) : machine_dir_(std::move(machine_dir)) {}
+
+KernelServer::~KernelServer() {
+  for (Client& client : clients_) ::close(client.fd);
+  if (listener_ >= 0) {
+    ::close(listener_);
+    std::error_code ignored;
+    fs::remove(kernel_host::SocketPath(machine_dir_), ignored);
+    fs::remove(machine_dir_ / "kernel" / "pid", ignored);
+  }
+}
+
+bool KernelServer::Listen(std::string* error) {
+  const fs::path socket_path = kernel_host::SocketPath(machine_dir_);
+  std::error_code ignored;
+  fs::create_directories(socket_path.parent_path(), ignored);
+  const int running = Connect(socket_path);
+  if (running >= 0) {
+    ::close(running);
+    *error = "a kernel host already runs for " + machine_dir_.string();
+    return false;
+  }
+  fs::remove(socket_path, ignored);
+  sockaddr_un address;
+  int folder = -1;
+  if (!kernel_host::SocketAddress(socket_path, &address, &folder)) {
+    *error = "no socket address fits " + socket_path.string();
+    return false;
+  }
+  listener_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  const bool bound = listener_ >= 0 && ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+                     ::listen(listener_, 64) == 0;
+  if (folder >= 0) ::close(folder);
+  if (!bound) {
+    *error = "cannot listen on " + socket_path.string() + ": " + std::strerror(errno);
+    return false;
+  }
+  std::ofstream(machine_dir_ / "kernel" / "pid") << ::getpid() << "\n";
+  return true;
+}
+
+void KernelServer::Accept() {
+  const int fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+  if (fd < 0) return;
+  const timeval timeout{kRequestTimeoutSeconds, 0};
+  ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+  ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
+  clients_.push_back(Client{fd, {}, {}});
+}
+
+bool KernelServer::Answer(RequestHandler& handler, Client& client) {
+  Request request;
+  if (!kernel_host::ReceiveAll(client.fd, &request, sizeof request)) return false;
+  if (request.payload > kernel_host::kMaxPayload || request.length > kernel_host::kMaxPayload) return false;
+  client.payload.resize(request.payload);
+  if (request.payload != 0 && !kernel_host::ReceiveAll(client.fd, client.payload.data(), request.payload)) return false;
+  const uint8_t* payload = nullptr;
+  Reply reply;
+  if (request.op == kernel_host::Op::kShutdown) {
+    shutdown_ = true;
+  } else {
+    reply = handler.Handle(client, request, &payload);
+  }
+  iovec pieces[2] = {{&reply, sizeof reply}, {const_cast<uint8_t*>(payload), reply.payload}};
+  return kernel_host::SendAll(client.fd, pieces, reply.payload != 0 ? 2 : 1);
+}
+
+void KernelServer::Serve(Kernel& kernel, const volatile std::sig_atomic_t* stop) {
+  RequestHandler handler(kernel);
+  auto last_tick = std::chrono::steady_clock::now();
+  std::vector<pollfd> polled;
+  while (!shutdown_ && *stop == 0) {
+    polled.assign(1, pollfd{listener_, POLLIN, 0});
+    for (const Client& client : clients_) polled.push_back({client.fd, POLLIN, 0});
+    const int ready = ::poll(polled.data(), polled.size(), kLazyWriterPeriodMs);
+    if (ready > 0) {
+      auto client = clients_.begin();
+      for (size_t i = 1; i < polled.size() && !shutdown_; ++i, ++client) {
+        if (polled[i].revents == 0) continue;
+        if (!Answer(handler, *client)) {
+          handler.CloseAll(*client);
+          ::close(client->fd);
+          client->fd = -1;
+        }
+      }
+      std::erase_if(clients_, [](const Client& c) { return c.fd < 0; });
+      if (polled[0].revents & POLLIN) Accept();
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (now - last_tick >= std::chrono::milliseconds(kLazyWriterPeriodMs)) {
+      kernel.MakeCurrent();
+      kernel.LazyWriterTick();
+      last_tick = now;
+    }
+  }
+}
+
+}  // namespace xp::ntos::host

@@ -1,0 +1,40 @@
+// The kernel host's socket server: listens on DIR/kernel/socket and serves every connection's requests on the one
+// thread that runs the kernel, so requests never overlap (the cache's lazy writer runs on that thread too, between
+// requests, once a second).
+#pragma once
+
+#include <csignal>
+#include <filesystem>
+#include <list>
+#include <string>
+
+#include "request_handler.h"
+
+namespace xp::ntos::host {
+
+class KernelServer {
+ public:
+  explicit KernelServer(std::filesystem::path machine_dir);
+  // Closes every connection and removes the socket and the pid file.
+  ~KernelServer();
+  KernelServer(const KernelServer&) = delete;
+  KernelServer& operator=(const KernelServer&) = delete;
+
+  // False, with *error, when another host already answers for the machine or the socket cannot be made. A socket
+  // left behind by a host that ended is replaced.
+  bool Listen(std::string* error);
+  // Serves until a shutdown request arrives or `*stop` becomes nonzero (a signal).
+  void Serve(Kernel& kernel, const volatile std::sig_atomic_t* stop);
+
+ private:
+  void Accept();
+  // Reads and answers one request; false when the connection is over. Sets shutdown_ on a shutdown request.
+  bool Answer(RequestHandler& handler, Client& client);
+
+  std::filesystem::path machine_dir_;
+  int listener_ = -1;
+  std::list<Client> clients_;
+  bool shutdown_ = false;
+};
+
+}  // namespace xp::ntos::host

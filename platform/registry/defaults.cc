@@ -1,0 +1,71 @@
+// What a fresh XP installation's registry holds that the system reads or edits: Winlogon's Userinit and Shell,
+// the RunOnce key, the service tables of the control sets, and each account's shell folders.
+#include <string>
+
+#include "registry_private.h"
+#include "winreg.h"
+#include "xp/machine.h"
+#include "xp/registry.h"
+
+namespace xp::registry {
+namespace {
+
+std::vector<uint8_t> StringValue(std::u16string_view text) {
+  std::vector<uint8_t> bytes;
+  for (char16_t c : text) {
+    bytes.push_back(static_cast<uint8_t>(c));
+    bytes.push_back(static_cast<uint8_t>(c >> 8));
+  }
+  bytes.insert(bytes.end(), {0, 0});
+  return bytes;
+}
+
+LONG SetString(KeyId parent, std::u16string_view key_path, std::u16string_view name, std::u16string_view text) {
+  KeyId key = 0;
+  if (LONG error = CreateKey(parent, key_path, &key, nullptr)) return error;
+  return SetValue(key, name, REG_SZ, StringValue(text));
+}
+
+LONG SeedShellFolders(const std::string& account) {
+  KeyId hive = 0;
+  if (LONG error = OpenUserHive(Utf8ToUtf16(account), &hive)) return error;
+  const std::u16string profile = u"C:\\Documents and Settings\\" + Utf8ToUtf16(account);
+  const std::u16string key = u"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+  const struct {
+    std::u16string_view name;
+    std::u16string_view folder;
+  } folders[] = {
+      {u"AppData", u"\\Application Data"},
+      {u"Local AppData", u"\\Local Settings\\Application Data"},
+      {u"Cache", u"\\Local Settings\\Temporary Internet Files"},
+      {u"Desktop", u"\\Desktop"},
+      {u"Personal", u"\\My Documents"},
+  };
+  for (const auto& f : folders) {
+    if (LONG error = SetString(hive, key, f.name, profile + std::u16string(f.folder))) return error;
+  }
+  return ERROR_SUCCESS;
+}
+
+}  // namespace
+
+LONG SeedFreshInstallation() {
+  const std::u16string winlogon = u"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
+  if (LONG error = SetString(kMachineKey, winlogon, u"Userinit", u"C:\\WINDOWS\\system32\\userinit.exe,")) {
+    return error;
+  }
+  if (LONG error = SetString(kMachineKey, winlogon, u"Shell", u"Explorer.exe")) return error;
+  for (std::u16string_view key : {u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
+                                  u"SYSTEM\\CurrentControlSet\\Services", u"SYSTEM\\ControlSet001\\Services"}) {
+    KeyId made = 0;
+    if (LONG error = CreateKey(kMachineKey, key, &made, nullptr)) return error;
+  }
+  for (int n = 1;; ++n) {
+    const auto account = machine::Setting("account." + std::to_string(n) + ".name");
+    if (!account) break;
+    if (LONG error = SeedShellFolders(*account)) return error;
+  }
+  return ERROR_SUCCESS;
+}
+
+}  // namespace xp::registry

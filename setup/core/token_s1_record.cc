@@ -1,0 +1,69 @@
+// The S1 record on token user page 2: S1 at bytes 4-19 and its check copy, S1 encrypted under itself, at bytes
+// 20-35. Erasing the check copy (all 0xFF) is what marks the token as no longer bound.
+#include <cstring>
+
+#include "aes128.h"
+#include "setupcore_private.h"
+#include "tokenio.h"
+
+namespace tavik::setupcore {
+namespace {
+
+constexpr int kS1Page = 2;
+constexpr int kS1Offset = 4;
+constexpr int kCheckOffset = 20;
+constexpr unsigned kS1Size = 16;
+
+// AES-128 of S1 under S1: what the file cipher gives for one block keyed by S1.
+void CheckCopy(const unsigned char s1[kS1Size], unsigned char out[kS1Size]) {
+  cipher::Aes128Key key;
+  cipher::ExpandKey(s1, &key);
+  cipher::EncryptBlock(key, s1, out);
+  std::memset(&key, 0, sizeof key);
+}
+
+}  // namespace
+}  // namespace tavik::setupcore
+
+using tavik::setupcore::kCheckOffset;
+using tavik::setupcore::kS1Offset;
+using tavik::setupcore::kS1Page;
+using tavik::setupcore::kS1Size;
+
+// Exported by setupcore. The check copy is written only after S1 itself was.
+int write_nubo_s1(unsigned char* s1, unsigned int length) {
+  if (length != kS1Size) return 0;
+  unsigned char check[kS1Size];
+  tavik::setupcore::CheckCopy(s1, check);
+  if (WriteUserDataPage(kS1Page, kS1Offset, kS1Size, s1) != 1) return 0;
+  return WriteUserDataPage(kS1Page, kCheckOffset, kS1Size, check) == 1 ? 1 : 0;
+}
+
+// Exported by setupcore. A length other than 16 is refused as a failed read, so no buffer is overrun.
+int read_nubo_s1(unsigned char* s1, unsigned int length) {
+  if (length != kS1Size) return 1;
+  if (ReadUserDataPage(kS1Page, kS1Offset, kS1Size, s1) != 1) return 1;
+  unsigned char stored[kS1Size];
+  if (ReadUserDataPage(kS1Page, kCheckOffset, kS1Size, stored) != 1) return 1;
+  unsigned char expected[kS1Size];
+  tavik::setupcore::CheckCopy(s1, expected);
+  return std::memcmp(stored, expected, kS1Size) == 0 ? 0 : 3;
+}
+
+// Exported by setupcore.
+int clean_nubo_s1(void) {
+  unsigned char erased[kS1Size];
+  std::memset(erased, 0xFF, sizeof erased);
+  return WriteUserDataPage(kS1Page, kCheckOffset, kS1Size, erased) == 1 ? 1 : 0;
+}
+
+// Exported by setupcore.
+int cleanup_nubo_info(void) { return clean_nubo_s1(); }
+
+// Exported by setupcore. Always 0: an uninstall resumed after its token clean-up must pass this check, so the
+// record is read but its state does not decide.
+unsigned short all_nubo_info_exist(void) {
+  unsigned char s1[kS1Size];
+  read_nubo_s1(s1, kS1Size);
+  return 0;
+}
