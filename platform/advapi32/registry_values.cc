@@ -1,8 +1,10 @@
 // The registry's value calls: query, set, delete, enumerate. The store keeps strings as UTF-16LE; the A forms
-// convert them through the ANSI code page on the way in and out and report ANSI byte lengths.
+// convert them through the ANSI code page on the way in and out and report ANSI byte lengths. A set or a delete
+// that completed is a crash point ("RegSetValueExA", "RegDeleteValueA", with the value's name as path).
 #include <cstring>
 
 #include "advapi32_private.h"
+#include "xp/faults.h"
 
 namespace xp::advapi32 {
 namespace {
@@ -46,13 +48,20 @@ LONG Set(HKEY hkey, const std::u16string& name, DWORD reserved, DWORD type, cons
   if (resolved != ERROR_SUCCESS) return resolved;
   const std::vector<uint8_t> stored = ansi ? registry::AnsiDataToStored(type, data, size)
                                            : std::vector<uint8_t>(data, data + (data != nullptr ? size : 0));
-  return registry::SetValue(key.id, name, type, stored);
+  const LONG result = registry::SetValue(key.id, name, type, stored);
+  if (result == ERROR_SUCCESS) {
+    machine::CrashPoint(ansi ? "RegSetValueExA" : "RegSetValueExW", registry::Utf16ToAnsi(name));
+  }
+  return result;
 }
 
 LONG DeleteValue(HKEY hkey, LPCSTR name) {
   OpenedKey key;
   const LONG resolved = ResolveKeyFor(hkey, KEY_SET_VALUE, &key);
-  return resolved != ERROR_SUCCESS ? resolved : registry::DeleteValue(key.id, Name(name));
+  if (resolved != ERROR_SUCCESS) return resolved;
+  const LONG result = registry::DeleteValue(key.id, Name(name));
+  if (result == ERROR_SUCCESS) machine::CrashPoint("RegDeleteValueA", name != nullptr ? name : "");
+  return result;
 }
 
 LONG EnumValue(HKEY hkey, DWORD index, LPSTR name, LPDWORD name_size, LPDWORD reserved, LPDWORD type, LPBYTE data,

@@ -51,8 +51,12 @@ DWORD CheckCreate(LPCSTR display_name, DWORD desired_access, DWORD service_type,
       password != nullptr) {
     return Unimplemented("CreateServiceA", "groups, tags, dependencies and accounts");
   }
-  if ((desired_access & ~SERVICE_ALL_ACCESS) != 0) return Unimplemented("CreateServiceA", "access " + Hex(desired_access));
-  if (service_type != SERVICE_KERNEL_DRIVER && service_type != SERVICE_FILE_SYSTEM_DRIVER) return ERROR_INVALID_PARAMETER;
+  if ((desired_access & ~SERVICE_ALL_ACCESS) != 0) {
+    return Unimplemented("CreateServiceA", "access " + Hex(desired_access));
+  }
+  if (service_type != SERVICE_KERNEL_DRIVER && service_type != SERVICE_FILE_SYSTEM_DRIVER) {
+    return ERROR_INVALID_PARAMETER;
+  }
   if (start_type > SERVICE_DISABLED || error_control > SERVICE_ERROR_CRITICAL) return ERROR_INVALID_PARAMETER;
   if (binary_path_name == nullptr || binary_path_name[0] == '\0') return ERROR_INVALID_PARAMETER;
   if (display_name != nullptr && std::string(display_name).size() > kMaxNameLength) return ERROR_INVALID_NAME;

@@ -38,7 +38,9 @@ std::u16string ReadText(registry::KeyId key, std::u16string_view name) {
   registry::Value value;
   if (registry::QueryValue(key, name, &value) != ERROR_SUCCESS || !registry::IsStringType(value.type)) return u"";
   std::u16string text;
-  for (size_t i = 0; i + 1 < value.data.size(); i += 2) text += static_cast<char16_t>(value.data[i] | (value.data[i + 1] << 8));
+  for (size_t i = 0; i + 1 < value.data.size(); i += 2) {
+    text += static_cast<char16_t>(value.data[i] | (value.data[i + 1] << 8));
+  }
   while (!text.empty() && text.back() == u'\0') text.pop_back();
   return text;
 }
@@ -91,7 +93,9 @@ LONG WriteService(const ServiceConfig& config) {
   for (const auto& [name, data] : dwords) {
     if (result == ERROR_SUCCESS) result = registry::SetValue(key, name, REG_DWORD, data);
   }
-  if (result == ERROR_SUCCESS) result = registry::SetValue(key, u"ImagePath", REG_EXPAND_SZ, TextData(config.image_path));
+  if (result == ERROR_SUCCESS) {
+    result = registry::SetValue(key, u"ImagePath", REG_EXPAND_SZ, TextData(config.image_path));
+  }
   if (result == ERROR_SUCCESS) result = registry::SetValue(key, u"DisplayName", REG_SZ, TextData(config.display_name));
   if (result == ERROR_SUCCESS) result = registry::SetValue(key, u"Type", REG_DWORD, DwordData(config.type));
   return result;

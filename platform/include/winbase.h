@@ -37,6 +37,15 @@ HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES attributes, BOOL initial_owner, LPCSTR
 BOOL ReleaseMutex(HANDLE mutex);
 DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds);
 
+// Local memory: what a GINA hands Winlogon (the network-provider notice's strings) and Winlogon frees. Only fixed
+// blocks (LMEM_FIXED, optionally LMEM_ZEROINIT); LocalFree returns NULL once freed.
+typedef HANDLE HLOCAL;
+#define LMEM_FIXED 0x0000u
+#define LMEM_ZEROINIT 0x0040u
+#define LPTR (LMEM_FIXED | LMEM_ZEROINIT)
+HLOCAL LocalAlloc(UINT flags, SIZE_T bytes);
+HLOCAL LocalFree(HLOCAL memory);
+
 HMODULE LoadLibraryA(LPCSTR file_name);
 FARPROC GetProcAddress(HMODULE module, LPCSTR proc_name);
 BOOL FreeLibrary(HMODULE module);

@@ -1,5 +1,6 @@
 // CreateProcessA: starts a program of the machine's drives (a Linux program copied there under its Windows name) as
-// a process of the machine, running as the caller's account, and journals the launch.
+// a process of the machine, running as the caller's account (or, for Winlogon and its GINA, a logged-on user's), and
+// journals the launch.
 #include <cerrno>
 #include <memory>
 #include <string>
@@ -9,6 +10,7 @@
 #include "process_object.h"
 #include "xp/drive_paths.h"
 #include "xp/faults.h"
+#include "xp/process_start.h"
 #include "xp/processes.h"
 
 namespace xp::kernel32 {
@@ -98,12 +100,12 @@ bool UsesOnlyWhatIsImplemented(LPSECURITY_ATTRIBUTES process_attributes, LPSECUR
 }  // namespace
 }  // namespace xp::kernel32
 
-// Exported by kernel32. Handles are never inherited: no handle of this system is created inheritable, so
-// inherit_handles changes nothing.
-extern "C" BOOL CreateProcessA(LPCSTR application_name, LPSTR command_line, LPSECURITY_ATTRIBUTES process_attributes,
-                               LPSECURITY_ATTRIBUTES thread_attributes, BOOL inherit_handles, DWORD creation_flags,
-                               LPVOID environment, LPCSTR current_directory, LPSTARTUPINFOA startup_info,
-                               LPPROCESS_INFORMATION process_information) {
+namespace xp {
+
+BOOL CreateProcessAsAccount(const std::string& account, LPCSTR application_name, LPSTR command_line,
+                            LPSECURITY_ATTRIBUTES process_attributes, LPSECURITY_ATTRIBUTES thread_attributes,
+                            DWORD creation_flags, LPVOID environment, LPCSTR current_directory,
+                            LPSTARTUPINFOA startup_info, LPPROCESS_INFORMATION process_information) {
   using namespace xp::kernel32;
   if (!UsesOnlyWhatIsImplemented(process_attributes, thread_attributes, creation_flags, environment, current_directory,
                                  startup_info)) {
@@ -134,7 +136,7 @@ extern "C" BOOL CreateProcessA(LPCSTR application_name, LPSTR command_line, LPSE
   request.image = program.windows;
   request.argv = command_line != nullptr ? SplitCommandLine(command_line) : std::vector<std::string>{};
   if (request.argv.empty()) request.argv.push_back(application_name != nullptr ? application_name : program.windows);
-  request.account = xp::machine::CurrentProcess().account;
+  request.account = account;
   request.command_line = command_line != nullptr ? command_line : "";
   ReapEndedChildren();
   xp::machine::LaunchedProcess launched;
@@ -149,4 +151,17 @@ extern "C" BOOL CreateProcessA(LPCSTR application_name, LPSTR command_line, LPSE
   process_information->dwProcessId = launched.pid;
   process_information->dwThreadId = launched.thread_id;
   return TRUE;
+}
+
+}  // namespace xp
+
+// Exported by kernel32. Handles are never inherited: no handle of this system is created inheritable, so
+// inherit_handles changes nothing.
+extern "C" BOOL CreateProcessA(LPCSTR application_name, LPSTR command_line, LPSECURITY_ATTRIBUTES process_attributes,
+                               LPSECURITY_ATTRIBUTES thread_attributes, BOOL inherit_handles, DWORD creation_flags,
+                               LPVOID environment, LPCSTR current_directory, LPSTARTUPINFOA startup_info,
+                               LPPROCESS_INFORMATION process_information) {
+  return xp::CreateProcessAsAccount(xp::machine::CurrentProcess().account, application_name, command_line,
+                                    process_attributes, thread_attributes, creation_flags, environment,
+                                    current_directory, startup_info, process_information);
 }

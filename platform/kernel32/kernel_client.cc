@@ -3,10 +3,14 @@
 // that outlived its host (or came from the parent of a forked child) is refused instead of reaching another file.
 #include "kernel_client.h"
 
+#include <poll.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 
@@ -22,6 +26,7 @@ using kernel_host::Request;
 
 // Marks a handle's kernel as the host's; the low bits count connections, so a new one never matches old handles.
 constexpr uint64_t kHostKernel = uint64_t{1} << 63;
+constexpr auto kReplySpin = std::chrono::microseconds(50);
 
 struct Piece {
   const void* data = nullptr;
@@ -32,25 +37,34 @@ class Connection {
  public:
   bool Booted() {
     const std::lock_guard<std::mutex> lock(mutex_);
-    const std::string machine = machine::Present() ? machine::Root().string() : std::string();
-    if (fd_ >= 0 && pid_ == ::getpid() && machine_ == machine) return true;
+    // XPMACHINE as it stands names the connected machine: nothing else to look at on this, the usual, path.
+    const char* named = std::getenv("XPMACHINE");
+    if (fd_ >= 0 && pid_ == ::getpid() && named != nullptr && named_ == named) return true;
     Drop();
+    if (!machine::Present()) return false;
+    const std::filesystem::path socket_path = kernel_host::SocketPath(machine::Root());
     struct stat ignored;
-    if (machine.empty() || ::stat(kernel_host::SocketPath(machine).c_str(), &ignored) != 0) return false;
-    fd_ = Connect(kernel_host::SocketPath(machine));
-    if (fd_ < 0) return false;
-    pid_ = ::getpid();
-    machine_ = machine;
-    kernel_ = kHostKernel | ++connections_;
-    Request hello;
-    Reply reply;
-    if (!ExchangeLocked(hello, {}, {}, &reply, nullptr, 0)) return false;
-    return true;
+    if (::stat(socket_path.c_str(), &ignored) != 0) return false;
+    fd_ = Connect(socket_path);
+    return fd_ >= 0 && Hello(named);
   }
 
   uint64_t kernel() {
     const std::lock_guard<std::mutex> lock(mutex_);
     return fd_ >= 0 && pid_ == ::getpid() ? kernel_ : 0;
+  }
+
+  // A read (into `read_into`) or a write (of `write_data`) of request.length bytes, through the shared buffer.
+  bool ExchangeData(uint64_t kernel, Request& request, const void* write_data, void* read_into, Reply* reply) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (fd_ < 0 || pid_ != ::getpid() || kernel != kernel_) return false;
+    request.flags |= kernel_host::kSharedBuffer;
+    if (write_data != nullptr) std::memcpy(shared_, write_data, request.length);
+    if (!ExchangeLocked(request, {}, {}, reply, nullptr, 0)) return false;
+    if (read_into != nullptr && reply->status >= 0) {
+      std::memcpy(read_into, shared_, std::min<uint64_t>(reply->information, request.length));
+    }
+    return true;
   }
 
   // One request and its reply over the connection `kernel` names. The reply's payload lands in `into` (at most
@@ -76,14 +90,43 @@ class Connection {
     return fd;
   }
 
+  // The first request of a connection: the host answers with the shared buffer for file data.
+  bool Hello(const char* named) {
+    Request hello;
+    hello.flags = kernel_host::kSharedBuffer;
+    iovec piece{&hello, sizeof hello};
+    Reply reply;
+    int shared_fd = -1;
+    const bool answered = kernel_host::SendAll(fd_, &piece, 1) &&
+                          kernel_host::ReceiveWithFd(fd_, &reply, sizeof reply, &shared_fd) && reply.status == 0;
+    void* mapped = MAP_FAILED;
+    if (shared_fd >= 0) {
+      mapped = ::mmap(nullptr, kernel_host::kMaxPayload, PROT_READ | PROT_WRITE, MAP_SHARED, shared_fd, 0);
+      ::close(shared_fd);
+    }
+    if (!answered || mapped == MAP_FAILED) {
+      Drop();
+      return false;
+    }
+    shared_ = static_cast<uint8_t*>(mapped);
+    pid_ = ::getpid();
+    named_ = named;
+    kernel_ = kHostKernel | ++connections_;
+    return true;
+  }
+
   bool ExchangeLocked(Request& request, Piece first, Piece second, Reply* reply, void* into, size_t capacity) {
     request.payload = static_cast<uint32_t>(first.size + second.size);
     iovec pieces[3] = {{&request, sizeof request},
                        {const_cast<void*>(first.data), first.size},
                        {const_cast<void*>(second.data), second.size}};
     const int count = second.size != 0 ? 3 : first.size != 0 ? 2 : 1;
-    if (!kernel_host::SendAll(fd_, pieces, count) || !kernel_host::ReceiveAll(fd_, reply, sizeof *reply) ||
-        reply->payload > capacity ||
+    if (!kernel_host::SendAll(fd_, pieces, count)) {
+      Drop();
+      return false;
+    }
+    AwaitReply();
+    if (!kernel_host::ReceiveAll(fd_, reply, sizeof *reply) || reply->payload > capacity ||
         (reply->payload != 0 && !kernel_host::ReceiveAll(fd_, into, reply->payload))) {
       Drop();
       return false;
@@ -91,16 +134,28 @@ class Connection {
     return true;
   }
 
+  // Most requests are answered within microseconds: looking for the reply a little while before sleeping on it
+  // spares both processes a sleep and a wakeup per request.
+  void AwaitReply() const {
+    const auto until = std::chrono::steady_clock::now() + kReplySpin;
+    pollfd readable{fd_, POLLIN, 0};
+    while (::poll(&readable, 1, 0) == 0 && std::chrono::steady_clock::now() < until) {
+    }
+  }
+
   void Drop() {
     if (fd_ >= 0) ::close(fd_);
+    if (shared_ != nullptr) ::munmap(shared_, kernel_host::kMaxPayload);
     fd_ = -1;
+    shared_ = nullptr;
     kernel_ = 0;
   }
 
   std::mutex mutex_;
   int fd_ = -1;
+  uint8_t* shared_ = nullptr;  // file data both ways, kMaxPayload bytes
   pid_t pid_ = 0;
-  std::string machine_;
+  std::string named_;  // XPMACHINE when the connection was made
   uint64_t kernel_ = 0;
   uint64_t connections_ = 0;
 };
@@ -173,8 +228,10 @@ NTSTATUS Read(const nt::Handle& handle, void* buffer, ULONG length, LONGLONG off
     request.offset = offset + *transferred;
     request.length = piece;
     Reply reply;
-    const NTSTATUS status = Call(handle, request, {}, {}, &reply, at + *transferred, piece);
-    if (!NT_SUCCESS(status)) return *transferred != 0 ? STATUS_SUCCESS : status;
+    if (!TheConnection().ExchangeData(handle.kernel, request, nullptr, at + *transferred, &reply)) {
+      return STATUS_INVALID_HANDLE;
+    }
+    if (!NT_SUCCESS(reply.status)) return *transferred != 0 ? STATUS_SUCCESS : reply.status;
     *transferred += static_cast<ULONG>(reply.information);
     if (reply.information < piece) break;
   } while (*transferred < length);
@@ -188,9 +245,12 @@ NTSTATUS Write(const nt::Handle& handle, const void* buffer, ULONG length, LONGL
     const ULONG piece = std::min<ULONG>(length - *transferred, kernel_host::kMaxPayload);
     Request request = RequestOn(Op::kWrite, handle);
     request.offset = offset + *transferred;
+    request.length = piece;
     Reply reply;
-    const NTSTATUS status = Call(handle, request, {at + *transferred, piece}, {}, &reply, nullptr, 0);
-    if (!NT_SUCCESS(status)) return status;
+    if (!TheConnection().ExchangeData(handle.kernel, request, at + *transferred, nullptr, &reply)) {
+      return STATUS_INVALID_HANDLE;
+    }
+    if (!NT_SUCCESS(reply.status)) return reply.status;
     *transferred += static_cast<ULONG>(reply.information);
     if (reply.information < piece) break;
   } while (*transferred < length);

@@ -32,4 +32,10 @@ std::optional<uint32_t> PendingRestart() {
   return flags;
 }
 
+void ClearRestartRequest() {
+  std::error_code error;
+  std::filesystem::remove(Root() / kRestartFile, error);
+  if (error) Fatal("cannot remove " + (Root() / kRestartFile).string() + ": " + error.message());
+}
+
 }  // namespace xp::machine

@@ -1,4 +1,5 @@
-// Parsing xpmachine's command line: new, token plug|unplug|show, run, ps, kernel start|stop, type, reg query.
+// Parsing xpmachine's command line: new, token plug|unplug|show, run, ps, kernel start|stop, type, reg query, boot,
+// logon.
 #include "arguments.h"
 
 #include <charconv>
@@ -16,7 +17,9 @@ const char kUsage[] =
     "                                               stop it\n"
     "       xpmachine type DIR PATH                 print a file of the machine (PATH: C:\\...) as its programs\n"
     "                                               read it\n"
-    "       xpmachine reg query DIR KEY [/v NAME]   show a registry key, or one of its values, as reg.exe does\n";
+    "       xpmachine reg query DIR KEY [/v NAME]   show a registry key, or one of its values, as reg.exe does\n"
+    "       xpmachine boot DIR                      restart the machine and run its Winlogon until it ends\n"
+    "       xpmachine logon DIR USER PASSWORD       boot, and log USER on at the system's own logon dialog\n";
 
 namespace {
 
@@ -90,6 +93,20 @@ std::optional<Command> ParseRegQuery(const std::vector<std::string>& a) {
   return command;
 }
 
+std::optional<Command> ParseBoot(const std::vector<std::string>& a) {
+  Command command;
+  command.dir = a[1];
+  if (a[0] == "boot" && a.size() == 2) {
+    command.kind = Command::Kind::kBoot;
+    return command;
+  }
+  if (a[0] != "logon" || a.size() != 4 || a[2].empty()) return std::nullopt;
+  command.kind = Command::Kind::kLogon;
+  command.account = a[2];
+  command.password = a[3];
+  return command;
+}
+
 }  // namespace
 
 std::optional<Command> ParseArguments(const std::vector<std::string>& a) {
@@ -99,6 +116,7 @@ std::optional<Command> ParseArguments(const std::vector<std::string>& a) {
   if (a[0] == "run") return ParseRun(a);
   if (a[0] == "kernel") return ParseKernel(a);
   if (a[0] == "reg") return ParseRegQuery(a);
+  if (a[0] == "boot" || a[0] == "logon") return ParseBoot(a);
   if (a[0] == "type" && a.size() == 3 && !a[2].empty()) {
     Command command;
     command.kind = Command::Kind::kType;

@@ -13,13 +13,16 @@ extern const char kUsage[];
 
 struct Command {
   enum class Kind {
-    kNew, kTokenPlug, kTokenUnplug, kTokenShow, kRun, kPs, kKernelStart, kKernelStop, kType, kRegQuery
+    kNew, kTokenPlug, kTokenUnplug, kTokenShow, kRun, kPs, kKernelStart, kKernelStop, kType, kRegQuery, kBoot,
+    kLogon
   };
   Kind kind = Kind::kNew;
   std::filesystem::path dir;
   uint64_t token_seed = 1;           // new
   std::vector<std::string> program;  // run: the program and its arguments
-  std::string account;               // run --as: the account to run as (empty: XPMACHINE_USER, or Administrator)
+  std::string account;               // run --as: the account to run as (empty: XPMACHINE_USER, or Administrator);
+                                     // logon: the user name typed
+  std::string password;              // logon: the password typed
   std::string path;                  // type: the Windows path of the file to read through the machine
   std::string key;                   // reg query: the key, such as HKLM\SOFTWARE\Quillmarsh
   std::optional<std::string> value;  // reg query /v: the one value to show

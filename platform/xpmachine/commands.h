@@ -16,6 +16,7 @@ int ListProcesses(const Command& command);  // ps_command.cc
 int KernelCommand(const Command& command);  // kernel_command.cc
 int TypeFile(const Command& command);       // type_command.cc
 int QueryRegistry(const Command& command);  // reg_command.cc
+int BootCommand(const Command& command);    // boot_command.cc: boot and logon
 
 // machine_folder.cc: the command's machine folder, absolute, made the one XPMACHINE names; nullopt after saying
 // on stderr that DIR is not a machine.

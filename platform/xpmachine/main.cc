@@ -26,6 +26,9 @@ int main(int argc, char** argv) {
       return xp::xpmachine::KernelCommand(*command);
     case Command::Kind::kType:
       return xp::xpmachine::TypeFile(*command);
+    case Command::Kind::kBoot:
+    case Command::Kind::kLogon:
+      return xp::xpmachine::BootCommand(*command);
     case Command::Kind::kRegQuery:
       return xp::xpmachine::QueryRegistry(*command);
     default:

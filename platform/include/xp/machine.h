@@ -37,6 +37,8 @@ std::optional<std::string> Setting(const std::string& key);
 // ("flags = N") for the boot code to act on. PendingRestart gives the flags of the latest request, if any.
 void RequestRestart(uint32_t flags);
 std::optional<uint32_t> PendingRestart();
+// A booting machine takes the request up: it is gone once the restart has begun.
+void ClearRestartRequest();
 
 // What a new machine looks like; the defaults make an English-locale XP Professional with one fixed NTFS drive C:,
 // an administrator and an ordinary user.

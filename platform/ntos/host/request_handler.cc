@@ -3,6 +3,9 @@
 // buffers would hold go back.
 #include "request_handler.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -35,8 +38,23 @@ UserBuffersScope::Range RangeOf(const void* start, size_t length) { return {star
 
 }  // namespace
 
+SharedBuffer::~SharedBuffer() {
+  if (data_ != nullptr) ::munmap(data_, kernel_host::kMaxPayload);
+  if (fd_ >= 0) ::close(fd_);
+}
+
+bool SharedBuffer::Make() {
+  if (data_ != nullptr) return true;
+  fd_ = ::memfd_create("xp-kernel-io", MFD_CLOEXEC);
+  if (fd_ < 0 || ::ftruncate(fd_, kernel_host::kMaxPayload) != 0) return false;
+  void* mapped = ::mmap(nullptr, kernel_host::kMaxPayload, PROT_READ | PROT_WRITE, MAP_SHARED, fd_, 0);
+  if (mapped == MAP_FAILED) return false;
+  data_ = static_cast<uint8_t*>(mapped);
+  return true;
+}
+
 uint8_t* RequestHandler::Scratch(size_t size, bool zeroed) {
-  if (scratch_.size() < size) scratch_.resize(size);
+  if (scratch_.size() < size || scratch_.empty()) scratch_.resize(std::max<size_t>(size, 1));
   if (zeroed) std::memset(scratch_.data(), 0, size);
   return scratch_.data();
 }
@@ -48,9 +66,9 @@ Reply RequestHandler::Handle(Client& client, const Request& request, const uint8
   if (needs_handle && !Owns(client, request.handle)) return Status(STATUS_INVALID_HANDLE);
   Reply reply;
   switch (request.op) {
-    case Op::kHello: return Status(STATUS_SUCCESS);
+    case Op::kHello: return Hello(client, request);
     case Op::kOpen: return Open(client, request);
-    case Op::kRead: reply = Read(request); break;
+    case Op::kRead: reply = Read(client, request); break;
     case Op::kWrite: return Write(client, request);
     case Op::kQueryInformation:
     case Op::kQueryVolume: reply = Query(client, request); break;
@@ -60,8 +78,8 @@ Reply RequestHandler::Handle(Client& client, const Request& request, const uint8
       IO_STATUS_BLOCK io_status{};
       return Status(NtFlushBuffersFile(AsHandle(request.handle), &io_status));
     }
-    case Op::kDeviceControl: reply = Control(client, request); break;
-    case Op::kFsControl: return Status(STATUS_INVALID_DEVICE_REQUEST);  // the kernel has no NtFsControlFile yet
+    case Op::kDeviceControl:
+    case Op::kFsControl: reply = Control(client, request); break;
     case Op::kClose:
       client.handles.erase(request.handle);
       return Status(NtClose(AsHandle(request.handle)));
@@ -101,8 +119,15 @@ Reply RequestHandler::Open(Client& client, const Request& request) {
   return reply;
 }
 
-Reply RequestHandler::Read(const Request& request) {
-  uint8_t* buffer = Scratch(request.length, false);
+Reply RequestHandler::Hello(Client& client, const Request& request) {
+  const bool wants_buffer = (request.flags & kernel_host::kSharedBuffer) != 0;
+  return Status(!wants_buffer || client.shared.Make() ? STATUS_SUCCESS : STATUS_INSUFFICIENT_RESOURCES);
+}
+
+Reply RequestHandler::Read(Client& client, const Request& request) {
+  const bool shared = (request.flags & kernel_host::kSharedBuffer) != 0;
+  if (shared && client.shared.data() == nullptr) return Status(STATUS_INVALID_PARAMETER);
+  uint8_t* buffer = shared ? client.shared.data() : Scratch(request.length, false);
   IO_STATUS_BLOCK io_status{};
   LARGE_INTEGER at;
   at.QuadPart = request.offset;
@@ -115,19 +140,22 @@ Reply RequestHandler::Read(const Request& request) {
   Reply reply = Status(status);
   if (NT_SUCCESS(status)) {
     reply.information = std::min<uint64_t>(io_status.Information, request.length);
-    reply.payload = static_cast<uint32_t>(reply.information);
+    if (!shared) reply.payload = static_cast<uint32_t>(reply.information);
   }
   return reply;
 }
 
 Reply RequestHandler::Write(Client& client, const Request& request) {
+  const bool shared = (request.flags & kernel_host::kSharedBuffer) != 0;
+  if (shared && client.shared.data() == nullptr) return Status(STATUS_INVALID_PARAMETER);
+  uint8_t* data = shared ? client.shared.data() : client.payload.data();
+  const auto length = static_cast<ULONG>(shared ? request.length : client.payload.size());
   IO_STATUS_BLOCK io_status{};
   LARGE_INTEGER at;
   at.QuadPart = request.offset;
-  const auto length = static_cast<ULONG>(client.payload.size());
-  UserBuffersScope user({RangeOf(client.payload.data(), length)});
-  const NTSTATUS status = NtWriteFile(AsHandle(request.handle), nullptr, nullptr, nullptr, &io_status,
-                                      client.payload.data(), length, &at, nullptr);
+  UserBuffersScope user({RangeOf(data, length)});
+  const NTSTATUS status =
+      NtWriteFile(AsHandle(request.handle), nullptr, nullptr, nullptr, &io_status, data, length, &at, nullptr);
   return Status(status, NT_SUCCESS(status) ? io_status.Information : 0);
 }
 
@@ -190,14 +218,18 @@ Reply RequestHandler::Control(Client& client, const Request& request) {
   if (client.payload.size() < output_given) return Status(STATUS_INVALID_PARAMETER);
   const auto input_length = static_cast<ULONG>(client.payload.size() - output_given);
   uint8_t* output = Scratch(request.length, true);
-  if (!buffered) std::memcpy(output, client.payload.data() + input_length, request.length);
+  if (!buffered && request.length != 0) std::memcpy(output, client.payload.data() + input_length, request.length);
   void* input = input_length != 0 ? client.payload.data() : nullptr;
   IO_STATUS_BLOCK io_status{};
   NTSTATUS status;
   {
     UserBuffersScope user({RangeOf(client.payload.data(), client.payload.size()), RangeOf(output, request.length)});
-    status = NtDeviceIoControlFile(AsHandle(request.handle), nullptr, nullptr, nullptr, &io_status, request.code,
-                                   input, input_length, request.length != 0 ? output : nullptr, request.length);
+    void* output_or_null = request.length != 0 ? output : nullptr;
+    status = request.op == Op::kDeviceControl
+                 ? NtDeviceIoControlFile(AsHandle(request.handle), nullptr, nullptr, nullptr, &io_status,
+                                         request.code, input, input_length, output_or_null, request.length)
+                 : NtFsControlFile(AsHandle(request.handle), nullptr, nullptr, nullptr, &io_status, request.code,
+                                   input, input_length, output_or_null, request.length);
   }
   Reply reply = Status(status, io_status.Information);
   reply.payload = buffered ? static_cast<uint32_t>(std::min<uint64_t>(io_status.Information, request.length))

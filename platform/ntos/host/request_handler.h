@@ -12,11 +12,30 @@
 
 namespace xp::ntos::host {
 
+// The memory a connection shares with its program for file data: a memory file of kMaxPayload bytes, made at
+// the program's hello and mapped on both sides. Its bytes are the program's to change at any time.
+class SharedBuffer {
+ public:
+  SharedBuffer() = default;
+  ~SharedBuffer();
+  SharedBuffer(const SharedBuffer&) = delete;
+  SharedBuffer& operator=(const SharedBuffer&) = delete;
+
+  bool Make();
+  int fd() const { return fd_; }
+  uint8_t* data() const { return data_; }
+
+ private:
+  int fd_ = -1;
+  uint8_t* data_ = nullptr;
+};
+
 // One program's connection to the host.
 struct Client {
   int fd = -1;
   std::set<uint64_t> handles;  // what this connection opened and has not closed
   std::vector<uint8_t> payload;
+  SharedBuffer shared;
 };
 
 class RequestHandler {
@@ -30,8 +49,9 @@ class RequestHandler {
   void CloseAll(Client& client);
 
  private:
+  kernel_host::Reply Hello(Client& client, const kernel_host::Request& request);
   kernel_host::Reply Open(Client& client, const kernel_host::Request& request);
-  kernel_host::Reply Read(const kernel_host::Request& request);
+  kernel_host::Reply Read(Client& client, const kernel_host::Request& request);
   kernel_host::Reply Write(Client& client, const kernel_host::Request& request);
   kernel_host::Reply Query(Client& client, const kernel_host::Request& request);
   kernel_host::Reply SetInformation(Client& client, const kernel_host::Request& request);

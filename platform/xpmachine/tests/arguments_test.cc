@@ -68,7 +68,8 @@ TEST(Arguments, RefusedForms) {
       {"run", "m", "--as", "", "diskseal"},
       {"ps"},
       {"ps", "m", "extra"},
-      {"boot", "m"},
+      {"boot"},
+      {"reboot", "m"},
   };
   for (const Args& arguments : rows) {
     EXPECT_FALSE(ParseArguments(arguments).has_value()) << ::testing::PrintToString(arguments);

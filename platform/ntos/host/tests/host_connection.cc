@@ -44,7 +44,8 @@ Answer HostConnection::Call(Request request, const std::vector<uint8_t>& payload
     return answer;
   }
   answer.payload.resize(answer.reply.payload);
-  answer.delivered = answer.payload.empty() || kernel_host::ReceiveAll(fd_, answer.payload.data(), answer.payload.size());
+  answer.delivered =
+      answer.payload.empty() || kernel_host::ReceiveAll(fd_, answer.payload.data(), answer.payload.size());
   return answer;
 }
 

@@ -3,12 +3,14 @@
 // kernel, long reads in pieces, driver services, and the cache written back when the host is stopped.
 #include <gtest/gtest.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 
 #include "fileapi.h"
+#include "winioctl.h"
 #include "host_connection.h"
 #include "host_control.h"
 #include "scratch_machine.h"
@@ -40,6 +42,10 @@ class HostTest : public ::testing::Test {
     if (KernelHostAnswers(machine_.root())) {
       EXPECT_TRUE(StopKernelHost(machine_.root(), &error)) << error;
     }
+    // The host is another process: what its sanitizers found is only in its log.
+    const std::string log = HostFile(machine_.root() / "kernel" / "host.log");
+    EXPECT_EQ(log.find("Sanitizer"), std::string::npos) << log;
+    EXPECT_EQ(log.find("runtime error"), std::string::npos) << log;
   }
 
   fs::path Drive(const std::string& relative) const { return machine_.root() / "drives" / "C" / relative; }
@@ -57,6 +63,16 @@ TEST_F(HostTest, OneHostPerMachineAndStopRemovesIt) {
   EXPECT_FALSE(fs::exists(machine_.root() / "kernel" / "pid"));
   EXPECT_FALSE(StopKernelHost(machine_.root(), &error));
   EXPECT_EQ(error, "the machine's kernel is not running");
+}
+
+TEST(HostStart, AHostThatCannotBootIsReported) {
+  const fs::path folder = fs::temp_directory_path() / ("not-a-machine-" + std::to_string(::getpid()));
+  fs::create_directories(folder);
+  std::string error;
+  EXPECT_FALSE(StartKernelHost(XP_NTOSHOST, folder, &error));
+  EXPECT_NE(error.find("the kernel did not come up"), std::string::npos) << error;
+  EXPECT_NE(HostFile(folder / "kernel" / "host.log").find("is not a machine"), std::string::npos);
+  fs::remove_all(folder);
 }
 
 TEST_F(HostTest, HandlesBelongToTheConnectionThatOpenedThem) {
@@ -116,6 +132,18 @@ TEST_F(HostTest, Kernel32CallsLandInTheHostKernel) {
   const Answer read = other.Read(reader.reply.handle, 64);
   EXPECT_EQ(std::string(read.payload.begin(), read.payload.end()), "through the host");
   EXPECT_TRUE(CloseHandle(file));
+}
+
+TEST_F(HostTest, FileSystemControlsAndAttributesGoThroughTheHost) {
+  const HANDLE file = CreateFileA("C:\\sparse.bin", GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
+                                  nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  DWORD returned = 0;
+  EXPECT_TRUE(DeviceIoControl(file, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &returned, nullptr));
+  EXPECT_TRUE(CloseHandle(file));
+  const DWORD attributes = GetFileAttributesA("C:\\sparse.bin");
+  ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
+  EXPECT_NE(attributes & FILE_ATTRIBUTE_SPARSE_FILE, 0u);
 }
 
 TEST_F(HostTest, LongReadsAndWritesGoInPieces) {

@@ -1,0 +1,40 @@
+// The main dialog: the token password confirmed, then the progress of the install that its engine carries. It is
+// the engine's owner, and shows what the engine reports.
+#pragma once
+
+#include <string>
+
+#include "afxcmn.h"
+#include "afxwin.h"
+#include "install_view.h"
+
+class CDisksealDlg : public CDialog, public tavik::diskseal::InstallView {
+ public:
+  explicit CDisksealDlg(CWnd* parent = nullptr);
+
+  // InstallView.
+  CWnd* Window() override { return this; }
+  std::string Password() override;
+  void AppendText(const std::string& text) override;
+  void ShowCurrentFile(const std::string& path) override;
+  void ShowProgressBar(bool visible) override;
+  void StartProgress(uint16_t upper) override;
+  void StepProgress() override;
+  void EnterEncryptionLook() override;
+
+ protected:
+  BOOL OnInitDialog() override;
+  void OnOK() override;
+  afx_msg void OnClose();
+  afx_msg void OnPasswordFull();
+
+ private:
+  bool VerifyOrBurnPassword();
+  void ShowProgressControls();
+  // The refusal of a machine with several systems; ends the process.
+  void RefuseMultipleSystems();
+
+  int tries_left_ = 3;
+
+  DECLARE_MESSAGE_MAP()
+};

@@ -1,0 +1,23 @@
+// The folder lists the user and the install keep (_MRVMYEFL, MRVEFLST): one "X:\folder" per line. A line is cut at
+// its line feed, a carriage return before it and trailing blanks; empty lines are skipped; a bad line has a message.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+namespace tavik::diskseal {
+
+class FolderLineReader {
+ public:
+  explicit FolderLineReader(std::FILE* file) : file_(file) {}
+  // The next folder into *folder: true; false at the end of the list or at a bad line, whose message then is
+  // error() (nullptr at the end).
+  bool Next(std::string* folder);
+  const char* error() const { return error_; }
+
+ private:
+  std::FILE* file_;
+  const char* error_ = nullptr;
+};
+
+}  // namespace tavik::diskseal

@@ -1,0 +1,137 @@
+// xpmachine's view into a machine: its kernel started and stopped, a file read as the machine's programs read it
+// (through the process's own kernel, then through the kernel host), a registry key or value as reg.exe shows it,
+// and the command lines of these forms.
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "arguments.h"
+#include "winreg.h"
+#include "xp/registry.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Outcome {
+  int exit_code = -1;
+  std::string output;  // stdout and stderr together
+};
+
+Outcome Xpmachine(const std::vector<std::string>& arguments) {
+  const std::string tool = (fs::read_symlink("/proc/self/exe").parent_path() / "xpmachine").string();
+  std::vector<char*> argv{const_cast<char*>(tool.c_str())};
+  for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+  argv.push_back(nullptr);
+  int pipe_fds[2];
+  if (::pipe(pipe_fds) != 0) return {};
+  posix_spawn_file_actions_t actions;
+  ::posix_spawn_file_actions_init(&actions);
+  ::posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], STDOUT_FILENO);
+  ::posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], STDERR_FILENO);
+  ::posix_spawn_file_actions_addclose(&actions, pipe_fds[0]);
+  pid_t pid = -1;
+  const int spawned = ::posix_spawn(&pid, tool.c_str(), &actions, nullptr, argv.data(), environ);
+  ::posix_spawn_file_actions_destroy(&actions);
+  ::close(pipe_fds[1]);
+  Outcome outcome;
+  char buffer[4096];
+  for (ssize_t size; (size = ::read(pipe_fds[0], buffer, sizeof buffer)) > 0;) outcome.output.append(buffer, size);
+  ::close(pipe_fds[0]);
+  int status = 0;
+  if (spawned == 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status)) outcome.exit_code = WEXITSTATUS(status);
+  return outcome;
+}
+
+class MachineViewTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/xpmachine-view-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    base_ = pattern;
+    dir_ = (base_ / "m").string();
+    ASSERT_EQ(Xpmachine({"new", dir_}).exit_code, 0);
+  }
+  void TearDown() override {
+    Xpmachine({"kernel", "stop", dir_});
+    ::unsetenv("XPMACHINE");
+    fs::remove_all(base_);
+  }
+
+  fs::path base_;
+  std::string dir_;
+};
+
+TEST_F(MachineViewTest, TypeReadsThroughTheOwnKernelOrTheBootedOne) {
+  std::ofstream(fs::path(dir_) / "drives/C/Note.txt") << "on the disk";
+  EXPECT_EQ(Xpmachine({"type", dir_, "C:\\NOTE.TXT"}).output, "on the disk");
+  const Outcome missing = Xpmachine({"type", dir_, "C:\\missing.txt"});
+  EXPECT_EQ(missing.exit_code, 1);
+  EXPECT_EQ(missing.output, "xpmachine: cannot open C:\\missing.txt: error 2\n");
+
+  ASSERT_EQ(Xpmachine({"kernel", "start", dir_}).exit_code, 0);
+  EXPECT_TRUE(fs::exists(fs::path(dir_) / "kernel/socket"));
+  const Outcome again = Xpmachine({"kernel", "start", dir_});
+  EXPECT_EQ(again.exit_code, 1);
+  EXPECT_EQ(again.output, "xpmachine: " + dir_ + ": the machine's kernel already runs\n");
+  const Outcome booted = Xpmachine({"type", dir_, "c:\\note.txt"});
+  EXPECT_EQ(booted.exit_code, 0);
+  EXPECT_EQ(booted.output, "on the disk");
+
+  EXPECT_EQ(Xpmachine({"kernel", "stop", dir_}).exit_code, 0);
+  EXPECT_FALSE(fs::exists(fs::path(dir_) / "kernel/socket"));
+  const Outcome stopped = Xpmachine({"kernel", "stop", dir_});
+  EXPECT_EQ(stopped.exit_code, 1);
+  EXPECT_EQ(stopped.output, "xpmachine: " + dir_ + ": the machine's kernel is not running\n");
+}
+
+TEST_F(MachineViewTest, RegQueryShowsAKeyOrOneValue) {
+  ::setenv("XPMACHINE", dir_.c_str(), 1);
+  xp::registry::KeyId key = 0;
+  ASSERT_EQ(xp::registry::CreateKey(xp::registry::kMachineKey, u"SYSTEM\\CurrentControlSet\\Services\\Morvel", &key,
+                                    nullptr),
+            ERROR_SUCCESS);
+  ASSERT_EQ(xp::registry::SetValue(key, u"Type", REG_DWORD, {2, 0, 0, 0}), ERROR_SUCCESS);
+  const Outcome value = Xpmachine({"reg", "query", dir_, "HKLM\\SYSTEM\\CurrentControlSet\\Services\\Morvel", "/v",
+                                   "Type"});
+  EXPECT_EQ(value.exit_code, 0);
+  EXPECT_EQ(value.output,
+            "\nHKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\Morvel\n    Type    REG_DWORD    0x2\n\n");
+  const Outcome missing = Xpmachine({"reg", "query", dir_, "HKLM\\SOFTWARE\\Nothing"});
+  EXPECT_EQ(missing.exit_code, 1);
+  EXPECT_EQ(missing.output, "ERROR: The system was unable to find the specified registry key or value.\n");
+}
+
+TEST(MachineViewArguments, KernelTypeAndRegForms) {
+  using xp::xpmachine::Command;
+  using xp::xpmachine::ParseArguments;
+  EXPECT_EQ(ParseArguments({"kernel", "start", "m"})->kind, Command::Kind::kKernelStart);
+  EXPECT_EQ(ParseArguments({"kernel", "stop", "m"})->kind, Command::Kind::kKernelStop);
+  const std::optional<Command> type = ParseArguments({"type", "m", "C:\\a b.txt"});
+  ASSERT_TRUE(type.has_value());
+  EXPECT_EQ(type->kind, Command::Kind::kType);
+  EXPECT_EQ(type->path, "C:\\a b.txt");
+  const std::optional<Command> query = ParseArguments({"reg", "query", "m", "HKLM\\SOFTWARE", "/v", "Name"});
+  ASSERT_TRUE(query.has_value());
+  EXPECT_EQ(query->key, "HKLM\\SOFTWARE");
+  EXPECT_EQ(query->value, "Name");
+  EXPECT_FALSE(ParseArguments({"reg", "query", "m", "HKLM\\SOFTWARE"})->value.has_value());
+  const std::vector<std::vector<std::string>> refused = {
+      {"kernel", "boot", "m"}, {"kernel", "start"}, {"type", "m"}, {"reg", "add", "m", "HKLM\\X"},
+      {"reg", "query", "m", "HKLM\\X", "/v"}, {"reg", "query", "m", "HKLM\\X", "/x", "Name"},
+  };
+  for (const auto& arguments : refused) {
+    EXPECT_FALSE(ParseArguments(arguments).has_value()) << ::testing::PrintToString(arguments);
+  }
+}
+
+}  // namespace

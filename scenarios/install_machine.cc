@@ -1,0 +1,394 @@
+// The whole-install machine: making it, running diskseal on it at each logon, and capturing its end state.
+#include "install_machine.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <random>
+#include <stdexcept>
+
+#include "msvcrt.h"
+#include "setupcore.h"
+#include "tokenio.h"
+#include "usbtoken/usbtoken.h"
+#include "xp/machine.h"
+#include "xp/registry.h"
+
+extern char** environ;
+
+namespace tavik::scenarios {
+namespace {
+
+constexpr char kInstallFolder[] = "C:\\Program Files\\Quillmarsh\\Tavik\\XP";
+constexpr char kFlagKey[] = "SOFTWARE\\Quillmarsh\\morvelFlag";
+constexpr char kRunOnceKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+// The dialogs and controls of diskseal that the scripts answer.
+constexpr int kPhaseTwo = 129, kCreatePassword = 134, kMainDialog = 102, kMessage = 135, kResume = 136;
+constexpr int kNewPassword = 1000, kRetypePassword = 1001, kPasswordEdit = 1016, kContinueChoice = 1008;
+
+std::string InInstallFolder(const std::string& name) { return std::string(kInstallFolder) + "\\" + name; }
+
+std::string Bytes(size_t length, uint32_t seed) {
+  std::mt19937 generator(seed);
+  std::string bytes(length, '\0');
+  for (char& c : bytes) c = static_cast<char>(generator());
+  return bytes;
+}
+
+void MakeFolders(const std::string& path) {
+  for (size_t cut = path.find('\\', 3); cut != std::string::npos; cut = path.find('\\', cut + 1)) {
+    CreateDirectoryA(path.substr(0, cut).c_str(), nullptr);
+  }
+}
+
+void Put(const std::string& path, const std::string& bytes) {
+  MakeFolders(path);
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot write " + path);
+  DWORD written = 0;
+  WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  CloseHandle(file);
+}
+
+std::optional<std::string> Get(const std::string& path) {
+  HANDLE file =
+      CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+  std::string bytes;
+  std::vector<char> chunk(1 << 16);
+  DWORD got = 0;
+  while (ReadFile(file, chunk.data(), static_cast<DWORD>(chunk.size()), &got, nullptr) && got > 0) {
+    bytes.append(chunk.data(), got);
+  }
+  CloseHandle(file);
+  return bytes;
+}
+
+std::vector<std::string> SortedLines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!line.empty()) lines.push_back(line);
+    start = end + 1;
+  }
+  std::sort(lines.begin(), lines.end());
+  return lines;
+}
+
+void SetText(HKEY root, const char* key, const char* name, const std::string& text) {
+  HKEY opened = nullptr;
+  RegCreateKeyExA(root, key, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &opened, nullptr);
+  RegSetValueExA(opened, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                 static_cast<DWORD>(text.size() + 1));
+  RegCloseKey(opened);
+}
+
+// A value as "<type>:<bytes>", or "-" when it is not there.
+std::string RegistryValue(HKEY root, const std::string& key, const std::string& name) {
+  HKEY opened = nullptr;
+  if (RegOpenKeyExA(root, key.c_str(), 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS) return "-";
+  char data[2048] = {};
+  DWORD size = sizeof data;
+  DWORD type = 0;
+  const LSTATUS status = RegQueryValueExA(opened, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
+  RegCloseKey(opened);
+  if (status != ERROR_SUCCESS) return "-";
+  return std::to_string(type) + ":" + std::string(data, size);
+}
+
+// The key the install's records hold, as the logon rebuilds it; empty when they do not open.
+std::string InstalledKey() {
+  unsigned char sn[17] = {};
+  char sn_hex[33] = {};
+  unsigned char efkn[33] = {};
+  char efkn_hex[65] = {};
+  if (read_hd_sn(sn, sn_hex) != 1 || read_hd_efkn(efkn, efkn_hex) != 1) return "";
+  unsigned char kn[17] = {};
+  char response[33] = {};
+  if (generate_kn(sn_hex, response, kn) != 1) return "";
+  unsigned char expanded_kn[32];
+  expand_kn(kn, 16, expanded_kn);
+  _dec(efkn, 32, expanded_kn, 32);
+  return bValidXCFK(efkn) ? std::string(reinterpret_cast<char*>(efkn), 33) : "";
+}
+
+void CollectFiles(const std::string& folder, const std::vector<std::string>& history, const std::string& key,
+                  std::map<std::string, std::string>* files) {
+  WIN32_FIND_DATAA entry;
+  HANDLE search = FindFirstFileA((folder + "\\*.*").c_str(), &entry);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    const std::string name = entry.cFileName;
+    if (name == "." || name == "..") continue;
+    const std::string path = folder + "\\" + name;
+    if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      if (_stricmp(path.c_str(), kInstallFolder) != 0) CollectFiles(path, history, key, files);
+      continue;
+    }
+    std::string content = Get(path).value_or("<unreadable>");
+    const bool listed = std::binary_search(history.begin(), history.end(), path);
+    if (listed && !key.empty()) {
+      std::string key_copy = key;
+      _dec(reinterpret_cast<unsigned char*>(content.data()), static_cast<unsigned int>(content.size()),
+           reinterpret_cast<unsigned char*>(key_copy.data()), 33);
+    }
+    (*files)[path] =
+        std::string(listed ? "encrypted " : "plain ") + std::to_string(entry.dwFileAttributes) + " " + Digest(content);
+  } while (FindNextFileA(search, &entry));
+  FindClose(search);
+}
+
+}  // namespace
+
+std::string Digest(const std::string& content) {
+  uint64_t hash = 0xcbf29ce484222325ull;
+  for (const char c : content) hash = (hash ^ static_cast<uint8_t>(c)) * 0x100000001b3ull;
+  char text[48];
+  std::snprintf(text, sizeof text, "%zu:%016llx", content.size(), static_cast<unsigned long long>(hash));
+  return text;
+}
+
+const std::vector<UserFile>& InstallMachine::UserFiles() {
+  static const std::vector<UserFile> files = {
+      {"C:\\Documents and Settings\\Administrator\\My Documents\\letter.doc", Bytes(1001, 1), FILE_ATTRIBUTE_READONLY,
+       false, false, true},
+      {"C:\\Documents and Settings\\Administrator\\My Documents\\empty.txt", "", 0, false, false, false},
+      {"C:\\Documents and Settings\\Administrator\\mail.db", Bytes(70000, 2), 0, false, true, true},
+      {"C:\\Documents and Settings\\Administrator\\packed.log", Bytes(20000, 3), FILE_ATTRIBUTE_HIDDEN, true, false,
+       true},
+      {"C:\\Documents and Settings\\Administrator\\secret.txt", Bytes(4097, 11), 0, false, false, true, true},
+      {"C:\\Documents and Settings\\Administrator\\desktop.ini", "[.ShellClassInfo]", 0, false, false, false},
+      {"C:\\WINDOWS\\Temp\\setup.tmp", Bytes(333, 4), 0, false, false, true},
+      {"C:\\WINDOWS\\explorer.exe", Bytes(4000, 5), 0, false, false, false},
+      {"C:\\autoexec.txt", Bytes(50, 6), 0, false, false, false},
+      {"D:\\root.txt", Bytes(17, 7), 0, false, false, true},
+      {"D:\\data\\sheet.xls", Bytes(65541, 8), 0, false, false, true},
+      {"D:\\data\\shortcut.lnk", Bytes(90, 9), 0, false, false, false},
+      {"D:\\Recycler\\S-1-5-21\\Dc1.txt", Bytes(64, 10), 0, false, false, false},
+  };
+  return files;
+}
+
+const std::vector<std::string>& MutatingOperations() {
+  static const std::vector<std::string> operations = {"CreateFileA",      "WriteFile",        "FlushFileBuffers",
+                                                      "MoveFileA",        "DeleteFileA",      "SetFileAttributesA",
+                                                      "SetFileTime",      "DeviceIoControl",  "EncryptFileA",
+                                                      "CreateDirectoryA", "RemoveDirectoryA", "RegSetValueExA"};
+  return operations;
+}
+
+InstallMachine::InstallMachine() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "install-scenario-XXXXXX").string();
+  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("no folder for a machine");
+  root_ = pattern;
+  xp::machine::MachineOptions options;
+  options.drives.clear();
+  xp::machine::DriveOptions drive;
+  for (const auto& [letter, type, serial] :
+       {std::tuple{'C', "fixed", 0x5A3C71E4u}, std::tuple{'D', "fixed", 0x77E1C0DEu},
+        std::tuple{'E', "cdrom", 0x0BADF00Du}}) {
+    drive.letter = letter;
+    drive.type = type;
+    drive.volume_serial = serial;
+    options.drives.push_back(drive);
+  }
+  xp::machine::Create(root_, options);
+  token_ = xp::usbtoken::Provision(root_, /*seed=*/21);
+  clean_password_block_ = xp::usbtoken::Inspect(root_, token_)->password_block;
+  for (const char* name : {"XPMACHINE", "XPMACHINE_CLOCK", "XPMACHINE_UI", "XPMACHINE_USER"}) {
+    const char* old = ::getenv(name);
+    saved_.emplace_back(name, old != nullptr ? std::optional<std::string>(old) : std::nullopt);
+  }
+  ::setenv("XPMACHINE", root_.c_str(), 1);
+  ::setenv("XPMACHINE_CLOCK", "virtual", 1);
+  ::unsetenv("XPMACHINE_UI");
+  ::unsetenv("XPMACHINE_USER");
+  if (xp::registry::SeedFreshInstallation() != ERROR_SUCCESS) throw std::runtime_error("registry not seeded");
+  Put("C:\\BOOT.INI",
+      "[boot loader]\r\ntimeout=30\r\ndefault=multi(0)disk(0)rdisk(0)partition(1)\\WINDOWS\r\n[operating systems]\r\n"
+      "multi(0)disk(0)rdisk(0)partition(1)\\WINDOWS=\"Microsoft Windows XP Professional\" /fastdetect\r\n");
+  for (const UserFile& file : UserFiles()) {
+    Put(file.path, file.content);
+    if (file.compressed) setCompressSparseAttr(true, file.path.c_str());
+    if (file.sparse) setCompressSparseAttr(false, file.path.c_str());
+    if (file.efs) EncryptFileA(file.path.c_str());
+    if (file.attributes != 0) SetFileAttributesA(file.path.c_str(), file.attributes);
+  }
+
+  // The outside installer's work: the flag key, its lists, and the programs diskseal starts.
+  SetText(HKEY_LOCAL_MACHINE, kFlagKey, "Decrypted", "4");
+  SetText(HKEY_LOCAL_MACHINE, kFlagKey, "ISLink", "C:\\Program Files\\Quillmarsh\\Uninstall.exe");
+  Put(InInstallFolder("_MRVBADFTYPES"), ".lnk\r\n.sys\r\n.bat\r\n.manifest\r\n");
+  Put(InInstallFolder("_MRVBADFNAMES"), "\\pagefile.sys\r\n");
+  Put(InInstallFolder("_MRVMYNEFL"), "C:\\Program Files\\Quillmarsh\r\n");
+  Put(InInstallFolder("_MRVMYEFL"), "D:\\data\r\n");
+  // The registration tool is another issue's program: a stand-in that ends at once is enough to be started.
+  Put(InInstallFolder("tokenreg.exe"), "#!/bin/sh\nexit 0\n");
+  std::filesystem::permissions(root_ / "drives/C/Program Files/Quillmarsh/Tavik/XP/tokenreg.exe",
+                               std::filesystem::perms::owner_exec, std::filesystem::perm_options::add);
+  if (!_construct_morvel_sys_files(true)) throw std::runtime_error("no install-folder paths");
+}
+
+InstallMachine::~InstallMachine() {
+  xp::machine::ClearFaults();
+  for (const auto& [name, value] : saved_) {
+    if (value) {
+      ::setenv(name.c_str(), value->c_str(), 1);
+    } else {
+      ::unsetenv(name.c_str());
+    }
+  }
+  std::error_code error;
+  std::filesystem::remove_all(root_, error);
+}
+
+int InstallMachine::RunDiskseal(const xp::ui::Script& script) {
+  script.Install(root_);
+  const std::string program = (std::filesystem::read_symlink("/proc/self/exe").parent_path() / "diskseal").string();
+  const std::filesystem::path err_file = root_ / "diskseal.err";
+  posix_spawn_file_actions_t actions;
+  ::posix_spawn_file_actions_init(&actions);
+  ::posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err_file.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+  char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
+  pid_t pid = -1;
+  const int spawned = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ);
+  ::posix_spawn_file_actions_destroy(&actions);
+  if (spawned != 0) return -1;
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  const int exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  // A user who was not asked what the script expected: show what diskseal said about it.
+  if (exit_code == xp::ui::kUiFailureExitCode) {
+    std::ifstream err(err_file);
+    std::cerr << err.rdbuf();
+  }
+  return exit_code;
+}
+
+xp::ui::Script InstallMachine::ScriptForThisStart() const {
+  using xp::ui::Pattern;
+  xp::ui::Script script;
+  const std::optional<std::string> flag = Flag();
+  if (flag == "0") {
+    script.ExpectBox("Quillmarsh Tavik", Pattern::Wildcard("Congratulations!*")).Answer(IDOK);
+    return script;
+  }
+  if (flag == "2") {
+    script.Dialog(kResume).Click(kContinueChoice).Click(IDOK);
+  } else {
+    script.Dialog(kPhaseTwo).Click(IDOK);
+    if (xp::usbtoken::Inspect(root_, token_)->password_block == clean_password_block_) {
+      script.Dialog(kCreatePassword).Type(kNewPassword, kPassword).Type(kRetypePassword, kPassword).Click(IDOK);
+    }
+  }
+  script.Dialog(kMainDialog).Type(kPasswordEdit, kPassword).Click(IDOK);
+  unsigned char s1[17];
+  if (read_nubo_s1(s1, 16) == 0) {
+    script.ExpectBox("Quillmarsh Tavik", Pattern::Wildcard("Used Tavik detected.*")).Answer(IDNO);
+  }
+  const std::string state = Get(InInstallFolder("MRVSTATE")).value_or("0");
+  if (std::atoi(state.c_str()) < 600) {
+    // Windows\Temp is kept: the second pass must find it.
+    script.ExpectBox("Quillmarsh Tavik Installation", Pattern::Wildcard("It is recommended that you empty*"))
+        .Answer(IDNO);
+    script.Dialog(kMessage).Click(IDOK);
+  }
+  script.ExpectBox("Quillmarsh Tavik Installation", Pattern::Wildcard("Important: During encryption*")).Answer(IDOK);
+  return script;
+}
+
+int InstallMachine::RunFirstInstall() { return RunDiskseal(ScriptForThisStart()); }
+
+bool InstallMachine::RestartAndLogOn(int* exit_code) {
+  xp::usbtoken::Unplug(root_, token_);
+  xp::usbtoken::Plug(root_, token_);
+  std::filesystem::remove(root_ / "restart-requested");
+  if (!RunSetupArmed()) return false;
+  HKEY run_once = nullptr;
+  RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRunOnceKey, 0, KEY_ALL_ACCESS, &run_once);
+  RegDeleteValueA(run_once, "RunSetup");
+  RegCloseKey(run_once);
+  *exit_code = RunDiskseal(ScriptForThisStart());
+  return true;
+}
+
+bool InstallMachine::RunToTheEnd(int limit) {
+  for (int logon = 0; logon < limit; ++logon) {
+    int exit_code = 0;
+    if (!RestartAndLogOn(&exit_code)) return true;
+  }
+  return !RunSetupArmed();
+}
+
+bool InstallMachine::RunSetupArmed() const { return RegistryValue(HKEY_LOCAL_MACHINE, kRunOnceKey, "RunSetup") != "-"; }
+
+std::optional<std::string> InstallMachine::Flag() const {
+  char flag[4] = {};
+  if (!getRegStrData(flag, sizeof flag, HKEY_LOCAL_MACHINE, kFlagKey, "Decrypted")) return std::nullopt;
+  return std::string(flag);
+}
+
+MachineState InstallMachine::State() const {
+  MachineState state;
+  const std::string history_text = Get(InInstallFolder("MRVENCHS")).value_or("");
+  const std::vector<std::string> history = SortedLines(history_text);
+  const std::string key = InstalledKey();
+  for (const char* drive : {"C:", "D:"}) CollectFiles(drive, history, key, &state.files);
+  for (const char* list : {"MRVENCHS", "MRVBADFILES", "MRVSTATE", "MRVNEFLI", "MRVEFLST"}) {
+    std::string joined;
+    for (const std::string& line : SortedLines(Get(InInstallFolder(list)).value_or(""))) joined += line + "\n";
+    state.install_lists[list] = joined;
+  }
+  const std::string tavik = "SOFTWARE\\Quillmarsh\\Tavik\\";
+  const std::vector<std::pair<std::string, std::string>> values = {
+      {kFlagKey, "Decrypted"},
+      {kFlagKey, "ESN"},
+      {kFlagKey, "sysDir"},
+      {tavik + "driver", "1"},
+      {tavik + "driver", "2"},
+      {tavik + "driver", "3"},
+      {tavik + "driver", "nostart"},
+      {tavik + "exclusion", "1"},
+      {tavik + "exclusion", "2"},
+      {tavik + "exclusion", "3"},
+      {tavik + "inclusion", "1"},
+      {tavik + "inclusion", "2"},
+      {tavik + "Exception", "1"},
+      {"Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon", "GinaDLL"},
+      {"Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon", "Userinit"},
+      {kRunOnceKey, "RunSetup"},
+      {"SYSTEM\\CurrentControlSet\\Services\\Morvel", "Type"},
+      {"SYSTEM\\CurrentControlSet\\Services\\Morvel", "Start"},
+      {"SYSTEM\\CurrentControlSet\\Services\\Morvel", "ErrorControl"},
+      {"SYSTEM\\CurrentControlSet\\Services\\Morvel", "ImagePath"},
+  };
+  for (const auto& [key_name, name] : values) {
+    state.registry[key_name + "\\" + name] = RegistryValue(HKEY_LOCAL_MACHINE, key_name, name);
+  }
+  unsigned char s1[17];
+  state.registry["token S1 record"] = std::to_string(read_nubo_s1(s1, 16));
+  return state;
+}
+
+std::vector<std::string> InstallMachine::UiJournal() const {
+  std::ifstream in(root_ / "journal.log");
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) {
+    const size_t ui = line.find(" ui ");
+    if (ui != std::string::npos) lines.push_back(line.substr(ui + 4));
+  }
+  return lines;
+}
+
+}  // namespace tavik::scenarios

@@ -1,0 +1,87 @@
+// A small machine for whole installs: two fixed drives and a CD-ROM, the files of a user (read-only, sparse,
+// compressed, empty and odd-length ones, excluded and listed folders), the registry of a fresh installation, a
+// clean token, and the outside installer's work (the flag key, its lists, the programs diskseal starts). diskseal
+// runs on it as at each administrator logon, answered by the script its start needs; restarts and crashes are
+// taken up as Windows takes them up; and the machine's end state is captured for comparison with another run.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "windows.h"
+#include "xp/faults.h"
+#include "xp/ui_script.h"
+
+namespace tavik::scenarios {
+
+inline constexpr char kPassword[] = "secret12";
+inline constexpr int kCrashedExitCode = 128 + 9;  // the program was killed at a crash point
+
+struct UserFile {
+  std::string path;
+  std::string content;
+  DWORD attributes = 0;  // FILE_ATTRIBUTE_READONLY, _HIDDEN; 0: normal
+  bool compressed = false;
+  bool sparse = false;
+  bool eligible = false;  // the install must encrypt it
+  bool efs = false;
+};
+
+// What the comparison looks at: every file of the fixed drives outside the install folder, read as the system
+// reads it (a file the history lists is decrypted with the key the install's records hold) and kept as
+// "encrypted|plain <attributes> <digest>", the install folder's lists, and the registry values the install writes.
+struct MachineState {
+  std::map<std::string, std::string> files;
+  std::map<std::string, std::string> install_lists;
+  std::map<std::string, std::string> registry;
+  bool operator==(const MachineState&) const = default;
+};
+
+class InstallMachine {
+ public:
+  InstallMachine();
+  ~InstallMachine();
+  InstallMachine(const InstallMachine&) = delete;
+  InstallMachine& operator=(const InstallMachine&) = delete;
+
+  const std::filesystem::path& root() const { return root_; }
+  static const std::vector<UserFile>& UserFiles();
+
+  // The installer starts diskseal, whose user goes through a first install; the exit code.
+  int RunFirstInstall();
+  // The machine restarts (after a crash, or as the install asked): the token loses its volatile state and a pending
+  // restart request is taken up. Then an administrator logs on, and Windows runs and deletes RunOnce's "RunSetup":
+  // diskseal starts again and its user answers what that start shows. False when RunSetup was not there.
+  bool RestartAndLogOn(int* exit_code);
+  // Restarts and logons until diskseal is no longer brought back; false when it still is after `limit` of them.
+  bool RunToTheEnd(int limit);
+
+  bool RunSetupArmed() const;
+  std::optional<std::string> Flag() const;
+  MachineState State() const;
+  // The UI lines of the journal.
+  std::vector<std::string> UiJournal() const;
+
+ private:
+  int RunDiskseal(const xp::ui::Script& script);
+  xp::ui::Script ScriptForThisStart() const;
+
+  std::filesystem::path root_;
+  std::string token_;
+  std::array<uint8_t, 64> clean_password_block_ = {};  // what the token holds before any password is set
+  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+};
+
+// A short fingerprint of a file's content (FNV-1a, 64 bits, and the length), so that a difference reads well.
+std::string Digest(const std::string& content);
+
+// The file and registry calls of the machine after which a crash leaves a different state: the points the crash
+// harness crashes at.
+const std::vector<std::string>& MutatingOperations();
+
+}  // namespace tavik::scenarios

@@ -1,0 +1,46 @@
+// A whole install on a small machine, the restart it asks for and the finishing run at the next administrator's
+// logon: every eligible file in the system's format, exactly once, and nothing else touched.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "install_machine.h"
+#include "xp/machine.h"
+
+namespace tavik::scenarios {
+namespace {
+
+TEST(WholeInstall, EncryptsEveryEligibleFileOnceAndFinishesAfterTheRestart) {
+  InstallMachine machine;
+  EXPECT_EQ(machine.RunFirstInstall(), 1);
+  EXPECT_EQ(xp::machine::PendingRestart(), EWX_REBOOT | EWX_FORCE);
+  EXPECT_EQ(machine.Flag(), "0");
+  EXPECT_TRUE(machine.RunSetupArmed());
+
+  const MachineState state = machine.State();
+  for (const UserFile& file : InstallMachine::UserFiles()) {
+    SCOPED_TRACE(file.path);
+    const auto found = state.files.find(file.path);
+    ASSERT_NE(found, state.files.end());
+    const std::string& entry = found->second;
+    EXPECT_TRUE(entry.starts_with(file.eligible ? "encrypted " : "plain "));
+    EXPECT_TRUE(entry.ends_with(" " + Digest(file.content))) << entry;
+  }
+  for (const auto& [path, entry] : state.files) EXPECT_FALSE(path.ends_with(".H1K")) << path;
+  const size_t eligible =
+      static_cast<size_t>(std::count_if(InstallMachine::UserFiles().begin(), InstallMachine::UserFiles().end(),
+                                        [](const UserFile& f) { return f.eligible; }));
+  EXPECT_EQ(std::count(state.install_lists.at("MRVENCHS").begin(), state.install_lists.at("MRVENCHS").end(), '\n'),
+            static_cast<long>(eligible));
+
+  int exit_code = 0;
+  ASSERT_TRUE(machine.RestartAndLogOn(&exit_code));
+  EXPECT_EQ(exit_code, 1);
+  EXPECT_FALSE(machine.RunSetupArmed());
+  const std::vector<std::string> ui = machine.UiJournal();
+  const auto congratulated = [](const std::string& line) { return line.find("Congratulations!") != std::string::npos; };
+  EXPECT_NE(std::find_if(ui.begin(), ui.end(), congratulated), ui.end());
+}
+
+}  // namespace
+}  // namespace tavik::scenarios
