@@ -2,8 +2,6 @@
 // the key through interface, others read and write protected files through the machine and see plaintext, while
 // the host files hold the encrypted file format throughout.
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <string>
@@ -11,43 +9,20 @@
 
 #include "filter_install.h"
 #include "host_control.h"
+#include "run_program.h"
 #include "scratch_machine.h"
 
-extern char** environ;
 
 namespace xp::driver_interface::testing {
 namespace {
 
 namespace fs = std::filesystem;
 
-struct ActorRun {
-  int exit_code = -1;
-  std::string output;  // stdout
-};
+using ActorRun = xp::test::ProgramRun;
 
 // Runs the actor (beside this test) as another program of the machine XPMACHINE names.
 ActorRun Actor(const std::vector<std::string>& arguments) {
-  const std::string program = XP_INTERFACE_ACTOR;
-  std::vector<char*> argv{const_cast<char*>(program.c_str())};
-  for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
-  argv.push_back(nullptr);
-  int pipe_fds[2];
-  if (::pipe(pipe_fds) != 0) return {};
-  posix_spawn_file_actions_t actions;
-  ::posix_spawn_file_actions_init(&actions);
-  ::posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], STDOUT_FILENO);
-  ::posix_spawn_file_actions_addclose(&actions, pipe_fds[0]);
-  pid_t pid = -1;
-  const int spawned = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
-  ::posix_spawn_file_actions_destroy(&actions);
-  ::close(pipe_fds[1]);
-  ActorRun run;
-  char buffer[4096];
-  for (ssize_t size; (size = ::read(pipe_fds[0], buffer, sizeof buffer)) > 0;) run.output.append(buffer, size);
-  ::close(pipe_fds[0]);
-  int status = 0;
-  if (spawned == 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status)) run.exit_code = WEXITSTATUS(status);
-  return run;
+  return xp::test::RunProgram(XP_INTERFACE_ACTOR, arguments, /*with_stderr=*/false);
 }
 
 std::string Text(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }

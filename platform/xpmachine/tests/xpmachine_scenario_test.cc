@@ -1,52 +1,26 @@
 // xpmachine as a person uses it: make a machine, show and plug its token, run a program inside it as an account and
 // list the processes, and the usage text with exit code 2 for a command line it does not know.
 #include <gtest/gtest.h>
-#include <spawn.h>
 #include <stdlib.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "run_program.h"
 #include "usbtoken/usbtoken.h"
 
-extern char** environ;
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Outcome {
-  int exit_code = -1;
-  std::string output;  // stdout and stderr together
-};
+using Outcome = xp::test::ProgramRun;
 
-// Runs build/bin/xpmachine (beside this test program) with the given arguments.
+// Runs build/bin/xpmachine (beside this test program) with the given arguments, stdout and stderr together.
 Outcome Xpmachine(const std::vector<std::string>& arguments) {
-  const std::string tool = (fs::read_symlink("/proc/self/exe").parent_path() / "xpmachine").string();
-  std::vector<char*> argv{const_cast<char*>(tool.c_str())};
-  for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
-  argv.push_back(nullptr);
-  int pipe_fds[2];
-  if (::pipe(pipe_fds) != 0) return {};
-  posix_spawn_file_actions_t actions;
-  ::posix_spawn_file_actions_init(&actions);
-  ::posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], STDOUT_FILENO);
-  ::posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], STDERR_FILENO);
-  ::posix_spawn_file_actions_addclose(&actions, pipe_fds[0]);
-  pid_t pid = -1;
-  const int spawned = ::posix_spawn(&pid, tool.c_str(), &actions, nullptr, argv.data(), environ);
-  ::posix_spawn_file_actions_destroy(&actions);
-  ::close(pipe_fds[1]);
-  Outcome outcome;
-  char buffer[4096];
-  for (ssize_t size; (size = ::read(pipe_fds[0], buffer, sizeof buffer)) > 0;) outcome.output.append(buffer, size);
-  ::close(pipe_fds[0]);
-  int status = 0;
-  if (spawned == 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status)) outcome.exit_code = WEXITSTATUS(status);
-  return outcome;
+  return xp::test::RunProgram(xp::test::BuildProgram("xpmachine"), arguments);
 }
 
 class XpmachineTest : public ::testing::Test {
