@@ -1,6 +1,8 @@
-// LoadLibraryA, GetProcAddress and FreeLibrary over dlopen: "tokenio.dll" (any case, with or without a folder) is
-// libtokenio.so, looked for beside the program first and then along the usual library search. A Windows DLL that a
-// stand-in plays ("Kernel32.DLL", "PSAPI.DLL") is that stand-in's library, libxp_kernel32.so, found the same way.
+// LoadLibraryA, GetProcAddress and FreeLibrary over dlopen. A DLL on the machine's drives is loaded from there, as
+// XP loads it: a full Windows path names its file; a bare name is looked for in the program's folder, then in
+// system32 and the Windows folder. Otherwise "tokenio.dll" (any case) is libtokenio.so of the build, looked for beside
+// the program first and then along the usual library search. A Windows DLL that a stand-in plays ("Kernel32.DLL",
+// "PSAPI.DLL") is that stand-in's library, libxp_kernel32.so, found the same way.
 #include <dlfcn.h>
 
 #include <algorithm>
@@ -11,9 +13,13 @@
 #include <optional>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "kernel32_private.h"
+#include "xp/drive_paths.h"
 #include "xp/loader.h"
+#include "xp/machine.h"
+#include "xp/processes.h"
 
 namespace xp::kernel32 {
 namespace {
@@ -32,6 +38,35 @@ std::optional<std::string> SharedObjectName(const std::string& file_name) {
   if (base.size() > 4 && base.ends_with(".dll")) base.resize(base.size() - 4);
   if (base.empty() || base.find('.') != std::string::npos) return std::nullopt;
   return "lib" + base + ".so";
+}
+
+// The machine's copy of the DLL, when the machine has one: installing copies the deliverables onto the drives under
+// their Windows names, and that very file is what a program of the machine loads.
+std::optional<fs::path> MachineCopy(const std::string& file_name) {
+  if (!machine::Present()) return std::nullopt;
+  std::string name = file_name;
+  if (Lower(name).find(".dll") == std::string::npos && name.find('.') == std::string::npos) name += ".dll";
+  std::vector<std::string> candidates;
+  if (name.size() > 2 && name[1] == ':') {
+    candidates.push_back(name);
+  } else if (name.find_first_of("\\/") == std::string::npos) {
+    const std::string image = machine::CurrentProcess().image;
+    const size_t folder_end = image.find_last_of('\\');
+    if (image.size() > 2 && image[1] == ':' && folder_end != std::string::npos) {
+      candidates.push_back(image.substr(0, folder_end + 1) + name);
+    }
+    candidates.push_back("C:\\WINDOWS\\system32\\" + name);
+    candidates.push_back("C:\\WINDOWS\\" + name);
+  }
+  for (const std::string& candidate : candidates) {
+    machine::FoundPath found;
+    std::error_code error;
+    if (machine::FindOnDrives(candidate, &found) == machine::PathLookup::kFound &&
+        fs::is_regular_file(found.host, error)) {
+      return found.host;
+    }
+  }
+  return std::nullopt;
 }
 
 fs::path ProgramFolder() {
@@ -87,14 +122,19 @@ extern "C" HMODULE LoadLibraryA(LPCSTR file_name) {
   xp::kernel32::SetLoadingLibrary(true);
   HMODULE module = nullptr;
   const char* message = nullptr;
-  for (const std::string& name : {*so_name, "libxp_" + so_name->substr(3)}) {
-    const std::filesystem::path beside = xp::kernel32::ProgramFolder() / name;
-    std::error_code error;
-    const std::string target = std::filesystem::exists(beside, error) ? beside.string() : name;
-    module = ::dlopen(target.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (const auto copy = xp::kernel32::MachineCopy(file_name)) {
+    module = ::dlopen(copy->c_str(), RTLD_NOW | RTLD_LOCAL);
     message = module == nullptr ? ::dlerror() : nullptr;
-    const bool missing = module == nullptr && xp::kernel32::ErrorOfFailedLoad(message) == ERROR_MOD_NOT_FOUND;
-    if (!missing) break;
+  } else {
+    for (const std::string& name : {*so_name, "libxp_" + so_name->substr(3)}) {
+      const std::filesystem::path beside = xp::kernel32::ProgramFolder() / name;
+      std::error_code error;
+      const std::string target = std::filesystem::exists(beside, error) ? beside.string() : name;
+      module = ::dlopen(target.c_str(), RTLD_NOW | RTLD_LOCAL);
+      message = module == nullptr ? ::dlerror() : nullptr;
+      const bool missing = module == nullptr && xp::kernel32::ErrorOfFailedLoad(message) == ERROR_MOD_NOT_FOUND;
+      if (!missing) break;
+    }
   }
   const bool init_failed = xp::kernel32::TakeFailedDllInit();
   xp::kernel32::SetLoadingLibrary(false);

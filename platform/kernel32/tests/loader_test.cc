@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "scratch_machine.h"
 #include "windows.h"
 
 namespace {
@@ -131,6 +132,43 @@ TEST_F(LoaderTest, MissingLibraryAndMissingEntryPointAreToldApart) {
     EXPECT_EQ(GetLastError(), row.error) << row.what;
   }
   EXPECT_TRUE(FreeLibrary(probe));
+}
+
+// Installing copies a DLL onto the machine's drives under its Windows name: that copy is what loads, by its full
+// path or, for a bare name, from system32.
+TEST_F(LoaderTest, ADllOnTheMachinesDrivesLoadsFromThere) {
+  xp::test::ScratchMachine machine;
+  const std::filesystem::path probe =
+      std::filesystem::read_symlink("/proc/self/exe").parent_path() / "libxpk32probe.so";
+  const std::filesystem::path vendor = machine.root() / "drives/C/Program Files/Vendor";
+  std::filesystem::create_directories(vendor);
+  std::filesystem::copy_file(probe, vendor / "OnlyHere.dll");
+  std::filesystem::copy_file(probe, machine.root() / "drives/C/WINDOWS/system32/sys32only.dll");
+
+  const struct {
+    const char* name;
+    DWORD error;  // 0: loads
+  } cases[] = {
+      {"C:\\Program Files\\Vendor\\onlyhere.dll", 0},
+      {"sys32only.dll", 0},
+      {"SYS32ONLY", 0},
+      {"onlyhere.dll", ERROR_MOD_NOT_FOUND},  // not in the program's folder, system32 or the Windows folder
+      {"C:\\Program Files\\Vendor\\missing.dll", ERROR_MOD_NOT_FOUND},
+  };
+  for (const auto& c : cases) {
+    SetLastError(0xdeadbeef);
+    const HMODULE module = LoadLibraryA(c.name);
+    if (c.error != 0) {
+      EXPECT_EQ(module, nullptr) << c.name;
+      EXPECT_EQ(GetLastError(), c.error) << c.name;
+      continue;
+    }
+    ASSERT_NE(module, nullptr) << c.name << " error " << GetLastError();
+    const auto answer = As<int (*)()>(GetProcAddress(module, "ProbeAnswer"));
+    ASSERT_NE(answer, nullptr) << c.name;
+    EXPECT_EQ(answer(), 42) << c.name;
+    EXPECT_TRUE(FreeLibrary(module));
+  }
 }
 
 }  // namespace
