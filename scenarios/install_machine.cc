@@ -1,11 +1,7 @@
 // The whole-install machine: making it, running diskseal on it at each logon, and capturing its end state.
 #include "install_machine.h"
 
-#include <fcntl.h>
-#include <spawn.h>
 #include <stdlib.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
@@ -15,13 +11,12 @@
 #include <stdexcept>
 
 #include "msvcrt.h"
+#include "run_program.h"
 #include "setupcore.h"
 #include "tokenio.h"
 #include "usbtoken/usbtoken.h"
 #include "xp/machine.h"
 #include "xp/registry.h"
-
-extern char** environ;
 
 namespace tavik::scenarios {
 namespace {
@@ -255,25 +250,11 @@ InstallMachine::~InstallMachine() {
 
 int InstallMachine::RunDiskseal(const xp::ui::Script& script) {
   script.Install(root_);
-  const std::string program = (std::filesystem::read_symlink("/proc/self/exe").parent_path() / "diskseal").string();
-  const std::filesystem::path err_file = root_ / "diskseal.err";
-  posix_spawn_file_actions_t actions;
-  ::posix_spawn_file_actions_init(&actions);
-  ::posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err_file.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-  char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
-  pid_t pid = -1;
-  const int spawned = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ);
-  ::posix_spawn_file_actions_destroy(&actions);
-  if (spawned != 0) return -1;
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  const int exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  const xp::test::ProgramRun run =
+      xp::test::RunProgram(xp::test::BuildProgram("diskseal"), {}, xp::test::Stderr::kApart);
   // A user who was not asked what the script expected: show what diskseal said about it.
-  if (exit_code == xp::ui::kUiFailureExitCode) {
-    std::ifstream err(err_file);
-    std::cerr << err.rdbuf();
-  }
-  return exit_code;
+  if (run.exit_code == xp::ui::kUiFailureExitCode) std::cerr << run.error;
+  return run.exit_code;
 }
 
 xp::ui::Script InstallMachine::ScriptForThisStart() const {

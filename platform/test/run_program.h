@@ -6,16 +6,24 @@
 
 namespace xp::test {
 
+// Where the program's standard error goes.
+enum class Stderr {
+  kWithOutput,  // into `output`, interleaved with standard output
+  kApart,       // into `error`
+  kInherited,   // to this test's own standard error
+};
+
 struct ProgramRun {
-  int exit_code = -1;  // -1 when it could not start or did not exit normally
-  std::string output;  // stdout, and stderr too when asked for
+  int exit_code = -1;  // 128 + the signal when it was killed; -1 when it could not start
+  std::string output;  // standard output
+  std::string error;   // standard error, with Stderr::kApart
 };
 
 // Runs `program` with `arguments` in this process's environment and waits for it.
 ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& arguments,
-                      bool with_stderr = true);
+                      Stderr standard_error = Stderr::kWithOutput);
 
-// The folder of the running test program: build/bin, where the build's programs lie.
+// The path of a program built beside the running test program (build/bin).
 std::string BuildProgram(const std::string& name);
 
 }  // namespace xp::test

@@ -1,41 +1,19 @@
 // Running diskseal as a program of the test's machine.
 #include "program_fixture.h"
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstring>
-#include <fstream>
-#include <sstream>
 
+#include "run_program.h"
 #include "setupcore.h"
-
-extern char** environ;
 
 namespace tavik::diskseal::testing {
 
 ProgramRun ProgramTest::RunDiskseal(const xp::ui::Script& script) {
   Play(script);
-  ProgramRun run;
-  const std::string program = (std::filesystem::read_symlink("/proc/self/exe").parent_path() / "diskseal").string();
-  const std::filesystem::path err_file = root() / "diskseal.err";
-  posix_spawn_file_actions_t actions;
-  ::posix_spawn_file_actions_init(&actions);
-  ::posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
-  pid_t pid = -1;
-  const int spawned = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ);
-  ::posix_spawn_file_actions_destroy(&actions);
-  if (spawned != 0) return run;
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  std::ostringstream err;
-  err << std::ifstream(err_file).rdbuf();
-  run.err = err.str();
-  return run;
+  const xp::test::ProgramRun run =
+      xp::test::RunProgram(xp::test::BuildProgram("diskseal"), {}, xp::test::Stderr::kApart);
+  return {run.exit_code, run.error};
 }
 
 std::optional<std::string> ProgramTest::Text(HKEY root, const std::string& key, const std::string& name) {

@@ -22,7 +22,7 @@ using ActorRun = xp::test::ProgramRun;
 
 // Runs the actor (beside this test) as another program of the machine XPMACHINE names.
 ActorRun Actor(const std::vector<std::string>& arguments) {
-  return xp::test::RunProgram(XP_INTERFACE_ACTOR, arguments, /*with_stderr=*/false);
+  return xp::test::RunProgram(XP_INTERFACE_ACTOR, arguments, xp::test::Stderr::kInherited);
 }
 
 std::string Text(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
