@@ -10,4 +10,4 @@ else
   dir="$top/build"
   bash "$top/scripts/build.sh" "$dir" -DCMAKE_BUILD_TYPE=Release
 fi
-ctest --test-dir "$dir" --output-on-failure -j "$(nproc)"
+ctest --test-dir "$dir" --output-on-failure -j "${XP_JOBS:-$(nproc)}"
