@@ -73,13 +73,13 @@ void OpenSslEncrypt(benchmark::State& state) { OpenSsl(state, true); }
 void OpenSslDecrypt(benchmark::State& state) { OpenSsl(state, false); }
 
 void Portable(benchmark::State& state, bool encrypt) {
-  tavik::cipher::Aes128Key key;
+  tavik::cipher::AesKey key;
   tavik::cipher::ExpandKey(Key().data(), &key);
   for (auto _ : state) {
     if (encrypt) {
-      tavik::cipher::EncryptStream(key, Piece().data(), kPiece, tavik::cipher::Aes128Engine::kPortable);
+      tavik::cipher::EncryptStream(key, Piece().data(), kPiece, tavik::cipher::AesEngine::kPortable);
     } else {
-      tavik::cipher::DecryptStream(key, Piece().data(), kPiece, tavik::cipher::Aes128Engine::kPortable);
+      tavik::cipher::DecryptStream(key, Piece().data(), kPiece, tavik::cipher::AesEngine::kPortable);
     }
     benchmark::ClobberMemory();
   }

@@ -3,7 +3,7 @@
 // instance builds its schedule on the stack at every call, so concurrent key requests cannot disturb each other.
 // The installed 32 bytes are kept as they are for the whole load: the key rotation derives the next key records
 // from them.
-#include "aes128.h"
+#include "aes.h"
 #include "morvel_private.h"
 #include "tail_rule.h"
 
@@ -11,7 +11,7 @@ namespace tavik::morvel {
 
 struct HeldKey {
   UCHAR xcfk[32];
-  cipher::Aes128Key file_data;  // from xcfk[0..15]
+  cipher::AesKey file_data;  // from xcfk[0..15]
 };
 
 namespace {
@@ -50,7 +50,7 @@ bool TransformRange(PUCHAR data, SIZE_T length, LONGLONG offset, LONGLONG encode
 
 void KeyTransform(PUCHAR data, SIZE_T length, const UCHAR* key, bool encrypt) {
   if (length < cipher::kAesBlockSize) return;
-  cipher::Aes128Key schedule;
+  cipher::AesKey schedule;
   cipher::ExpandKey(key, &schedule);
   const size_t block_count = length / cipher::kAesBlockSize;
   if (encrypt) {

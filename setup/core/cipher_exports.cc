@@ -7,7 +7,7 @@
 #include <cstring>
 #include <mutex>
 
-#include "aes128.h"
+#include "aes.h"
 #include "file_cipher.h"
 
 namespace tavik::setupcore {
@@ -25,13 +25,13 @@ CipherState& State() {
 }
 
 // Caches the key's first 16 bytes (a shorter key is zero-filled, never over-read) and expands them.
-cipher::Aes128Key CacheAndExpand(const unsigned char* key, unsigned int key_length) {
+cipher::AesKey CacheAndExpand(const unsigned char* key, unsigned int key_length) {
   CipherState& state = State();
   std::lock_guard<std::mutex> guard(state.lock);
   const size_t used = std::min<size_t>(key_length, cipher::kAes128KeySize);
   std::memset(state.key, 0, sizeof state.key);
   if (used > 0) std::memcpy(state.key, key, used);
-  cipher::Aes128Key schedule;
+  cipher::AesKey schedule;
   cipher::ExpandKey(state.key, &schedule);
   return schedule;
 }
@@ -43,13 +43,13 @@ using tavik::setupcore::CacheAndExpand;
 
 // Exported by setupcore.
 void _enc(unsigned char* data, unsigned int length, unsigned char* key, unsigned int keyLength) {
-  const tavik::cipher::Aes128Key schedule = CacheAndExpand(key, keyLength);
+  const tavik::cipher::AesKey schedule = CacheAndExpand(key, keyLength);
   tavik::cipher::EncryptStream(schedule, data, length);
 }
 
 // Exported by setupcore.
 void _dec(unsigned char* data, unsigned int length, unsigned char* key, unsigned int keyLength) {
-  const tavik::cipher::Aes128Key schedule = CacheAndExpand(key, keyLength);
+  const tavik::cipher::AesKey schedule = CacheAndExpand(key, keyLength);
   tavik::cipher::DecryptStream(schedule, data, length);
 }
 

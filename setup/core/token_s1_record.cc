@@ -2,7 +2,7 @@
 // 20-35. Erasing the check copy (all 0xFF) is what marks the token as no longer bound.
 #include <cstring>
 
-#include "aes128.h"
+#include "aes.h"
 #include "setupcore_private.h"
 #include "tokenio.h"
 
@@ -16,7 +16,7 @@ constexpr unsigned kS1Size = 16;
 
 // AES-128 of S1 under S1: what the file cipher gives for one block keyed by S1.
 void CheckCopy(const unsigned char s1[kS1Size], unsigned char out[kS1Size]) {
-  cipher::Aes128Key key;
+  cipher::AesKey key;
   cipher::ExpandKey(s1, &key);
   cipher::EncryptBlock(key, s1, out);
   std::memset(&key, 0, sizeof key);

@@ -1,5 +1,5 @@
 // Single-block AES-128 on the host, for the token's encrypted password copy and for diagnostics.
-#include "aes128.h"
+#include "aes.h"
 #include "hex.h"
 #include "tokenio.h"
 #include "tokenio_private.h"
@@ -7,7 +7,7 @@
 namespace tavik::tokenio {
 
 void AesOneBlock(uint8_t data[16], const uint8_t key[16], int encrypt) {
-  tavik::cipher::Aes128Key schedule;
+  tavik::cipher::AesKey schedule;
   tavik::cipher::ExpandKey(key, &schedule);
   if (encrypt) {
     tavik::cipher::EncryptBlock(schedule, data, data);

@@ -67,7 +67,7 @@ void InstallFilter(const fs::path& machine_root) {
 }
 
 Bytes Encrypted(const Bytes& plain, const TestKey& key) {
-  tavik::cipher::Aes128Key schedule;
+  tavik::cipher::AesKey schedule;
   tavik::cipher::ExpandKey(key.xcfk.data(), &schedule);
   Bytes data = plain;
   tavik::cipher::EncryptStream(schedule, data.data(), data.size());

@@ -4,7 +4,7 @@
 
 #include <thread>
 
-#include "aes128.h"
+#include "aes.h"
 #include "filter_install.h"
 #include "interface.h"
 #include "key_format.h"
@@ -78,7 +78,7 @@ TEST_F(InterfaceTest, KeyHandOverAndRotation) {
   const std::array<uint8_t, 16> sn = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
   std::array<uint8_t, 16> next_sn{};
   ASSERT_TRUE(MorvelGetSn(sn.data(), next_sn.data()));
-  tavik::cipher::Aes128Key file_key;
+  tavik::cipher::AesKey file_key;
   tavik::cipher::ExpandKey(key_.xcfk.data(), &file_key);
   std::array<uint8_t, 16> expected_sn{};
   tavik::cipher::EncryptBlock(file_key, sn.data(), expected_sn.data());

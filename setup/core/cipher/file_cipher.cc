@@ -5,13 +5,13 @@
 
 namespace tavik::cipher {
 
-void EncryptStream(const Aes128Key& key, uint8_t* data, size_t length, Aes128Engine engine) {
+void EncryptStream(const AesKey& key, uint8_t* data, size_t length, AesEngine engine) {
   const size_t blocks = length / kAesBlockSize;
   EncryptBlocks(key, data, blocks, engine);
   EncryptTail(key.forward, data + blocks * kAesBlockSize, length % kAesBlockSize);
 }
 
-void DecryptStream(const Aes128Key& key, uint8_t* data, size_t length, Aes128Engine engine) {
+void DecryptStream(const AesKey& key, uint8_t* data, size_t length, AesEngine engine) {
   const size_t blocks = length / kAesBlockSize;
   DecryptBlocks(key, data, blocks, engine);
   DecryptTail(key.forward, data + blocks * kAesBlockSize, length % kAesBlockSize);

@@ -6,12 +6,12 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "aes128.h"
+#include "aes.h"
 
 namespace tavik::cipher {
 
 // In place; length 0 leaves the buffer untouched.
-void EncryptStream(const Aes128Key& key, uint8_t* data, size_t length, Aes128Engine engine = Aes128Engine::kFastest);
-void DecryptStream(const Aes128Key& key, uint8_t* data, size_t length, Aes128Engine engine = Aes128Engine::kFastest);
+void EncryptStream(const AesKey& key, uint8_t* data, size_t length, AesEngine engine = AesEngine::kFastest);
+void DecryptStream(const AesKey& key, uint8_t* data, size_t length, AesEngine engine = AesEngine::kFastest);
 
 }  // namespace tavik::cipher

@@ -14,8 +14,8 @@ namespace {
 
 using test_vectors::Bytes;
 
-Aes128Key Expand(std::string_view key_hex) {
-  Aes128Key key;
+AesKey Expand(std::string_view key_hex) {
+  AesKey key;
   ExpandKey(Bytes(key_hex).data(), &key);
   return key;
 }
@@ -27,18 +27,18 @@ std::vector<uint8_t> RandomBytes(size_t length, unsigned seed) {
   return bytes;
 }
 
-class FileCipherTest : public ::testing::TestWithParam<Aes128Engine> {};
+class FileCipherTest : public ::testing::TestWithParam<AesEngine> {};
 
 INSTANTIATE_TEST_SUITE_P(Engines, FileCipherTest,
-                         ::testing::Values(Aes128Engine::kFastest, Aes128Engine::kPortable),
+                         ::testing::Values(AesEngine::kFastest, AesEngine::kPortable),
                          [](const auto& info) {
-                           return info.param == Aes128Engine::kFastest ? "Fastest" : "Portable";
+                           return info.param == AesEngine::kFastest ? "Fastest" : "Portable";
                          });
 
 TEST_P(FileCipherTest, KnownStreams) {
   for (const auto& vector : test_vectors::kStreams) {
     SCOPED_TRACE(vector.plain);
-    const Aes128Key key = Expand(vector.key);
+    const AesKey key = Expand(vector.key);
     std::vector<uint8_t> data = Bytes(vector.plain);
     EncryptStream(key, data.data(), data.size(), GetParam());
     EXPECT_EQ(data, Bytes(vector.cipher));
@@ -48,7 +48,7 @@ TEST_P(FileCipherTest, KnownStreams) {
 }
 
 TEST_P(FileCipherTest, RoundTripsEveryLengthUpToThreeBlocks) {
-  const Aes128Key key = Expand(test_vectors::kFips197C1.key);
+  const AesKey key = Expand(test_vectors::kFips197C1.key);
   for (size_t length = 0; length <= 48; ++length) {
     SCOPED_TRACE(length);
     const std::vector<uint8_t> plain = RandomBytes(length, static_cast<unsigned>(length));
@@ -63,7 +63,7 @@ TEST_P(FileCipherTest, RoundTripsEveryLengthUpToThreeBlocks) {
 }
 
 TEST_P(FileCipherTest, PiecesOfWholeBlocksThenTheRestEqualOneCall) {
-  const Aes128Key key = Expand(test_vectors::kSp800Key);
+  const AesKey key = Expand(test_vectors::kSp800Key);
   constexpr size_t kPiece = 65536;
   const std::vector<uint8_t> plain = RandomBytes(kPiece + 5, 7);
   std::vector<uint8_t> whole = plain;
@@ -79,17 +79,17 @@ TEST_P(FileCipherTest, PiecesOfWholeBlocksThenTheRestEqualOneCall) {
 
 TEST(FileCipher, EnginesAgreeOnRandomStreams) {
   if (!AesNiAvailable()) GTEST_SKIP() << "no AES-NI on this processor: both engines are the portable one";
-  const Aes128Key key = Expand(test_vectors::kFips197C1.key);
+  const AesKey key = Expand(test_vectors::kFips197C1.key);
   for (size_t length : {1, 15, 16, 17, 127, 128, 129, 143, 4095, 65536, 65541}) {
     SCOPED_TRACE(length);
     const std::vector<uint8_t> plain = RandomBytes(length, static_cast<unsigned>(length) + 100);
     std::vector<uint8_t> fast = plain, portable = plain;
-    EncryptStream(key, fast.data(), length, Aes128Engine::kFastest);
-    EncryptStream(key, portable.data(), length, Aes128Engine::kPortable);
+    EncryptStream(key, fast.data(), length, AesEngine::kFastest);
+    EncryptStream(key, portable.data(), length, AesEngine::kPortable);
     EXPECT_EQ(fast, portable);
     // Each engine decrypts the other's output.
-    DecryptStream(key, fast.data(), length, Aes128Engine::kPortable);
-    DecryptStream(key, portable.data(), length, Aes128Engine::kFastest);
+    DecryptStream(key, fast.data(), length, AesEngine::kPortable);
+    DecryptStream(key, portable.data(), length, AesEngine::kFastest);
     EXPECT_EQ(fast, plain);
     EXPECT_EQ(portable, plain);
   }

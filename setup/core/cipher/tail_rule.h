@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "aes128.h"
+#include "aes.h"
 
 namespace tavik::cipher {
 

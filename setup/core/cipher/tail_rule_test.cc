@@ -25,7 +25,7 @@ std::array<uint8_t, kAes128ExpandedKeySize> CountingKey() {
 }
 
 std::array<uint8_t, kAes128ExpandedKeySize> Sp800Key() {
-  Aes128Key key;
+  AesKey key;
   ExpandKey(Bytes(test_vectors::kSp800Key).data(), &key);
   std::array<uint8_t, kAes128ExpandedKeySize> e;
   ExpandedKeyBytes(key, e.data());

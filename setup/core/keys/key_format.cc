@@ -3,14 +3,14 @@
 
 #include <cstring>
 
-#include "aes128.h"
+#include "aes.h"
 
 namespace tavik::keys {
 namespace {
 
 // Every key here is raw 16 bytes: the expanded KN's upper half never reaches the cipher.
 void Crypt(const uint8_t kn[kKeySize], const uint8_t* in, uint8_t* out, bool encrypt) {
-  cipher::Aes128Key schedule;
+  cipher::AesKey schedule;
   cipher::ExpandKey(kn, &schedule);
   if (in != out) std::memmove(out, in, kXcfkSize);
   if (encrypt) {

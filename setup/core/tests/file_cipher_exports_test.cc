@@ -33,9 +33,9 @@ std::vector<uint8_t> Dec(std::vector<uint8_t> data, std::vector<uint8_t> key) {
 
 // The transform computed apart from the exports and their cache, on the portable engine.
 std::vector<uint8_t> Reference(std::vector<uint8_t> data, const std::vector<uint8_t>& key) {
-  cipher::Aes128Key schedule;
+  cipher::AesKey schedule;
   cipher::ExpandKey(key.data(), &schedule);
-  cipher::EncryptStream(schedule, data.data(), data.size(), cipher::Aes128Engine::kPortable);
+  cipher::EncryptStream(schedule, data.data(), data.size(), cipher::AesEngine::kPortable);
   return data;
 }
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "aes128.h"
+#include "aes.h"
 #include "hex.h"
 #include "scratch_machine.h"
 #include "sha1.h"
@@ -32,7 +32,7 @@ inline std::string Hex(const uint8_t* bytes, size_t n = 16) {
 }
 
 inline Block Aes(const Block& key, Block block) {
-  tavik::cipher::Aes128Key schedule;
+  tavik::cipher::AesKey schedule;
   tavik::cipher::ExpandKey(key.data(), &schedule);
   tavik::cipher::EncryptBlock(schedule, block.data(), block.data());
   return block;

@@ -2,7 +2,7 @@
 #include <cstring>
 #include <string>
 
-#include "aes128.h"
+#include "aes.h"
 #include "hex.h"
 #include "sha1.h"
 #include "token_fixture.h"
@@ -24,7 +24,7 @@ std::string Hex(const uint8_t* bytes) {
 }
 
 std::array<uint8_t, 16> Aes(const std::array<uint8_t, 16>& key, std::array<uint8_t, 16> block) {
-  tavik::cipher::Aes128Key schedule;
+  tavik::cipher::AesKey schedule;
   tavik::cipher::ExpandKey(key.data(), &schedule);
   tavik::cipher::EncryptBlock(schedule, block.data(), block.data());
   return block;

@@ -2,13 +2,11 @@
 // Columns are packed little-endian (row 0 in the low byte), the layout of aes_tables.h.
 #include <bit>
 
-#include "aes128_engines.h"
+#include "aes_engines.h"
 #include "aes_tables.h"
 
 namespace tavik::cipher::internal {
 namespace {
-
-constexpr int kRounds = 10;
 
 uint32_t LoadColumn(const uint8_t* p) { return PackColumn(p[0], p[1], p[2], p[3]); }
 
@@ -36,7 +34,7 @@ uint32_t LastRoundColumn(const std::array<uint8_t, 256>& sbox, uint32_t c0, uint
 
 // Encryption takes row r of column c from column c + r, decryption from column c - r: kShift is +1 or -1, and
 // the table, S-box and round keys passed in match the direction.
-template <int kShift>
+template <int kShift, int kRounds>
 void TransformBlock(const std::array<uint32_t, 256>& table, const std::array<uint8_t, 256>& sbox,
                     const uint8_t* round_keys, uint8_t* block) {
   constexpr int k1 = (4 + kShift) % 4;
@@ -59,18 +57,26 @@ void TransformBlock(const std::array<uint32_t, 256>& table, const std::array<uin
   }
 }
 
-}  // namespace
-
-void PortableEncryptBlocks(const Aes128Key& key, uint8_t* data, size_t block_count) {
-  for (size_t i = 0; i < block_count; ++i) {
-    TransformBlock<1>(kForwardRoundTable, kSbox, key.forward, data + kAesBlockSize * i);
-  }
+// A run of blocks with one key, its round count fixed at compile time.
+template <int kShift>
+void TransformRun(const std::array<uint32_t, 256>& table, const std::array<uint8_t, 256>& sbox, const AesKey& key,
+                  const uint8_t* round_keys, uint8_t* data, size_t block_count) {
+  WithRounds(key, [&](auto rounds) {
+    constexpr int kRounds = decltype(rounds)::value;
+    for (size_t i = 0; i < block_count; ++i) {
+      TransformBlock<kShift, kRounds>(table, sbox, round_keys, data + kAesBlockSize * i);
+    }
+  });
 }
 
-void PortableDecryptBlocks(const Aes128Key& key, uint8_t* data, size_t block_count) {
-  for (size_t i = 0; i < block_count; ++i) {
-    TransformBlock<-1>(kInverseRoundTable, kInverseSbox, key.inverse, data + kAesBlockSize * i);
-  }
+}  // namespace
+
+void PortableEncryptBlocks(const AesKey& key, uint8_t* data, size_t block_count) {
+  TransformRun<1>(kForwardRoundTable, kSbox, key, key.forward, data, block_count);
+}
+
+void PortableDecryptBlocks(const AesKey& key, uint8_t* data, size_t block_count) {
+  TransformRun<-1>(kInverseRoundTable, kInverseSbox, key, key.inverse, data, block_count);
 }
 
 }  // namespace tavik::cipher::internal
