@@ -1,5 +1,6 @@
 // Automation strings (BSTR) and the VARIANT that carries one, as the system's callers use them.
-// A BSTR points at UTF-16 text preceded by its length in bytes (4 bytes) and followed by a NUL unit.
+// A BSTR points at UTF-16 text preceded by its length in bytes (4 bytes) and followed by a NUL unit. A string made
+// by the byte calls holds bytes instead (ANSI text or binary data), and its byte length may be odd.
 #pragma once
 
 #include "objbase.h"
@@ -31,8 +32,12 @@ BSTR SysAllocString(const OLECHAR* text);
 // `length` units of `text` (uninitialised when text is NULL) and a NUL unit.
 BSTR SysAllocStringLen(const OLECHAR* text, UINT length);
 void SysFreeString(BSTR text);
-// Length in units; 0 for NULL.
+// Length in units (the byte length halved, rounded down); 0 for NULL.
 UINT SysStringLen(BSTR text);
+// `length` bytes of `bytes` (uninitialised when bytes is NULL) and a NUL unit; NULL when memory runs out.
+BSTR SysAllocStringByteLen(LPCSTR bytes, UINT length);
+// Length in bytes; 0 for NULL.
+UINT SysStringByteLen(BSTR text);
 
 void VariantInit(VARIANT* variant);
 // Frees what the variant holds and leaves it VT_EMPTY; DISP_E_BADVARTYPE for a type this layer does not carry.

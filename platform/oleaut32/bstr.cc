@@ -1,5 +1,5 @@
-// Automation strings: UTF-16 text with its byte length stored just before it and a NUL unit after it, so a BSTR
-// can be passed wherever a NUL-terminated string is read and still carry its own length.
+// Automation strings: UTF-16 text (or, from the byte calls, any bytes) with its byte length stored just before it and
+// a NUL unit after it, so a BSTR can be passed wherever a NUL-terminated string is read and still carry its length.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -12,16 +12,20 @@ namespace {
 
 using Prefix = uint32_t;
 
-BSTR Allocate(UINT length) {
-  constexpr size_t kMaxUnits = (std::numeric_limits<Prefix>::max() - sizeof(OLECHAR)) / sizeof(OLECHAR);
-  if (length > kMaxUnits) return nullptr;
-  const Prefix bytes = static_cast<Prefix>(length * sizeof(OLECHAR));
+// A string of `bytes` bytes, uninitialised, followed by a NUL unit (two zero bytes, whatever the parity of bytes).
+BSTR AllocateBytes(size_t bytes) {
+  if (bytes > std::numeric_limits<Prefix>::max() - sizeof(OLECHAR)) return nullptr;
   auto* block = static_cast<unsigned char*>(std::malloc(sizeof(Prefix) + bytes + sizeof(OLECHAR)));
   if (block == nullptr) return nullptr;
-  std::memcpy(block, &bytes, sizeof(bytes));
-  BSTR text = reinterpret_cast<BSTR>(block + sizeof(Prefix));
-  text[length] = 0;
-  return text;
+  const Prefix prefix = static_cast<Prefix>(bytes);
+  std::memcpy(block, &prefix, sizeof(prefix));
+  std::memset(block + sizeof(Prefix) + bytes, 0, sizeof(OLECHAR));
+  return reinterpret_cast<BSTR>(block + sizeof(Prefix));
+}
+
+BSTR Allocate(UINT length) {
+  if (length > (std::numeric_limits<Prefix>::max() - sizeof(OLECHAR)) / sizeof(OLECHAR)) return nullptr;
+  return AllocateBytes(size_t{length} * sizeof(OLECHAR));
 }
 
 unsigned char* BlockOf(BSTR text) { return reinterpret_cast<unsigned char*>(text) - sizeof(Prefix); }
@@ -50,9 +54,19 @@ extern "C" void SysFreeString(BSTR text) {
 }
 
 // Exported by oleaut32.
-extern "C" UINT SysStringLen(BSTR text) {
+extern "C" UINT SysStringByteLen(BSTR text) {
   if (text == nullptr) return 0;
   xp::oleaut32::Prefix bytes;
   std::memcpy(&bytes, xp::oleaut32::BlockOf(text), sizeof(bytes));
-  return bytes / sizeof(OLECHAR);
+  return bytes;
+}
+
+// Exported by oleaut32.
+extern "C" UINT SysStringLen(BSTR text) { return SysStringByteLen(text) / sizeof(OLECHAR); }
+
+// Exported by oleaut32. The bytes are copied as they are: no code-page conversion.
+extern "C" BSTR SysAllocStringByteLen(LPCSTR bytes, UINT length) {
+  BSTR copy = xp::oleaut32::AllocateBytes(length);
+  if (copy != nullptr && bytes != nullptr) std::memcpy(copy, bytes, length);
+  return copy;
 }

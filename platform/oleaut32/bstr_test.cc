@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 
 #include "oleauto.h"
 
@@ -44,7 +45,39 @@ TEST(Bstr, NullAndEmptyStrings) {
   SysFreeString(unset);
 }
 
-TEST(Bstr, ALengthBeyondTheByteCountIsRefused) { EXPECT_EQ(SysAllocStringLen(nullptr, 0x80000000u), nullptr); }
+// ANSI text and binary data travel as bytes: an odd length, embedded NULs and high bytes come back exactly, with
+// a NUL unit after them so the bytes also read as a C string.
+TEST(Bstr, ByteStringsKeepTheirExactBytes) {
+  const struct {
+    const char* bytes;
+    UINT length;
+  } cases[] = {{"Secret12", 8}, {"odd", 3}, {"a\0b\xff\x80", 5}, {"", 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.length);
+    BSTR text = SysAllocStringByteLen(c.bytes, c.length);
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(SysStringByteLen(text), c.length);
+    EXPECT_EQ(SysStringLen(text), c.length / 2);
+    const auto* bytes = reinterpret_cast<const char*>(text);
+    EXPECT_EQ(std::string(bytes, c.length), std::string(c.bytes, c.length));
+    EXPECT_EQ(bytes[c.length], '\0');
+    EXPECT_EQ(bytes[c.length + 1], '\0');
+    SysFreeString(text);
+  }
+  EXPECT_EQ(SysStringByteLen(nullptr), 0u);
+  BSTR unset = SysAllocStringByteLen(nullptr, 143);
+  ASSERT_NE(unset, nullptr);
+  EXPECT_EQ(SysStringByteLen(unset), 143u);
+  SysFreeString(unset);
+  BSTR wide = SysAllocString(u"puzzle");
+  EXPECT_EQ(SysStringByteLen(wide), 12u);
+  SysFreeString(wide);
+}
+
+TEST(Bstr, ALengthBeyondTheByteCountIsRefused) {
+  EXPECT_EQ(SysAllocStringLen(nullptr, 0x80000000u), nullptr);
+  EXPECT_EQ(SysAllocStringByteLen(nullptr, 0xFFFFFFFFu), nullptr);
+}
 
 TEST(Variant, ClearFreesTheStringAndEmpties) {
   VARIANT variant;

@@ -14,6 +14,8 @@ int DigitValue(char c) {
 
 }  // namespace
 
+bool IsDigit(char c) { return DigitValue(c) >= 0; }
+
 void Encode(const uint8_t* bytes, size_t n, char* out, bool upper) {
   const char* digits = upper ? "0123456789ABCDEF" : "0123456789abcdef";
   for (size_t i = 0; i < n; ++i) {

@@ -8,6 +8,9 @@
 
 namespace tavik::hex {
 
+// True for 0-9, a-f and A-F.
+bool IsDigit(char c);
+
 // Writes exactly 2n digits to out; no terminator.
 void Encode(const uint8_t* bytes, size_t n, char* out, bool upper);
 
