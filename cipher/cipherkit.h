@@ -26,7 +26,7 @@ int deckey(const unsigned char* cipher, unsigned char* out, const char* keyHex, 
 // The encryption of the data string as 2(n + 16) upper-case hex digits.
 BSTR WINAPI vbenckeyhex(BSTR data, LPCSTR keyHex);
 // The decryption of the bytes that the first 2m characters give (m = half the string's length, rounded down; a
-// character that is not a hex digit reads as 0, the text ends at a NUL).
+// character that is not a hex digit repeats the digit before it, a NUL ends the text and zeros follow).
 BSTR WINAPI vbdeckeyhex(BSTR hex, LPCSTR keyHex);
 // The n + 16 cipher bytes of the data string, and back.
 BSTR WINAPI vbenckey(BSTR data, LPCSTR keyHex);

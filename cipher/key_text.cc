@@ -17,7 +17,7 @@ int ReadKeyText(const char* key_hex, KeyBytes* key) {
   const std::string_view text = key_hex != nullptr ? std::string_view(key_hex) : std::string_view();
   const std::string_view digits = text.substr(0, kMaxDigits);
   for (const char c : digits) {
-    if (!hex::IsDigit(c)) {
+    if (hex::DigitValue(c) < 0) {
       std::printf("key must be in hexadecimal notation\n");
       return kKeyNotHex;
     }

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -76,12 +77,15 @@ class InjectedIv {
   IvSource previous_;
 };
 
-// Standard output written while the scope runs.
+// Standard output written while the scope runs. Untaken output is dropped, unless the test failed meanwhile: then
+// it is printed, since it holds the failure messages too.
 class CapturedOutput {
  public:
   CapturedOutput() { ::testing::internal::CaptureStdout(); }
   ~CapturedOutput() {
-    if (!taken_) Take();
+    if (taken_) return;
+    const std::string text = Take();
+    if (::testing::Test::HasFailure()) std::fputs(text.c_str(), stdout);
   }
   std::string Take() {
     taken_ = true;

@@ -186,16 +186,36 @@ TEST(StringLengths, TheReplacingFunctionsGiveTheirCodesAndLeaveTheStringAlone) {
   }
 }
 
-// The hex reader keeps going over what is not a digit: the result has the expected length and no error.
-TEST(StringLengths, AHexTextWithANonDigitStillDecryptsToTheSameLength) {
+// The hex reader keeps going over what is not a digit: it leaves the accumulator as it was but still counts, so the
+// byte of its pair is made of the last two digits read (0 before the first).
+TEST(StringLengths, AHexTextWithNonDigitsStillDecryptsWithoutAnError) {
   CapturedOutput quiet;
   const String hex(vbenckeyhex(Ansi("Secret12").get(), kKey));
-  std::string altered = BytesOf(hex.get());
-  altered[40] = 'G';
-  const String result(vbdeckeyhex(Ansi(altered).get(), kKey));
-  ASSERT_NE(result, nullptr);
-  EXPECT_EQ(SysStringByteLen(result.get()), 8u);
-  EXPECT_NE(BytesOf(result.get()), "Secret12");
+  const std::string digits = BytesOf(hex.get());
+  const auto decrypted = [](const std::string& text) {
+    const String result(vbdeckeyhex(Ansi(text).get(), kKey));
+    return result == nullptr ? std::string("(no string)") : BytesOf(result.get());
+  };
+  for (const size_t at : {size_t{0}, size_t{1}, size_t{40}, size_t{41}, size_t{47}}) {
+    SCOPED_TRACE(at);
+    std::string altered = digits, repeated = digits;
+    altered[at] = 'G';
+    const auto digit_before = [&](size_t i) { return i == 0 ? '0' : digits[i - 1]; };
+    if (at % 2 == 0) {
+      repeated[at] = digit_before(at);
+    } else {
+      repeated[at - 1] = digit_before(at - 1);
+      repeated[at] = digits[at - 1];
+    }
+    const std::string result = decrypted(altered);
+    EXPECT_EQ(result.size(), 8u);
+    EXPECT_EQ(result, decrypted(repeated));
+  }
+  std::string cut = digits;
+  cut[44] = '\0';  // the text ends there; the bytes after it are 0
+  std::string zeros = digits;
+  zeros.replace(44, 4, "0000");
+  EXPECT_EQ(decrypted(cut), decrypted(zeros));
 }
 
 // The results replace the caller's string byte for byte, NULs included, at the exact length.

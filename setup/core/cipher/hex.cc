@@ -2,19 +2,13 @@
 #include "hex.h"
 
 namespace tavik::hex {
-namespace {
 
-// The nibble a digit stands for, or -1 when it is not a hex digit.
 int DigitValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   return -1;
 }
-
-}  // namespace
-
-bool IsDigit(char c) { return DigitValue(c) >= 0; }
 
 void Encode(const uint8_t* bytes, size_t n, char* out, bool upper) {
   const char* digits = upper ? "0123456789ABCDEF" : "0123456789abcdef";

@@ -8,8 +8,8 @@
 
 namespace tavik::hex {
 
-// True for 0-9, a-f and A-F.
-bool IsDigit(char c);
+// The nibble a digit (0-9, a-f, A-F) stands for, or -1 when c is not a hex digit.
+int DigitValue(char c);
 
 // Writes exactly 2n digits to out; no terminator.
 void Encode(const uint8_t* bytes, size_t n, char* out, bool upper);
