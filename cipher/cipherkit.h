@@ -25,8 +25,9 @@ int deckey(const unsigned char* cipher, unsigned char* out, const char* keyHex, 
 // functions return NULL (which the programs read as an empty string).
 // The encryption of the data string as 2(n + 16) upper-case hex digits.
 BSTR WINAPI vbenckeyhex(BSTR data, LPCSTR keyHex);
-// The decryption of the bytes that the first 2m characters give (m = half the string's length, rounded down; a
-// character that is not a hex digit repeats the digit before it, a NUL ends the text and zeros follow).
+// The decryption of the bytes that the first 2m characters give, two characters a byte (m = half the string's
+// length, rounded down). A character that is not a hex digit still counts but adds no digit, so its byte is made of
+// the last two digits read; a NUL ends the text, and zero bytes follow.
 BSTR WINAPI vbdeckeyhex(BSTR hex, LPCSTR keyHex);
 // The n + 16 cipher bytes of the data string, and back.
 BSTR WINAPI vbenckey(BSTR data, LPCSTR keyHex);
