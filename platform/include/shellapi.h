@@ -1,4 +1,5 @@
-// The shell's file operation the system uses: deleting a folder tree (or files) permanently, without asking.
+// The shell calls the system uses: deleting a folder tree (or files) permanently, without asking, and finding and
+// starting the program associated with a kind of file (the browser for ".htm").
 #pragma once
 
 #include "windef.h"
@@ -30,5 +31,20 @@ typedef struct _SHFILEOPSTRUCTA {
 // FO_DELETE with FOF_SILENT | FOF_NOCONFIRMATION: 0 when every path and everything beneath it is gone, else the
 // Win32 error of the step that failed (what was deleted before it stays deleted).
 int SHFileOperationA(LPSHFILEOPSTRUCTA file_operation);
+
+// Results of FindExecutableA and ShellExecuteA at or below 32 are errors.
+#define SE_ERR_FNF 2
+#define SE_ERR_PNF 3
+#define SE_ERR_ACCESSDENIED 5
+#define SE_ERR_NOASSOC 31
+
+// The program the machine associates with the existing file's extension ("open" verb of HKCU, then HKLM
+// SOFTWARE\Classes), without arguments, into `result` (MAX_PATH bytes); a program file is its own. Above 32 on
+// success; SE_ERR_FNF or SE_ERR_PNF when the file is missing, SE_ERR_NOASSOC when nothing is associated (result "").
+HINSTANCE FindExecutableA(LPCSTR file, LPCSTR directory, LPSTR result);
+// Starts the program `file` (a .exe) with `parameters` appended to its quoted path as its command line, without
+// waiting. Above 32 once it started; SE_ERR_FNF, SE_ERR_PNF or SE_ERR_ACCESSDENIED when it cannot.
+HINSTANCE ShellExecuteA(HWND window, LPCSTR operation, LPCSTR file, LPCSTR parameters, LPCSTR directory,
+                        INT show_command);
 
 }  // extern "C"
