@@ -45,4 +45,9 @@ bool LogonComponentInstalled();
 bool CreateFlagKey();
 bool DeleteFlagKey();
 
+// server_settings.cc: the sixteen web-service settings and the client's "testing", each written unless it exists;
+// and their removal with the keys that hold them.
+bool WriteServerSettings();
+void RemoveServerSettings();
+
 }  // namespace xp::installer

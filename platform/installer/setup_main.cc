@@ -1,6 +1,7 @@
 // tavik_setup [SOURCE]: the outside installer. Copies the deliverables from SOURCE (the folder it runs from, as a
 // setup program runs from its disc) into the machine under their Windows names, leaves the installer's lists in the
-// install folder, makes the flag key with "Decrypted" = "4" and "ISLink", and starts diskseal without arguments.
+// install folder, writes the web-service settings, makes the flag key with "Decrypted" = "4" and "ISLink", and starts
+// diskseal without arguments.
 // The flag key comes last: an install that stops before it is simply run again. Exit code 0 once diskseal started.
 #include <cstdio>
 #include <filesystem>
@@ -70,7 +71,9 @@ int main(int argc, char** argv) {
   const fs::path source = argc == 2 ? fs::path(argv[1]) : OwnFolder();
   if (!CopyDeliverables(source)) return Refuse("Setup could not copy the files of Quillmarsh Tavik.");
   if (!WriteLists()) return Refuse("Setup could not write the lists of Quillmarsh Tavik.");
-  if (!CreateFlagKey()) return Refuse("Setup could not write the registry data of Quillmarsh Tavik.");
+  if (!WriteServerSettings() || !CreateFlagKey()) {
+    return Refuse("Setup could not write the registry data of Quillmarsh Tavik.");
+  }
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};

@@ -1,7 +1,7 @@
 // TavikUninstall.exe, the uninstall command "ISLink" names (a bare path, started without arguments by diskunseal or
 // diskseal once the disk is decrypted): removes the deliverables, the install folder with the key records and
-// state the system left in it, and the flag key, so that a new install starts clean. The decryption report and the
-// list of files left encrypted stay: they hold what is needed to recover those files.
+// state the system left in it, the web-service settings and the flag key, so that a new install starts clean. The
+// decryption report and the list of files left encrypted stay: they hold what is needed to recover those files.
 #include <cstdio>
 
 #include "installer_private.h"
@@ -34,6 +34,7 @@ int main() {
   // The folders above the install folder, when nothing else is in them.
   RemoveDirectoryA("C:\\Program Files\\Quillmarsh\\Tavik");
   RemoveDirectoryA("C:\\Program Files\\Quillmarsh");
+  RemoveServerSettings();
   if (!DeleteFlagKey()) return Refuse("Setup could not remove the registry data of Quillmarsh Tavik.");
   xp::machine::Journal("setup removed Quillmarsh Tavik");
   return 0;

@@ -138,7 +138,8 @@ class Server::Impl {
   }
 
   static uint16_t Bind(httplib::Server& server, uint16_t port) {
-    const int bound = port == 0 ? server.bind_to_any_port(kLoopback) : (server.bind_to_port(kLoopback, port) ? port : -1);
+    const int bound =
+        port == 0 ? server.bind_to_any_port(kLoopback) : (server.bind_to_port(kLoopback, port) ? port : -1);
     if (bound <= 0) throw std::runtime_error("web service: cannot listen on " + std::string(kLoopback));
     return static_cast<uint16_t>(bound);
   }

@@ -12,16 +12,11 @@
 #include <string>
 #include <vector>
 
+#include "xp/web_service.h"
+
 namespace xp::websvc {
 
-// The service's host names (the hosts table maps each to 127.0.0.1) and what the installer writes into the
-// machine's ServerSettings: the registration pages live in kFolder of the client host.
-inline constexpr char kTavikHost[] = "tavik.teradolm.test";
-inline constexpr char kRegistrationHost[] = "registration.teradolm.test";
-inline constexpr char kRecoveryHost[] = "recovery.teradolm.test";
-inline constexpr char kClientHost[] = "client.teradolm.test";
-inline constexpr char kFolder[] = "tavik";
-inline constexpr char kServerPath[] = "client.teradolm.test/tavik/";  // host, "/", folder, "/"
+// The service's host names (xp/web_service.h), each of which the hosts table maps to 127.0.0.1.
 std::vector<std::string> HostNames();
 
 // The challenge the password program binds a renewed password to (its fixed key index is 5).

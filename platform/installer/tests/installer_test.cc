@@ -266,6 +266,56 @@ TEST_F(InstallerTest, UninstallWithoutAReportRemovesTheFoldersToo) {
   EXPECT_FALSE(fs::exists(Drive(std::string(kInstall) + "/MRVSTATE")));
 }
 
+TEST_F(InstallerTest, WritesTheWebServiceSettingsOnceAndTheUninstallRemovesThem) {
+  // A choice made before this install (with the settings tool of another install) stays.
+  SetMachineString("SOFTWARE\\Teradolm\\Ferrowind\\3.0.0", "SSL", "0");
+  ASSERT_EQ(Install(), 0);
+  WaitForDiskseal();
+
+  xp::registry::KeyId user = 0;
+  ASSERT_EQ(xp::registry::OpenUserHive(u"Administrator", &user), 0);
+  const xp::registry::KeyId machine = xp::registry::kMachineKey;
+  const struct {
+    xp::registry::KeyId root;
+    const char* key;
+    const char* name;
+    const char* text;
+  } rows[] = {
+      {user, "SOFTWARE\\Teradolm\\Drelm\\drelmServer", "serverName", "tavik.teradolm.test"},
+      {user, "SOFTWARE\\Teradolm\\Drelm\\drelmServer", "httpPort", "80"},
+      {user, "SOFTWARE\\Teradolm\\Drelm\\drelmServer", "httpsPort", "443"},
+      {user, "SOFTWARE\\Teradolm\\Drelm\\drelmServer", "SSL", "1"},
+      {user, "SOFTWARE\\Teradolm\\Drelm\\registrationServer", "ServerName", "registration.teradolm.test"},
+      {user, "SOFTWARE\\Teradolm\\Drelm\\registrationServer", "httpPort", "80"},
+      {user, "SOFTWARE\\Teradolm\\Drelm\\registrationServer", "httpsPort", "443"},
+      {user, "SOFTWARE\\Teradolm\\Drelm\\registrationServer", "SSL", "1"},
+      {user, "SOFTWARE\\Teradolm\\Drelm\\recoveryServer", "ServerName", "recovery.teradolm.test"},
+      {user, "SOFTWARE\\Teradolm\\Drelm\\recoveryServer", "httpPort", "80"},
+      {user, "SOFTWARE\\Teradolm\\Drelm\\recoveryServer", "httpsPort", "443"},
+      {user, "SOFTWARE\\Teradolm\\Drelm\\recoveryServer", "SSL", "1"},
+      {machine, "SOFTWARE\\Teradolm\\Ferrowind\\3.0.0", "ServerPath", "client.teradolm.test/tavik/"},
+      {machine, "SOFTWARE\\Teradolm\\Ferrowind\\3.0.0", "httpPort", "80"},
+      {machine, "SOFTWARE\\Teradolm\\Ferrowind\\3.0.0", "httpsPort", "443"},
+      {machine, "SOFTWARE\\Teradolm\\Ferrowind\\3.0.0", "SSL", "0"},
+      {machine, "SOFTWARE\\Teradolm\\Ferrowind\\3.0.0", "testing", "0"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(std::string(row.key) + " " + row.name);
+    xp::registry::KeyId key = 0;
+    xp::registry::Value value;
+    ASSERT_EQ(xp::registry::OpenKey(row.root, xp::registry::AnsiToUtf16(row.key), &key), 0);
+    ASSERT_EQ(xp::registry::QueryValue(key, xp::registry::AnsiToUtf16(row.name), &value), 0);
+    EXPECT_EQ(value.type, static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(value.data, Utf16WithNul(row.text));
+  }
+
+  SetMachineString(kFlagKey, "Decrypted", "1");
+  ASSERT_EQ(Uninstall(), 0);
+  xp::registry::KeyId gone = 0;
+  EXPECT_EQ(xp::registry::OpenKey(user, u"SOFTWARE\\Teradolm", &gone), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(xp::registry::OpenKey(xp::registry::kMachineKey, u"SOFTWARE\\Teradolm", &gone), ERROR_FILE_NOT_FOUND);
+}
+
 struct Refusal {
   const char* flag;
   const char* gina;
