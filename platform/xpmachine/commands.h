@@ -4,6 +4,8 @@
 
 #include <filesystem>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "arguments.h"
 
@@ -17,6 +19,7 @@ int KernelCommand(const Command& command);  // kernel_command.cc
 int TypeFile(const Command& command);       // type_command.cc
 int QueryRegistry(const Command& command);  // reg_command.cc
 int BootCommand(const Command& command);    // boot_command.cc: boot and logon
+int WebCommand(const std::vector<std::string>& arguments);  // web_command.cc: web start|stop DIR
 
 // machine_folder.cc: the command's machine folder, absolute, made the one XPMACHINE names; nullopt after saying
 // on stderr that DIR is not a machine.

@@ -9,6 +9,7 @@
 
 int main(int argc, char** argv) {
   using xp::xpmachine::Command;
+  if (argc >= 2 && std::string(argv[1]) == "web") return xp::xpmachine::WebCommand({argv + 2, argv + argc});
   const std::optional<Command> command = xp::xpmachine::ParseArguments(std::vector<std::string>(argv + 1, argv + argc));
   if (!command) {
     std::fputs(xp::xpmachine::kUsage, stderr);
