@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <charconv>
 #include <chrono>
 #include <fstream>
 #include <sstream>
@@ -58,9 +59,15 @@ std::optional<ServiceRecord> ReadServiceRecord(const fs::path& machine) {
   ServiceRecord record;
   for (std::string key, equals, value; file >> key >> equals >> value;) {
     if (equals != "=") return std::nullopt;
-    if (key == "pid") record.pid = std::stoi(value);
-    if (key == "http_port") record.http_port = static_cast<uint16_t>(std::stoul(value));
-    if (key == "https_port") record.https_port = static_cast<uint16_t>(std::stoul(value));
+    const auto number = [&value](auto* out) {
+      const auto [end, failure] = std::from_chars(value.data(), value.data() + value.size(), *out);
+      return failure == std::errc() && end == value.data() + value.size();
+    };
+    const bool read = key == "pid"          ? number(&record.pid)
+                      : key == "http_port"  ? number(&record.http_port)
+                      : key == "https_port" ? number(&record.https_port)
+                                            : true;
+    if (!read) return std::nullopt;
   }
   if (record.pid <= 0 || record.http_port == 0 || record.https_port == 0) return std::nullopt;
   return record;

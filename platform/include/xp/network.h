@@ -1,6 +1,6 @@
-// The machine's network, which is loopback alone: its hosts table is the only name service, and a stand-in
-// server that listens on a machine port (80, 443) really listens on a host port that the machine's listener table
-// records. Both act on the machine XPMACHINE names. Never included by system code.
+// The machine's network, which is loopback alone: its hosts table is the only name service, a stand-in server that
+// listens on a machine port (80, 443) really listens on a host port that the machine's listener table records, and
+// HTTPS trusts the machine's own roots alone. All act on the machine XPMACHINE names. Never included by system code.
 #pragma once
 
 #include <cstdint>

@@ -8,9 +8,8 @@ inline constexpr char kTavikHost[] = "tavik.teradolm.test";
 inline constexpr char kRegistrationHost[] = "registration.teradolm.test";
 inline constexpr char kRecoveryHost[] = "recovery.teradolm.test";
 inline constexpr char kClientHost[] = "client.teradolm.test";
-// The registration pages live in this folder of the client host; the client setting names both, with the
-// trailing "/" the programs append the page names to.
-inline constexpr char kFolder[] = "tavik";
+// The client setting: the registration pages' host and folder, with the trailing "/" the programs append the page
+// names to.
 inline constexpr char kServerPath[] = "client.teradolm.test/tavik/";
 
 }  // namespace xp::websvc
