@@ -87,8 +87,9 @@ extern "C" HINSTANCE FindExecutableA(LPCSTR file, LPCSTR directory, LPSTR result
 }
 
 // Exported by shell32.
-extern "C" HINSTANCE ShellExecuteA(HWND window, LPCSTR operation, LPCSTR file, LPCSTR parameters, LPCSTR directory,
-                                   INT show_command) {
+// No window is shown: the started program is what the user sees.
+extern "C" HINSTANCE ShellExecuteA(HWND /*window*/, LPCSTR operation, LPCSTR file, LPCSTR parameters,
+                                   LPCSTR directory, INT /*show_command*/) {
   if (operation != nullptr && *operation != '\0' && ::strcasecmp(operation, "open") != 0) {
     Fixme("ShellExecuteA", std::string("only \"open\" (") + operation + ")");
     return Result(SE_ERR_NOASSOC);

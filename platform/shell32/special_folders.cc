@@ -65,7 +65,7 @@ void MakeFolders(const std::string& folder) {
 }  // namespace
 
 // Exported by shell32.
-extern "C" HRESULT SHGetSpecialFolderLocation(HWND owner, int folder, LPITEMIDLIST* list) {
+extern "C" HRESULT SHGetSpecialFolderLocation(HWND /*owner*/, int folder, LPITEMIDLIST* list) {
   if (list == nullptr) return E_INVALIDARG;
   *list = nullptr;
   if (folder != CSIDL_PERSONAL) {

@@ -51,7 +51,7 @@ bool HeaderText(const Response& response, DWORD level, std::string* text) {
 
 // Exported by wininet.
 extern "C" HINTERNET HttpOpenRequestA(HINTERNET connect, LPCSTR verb, LPCSTR object, LPCSTR version,
-                                      LPCSTR referrer, LPCSTR* accept_types, DWORD flags, DWORD_PTR context) {
+                                      LPCSTR referrer, LPCSTR* accept_types, DWORD flags, DWORD_PTR /*context*/) {
   const std::shared_ptr<Object> connection = LookUp(connect, Kind::kConnection);
   if (!connection) return nullptr;
   const std::string method = verb == nullptr || *verb == '\0' ? "GET" : verb;
@@ -94,7 +94,7 @@ extern "C" HINTERNET HttpOpenRequestA(HINTERNET connect, LPCSTR verb, LPCSTR obj
 }
 
 // Exported by wininet.
-extern "C" BOOL HttpSendRequestA(HINTERNET request, LPCSTR headers, DWORD headers_length, LPVOID optional,
+extern "C" BOOL HttpSendRequestA(HINTERNET request, LPCSTR headers, DWORD headers_length, LPVOID /*optional*/,
                                  DWORD optional_length) {
   const std::shared_ptr<Object> object = LookUp(request, Kind::kRequest);
   if (!object) return FALSE;

@@ -41,7 +41,7 @@ extern "C" HINTERNET InternetOpenA(LPCSTR agent, DWORD access_type, LPCSTR proxy
 
 // Exported by wininet.
 extern "C" HINTERNET InternetConnectA(HINTERNET internet, LPCSTR server_name, INTERNET_PORT port, LPCSTR user_name,
-                                      LPCSTR password, DWORD service, DWORD flags, DWORD_PTR context) {
+                                      LPCSTR password, DWORD service, DWORD flags, DWORD_PTR /*context*/) {
   const std::shared_ptr<Object> session = LookUp(internet, Kind::kSession);
   if (!session) return nullptr;
   if (service != INTERNET_SERVICE_HTTP || flags != 0) {
