@@ -120,6 +120,18 @@ TEST_F(AssociationTest, StartsTheBrowserWithTheAddressThatThenReachesTheService)
   EXPECT_EQ(server.Registrations().at(0).verdict, "unknown session");
 }
 
+// The parameters become the program's command line as they stand: an address not quoted is split at its blanks.
+TEST_F(AssociationTest, TheBrowserSeesHowTheCommandLineWasSplit) {
+  xp::websvc::InstallBrowser(fs::read_symlink("/proc/self/exe").parent_path() / "xp_browser");
+  ASSERT_GT(reinterpret_cast<INT_PTR>(ShellExecuteA(nullptr, "open", xp::websvc::kBrowserPath,
+                                                    "http://nowhere.test/a?sid=S 1", nullptr, SW_SHOWNORMAL)),
+            32);
+  WaitForTheMachinesPrograms();
+  EXPECT_EQ(Journal(), (std::vector<std::string>{"browser opens http://nowhere.test/a?sid=S", "browser opens 1",
+                                                 "browser cannot open http://nowhere.test/a?sid=S: error 12007",
+                                                 "browser cannot open 1: not an http or https address"}));
+}
+
 TEST_F(AssociationTest, ReportsProgramsThatCannotStart) {
   const struct {
     const char* program;

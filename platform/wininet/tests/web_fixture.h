@@ -15,7 +15,9 @@
 
 namespace xp::wininet::testing {
 
-inline constexpr DWORD kTimeoutMs = 1500;
+// Short enough that a stalled server fails a test within seconds, long enough for a TLS handshake on a loaded
+// machine under the sanitizers.
+inline constexpr DWORD kTimeoutMs = 3000;
 
 struct Exchange {
   bool sent = false;
