@@ -2,11 +2,14 @@
 // F.2.3, F.2.5) behind E_K(IV), which is Output Block #1 of its OFB examples (F.4.1, F.4.3, F.4.5); the empty text,
 // E_K(E_K(IV)), is Output Block #2. Partial blocks follow the cipher's own stealing, for which no published vector
 // exists: those rows were computed independently from the cipher's description. The tests' own encryptor is held
-// to the same rows, and the two meet at every length and key size.
+// to the same rows, and the two meet at every length and key size; so does the system's own cipher library.
 #include <gtest/gtest.h>
 
 #include "client_cipher.h"
 #include "websvc_private.h"
+
+// Exported by cipherkit, the system's key cipher library.
+extern "C" int enckey(const unsigned char* data, unsigned char* out, const char* keyHex, int* len);
 
 namespace xp::websvc {
 namespace {
@@ -88,6 +91,21 @@ TEST(KeyCipher, EveryLengthComesBackUnderEveryKeySize) {
       const std::string cipher = EncryptKeyCipher(plain, key);
       ASSERT_EQ(cipher.size(), 2 * (n + 16));
       ASSERT_EQ(DecryptKeyCipher(cipher, key), plain) << std::string(key).size() * 4 << " bits, " << n << " bytes";
+    }
+  }
+}
+
+// What the system's own key cipher library sends, the service reads back.
+TEST(KeyCipher, ReadsWhatTheSystemsCipherLibraryWrites) {
+  for (const char* key : {kKey128, kKey192, kKey256}) {
+    for (int n = 0; n < 128; ++n) {
+      std::string plain(static_cast<size_t>(n), '\0');
+      for (int i = 0; i < n; ++i) plain[static_cast<size_t>(i)] = static_cast<char>(i * 53 + n);
+      std::vector<uint8_t> cipher(static_cast<size_t>(n) + 16);
+      int length = n;
+      ASSERT_EQ(enckey(reinterpret_cast<const unsigned char*>(plain.data()), cipher.data(), key, &length), 0);
+      ASSERT_EQ(length, n + 16);
+      ASSERT_EQ(DecryptKeyCipher(UpperHex(cipher), key), plain) << std::string(key).size() * 4 << " bits, " << n;
     }
   }
 }
