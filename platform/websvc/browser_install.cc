@@ -13,17 +13,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::vector<uint8_t> StringValue(const std::string& text) {
-  std::vector<uint8_t> bytes;
-  for (const char c : text) bytes.insert(bytes.end(), {static_cast<uint8_t>(c), 0});
-  bytes.insert(bytes.end(), {0, 0});
-  return bytes;
-}
-
 void SetDefault(const std::string& key, const std::string& text) {
   registry::KeyId id = 0;
   if (registry::CreateKey(registry::kMachineKey, registry::AnsiToUtf16(key), &id, nullptr) != ERROR_SUCCESS ||
-      registry::SetValue(id, u"", REG_SZ, StringValue(text)) != ERROR_SUCCESS) {
+      registry::SetValue(id, u"", REG_SZ,
+                         registry::AnsiDataToStored(REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                                                    text.size() + 1)) != ERROR_SUCCESS) {
     throw std::runtime_error("cannot associate the browser: registry key " + key);
   }
 }

@@ -18,13 +18,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::vector<uint8_t> StringValue(const std::string& text) {
-  std::vector<uint8_t> bytes;
-  for (const char c : text) bytes.insert(bytes.end(), {static_cast<uint8_t>(c), 0});
-  bytes.insert(bytes.end(), {0, 0});
-  return bytes;
-}
-
 class AssociationTest : public ::testing::Test {
  protected:
   AssociationTest() {
@@ -96,7 +89,11 @@ TEST_F(AssociationTest, FindsTheProgramAFileOpensWith) {
   xp::registry::KeyId hive = 0, key = 0;
   ASSERT_EQ(xp::registry::OpenUserHive(u"Administrator", &hive), 0);
   ASSERT_EQ(xp::registry::CreateKey(hive, u"Software\\Classes\\htmlfile\\shell\\open\\command", &key, nullptr), 0);
-  ASSERT_EQ(xp::registry::SetValue(key, u"", REG_SZ, StringValue("C:\\Tools\\viewer.exe -page %1")), 0);
+  const std::string command = "C:\\Tools\\viewer.exe -page %1";
+  ASSERT_EQ(xp::registry::SetValue(key, u"", REG_SZ,
+                                   xp::registry::AnsiDataToStored(
+                                       REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()), command.size() + 1)),
+            0);
   EXPECT_EQ(Find(kTempFile, &code), "C:\\Tools\\viewer.exe");
 }
 
