@@ -16,9 +16,9 @@
 #include "install_view.h"
 #include "setupcore.h"
 #include "tokenio.h"
-#include "usbtoken/usbtoken.h"
 #include "xp/machine.h"
 #include "xp/registry.h"
+#include "xp/usbtoken.h"
 
 namespace {
 

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "built_programs.h"
 #include "fileapi.h"
 #include "host_control.h"
 #include "interface.h"
@@ -44,7 +45,7 @@ bool InstallFilter(const fs::path& root) {
   const fs::path drivers = root / "drives" / "C" / "WINDOWS" / "system32" / "drivers";
   fs::create_directories(drivers);
   fs::create_directories(root / "drives" / "C" / "Docs");
-  fs::copy_file(MORVEL_DRIVER_PATH, drivers / "morvel.sys");
+  fs::copy_file(xp::test::BuildProgram("morvel"), drivers / "morvel.sys");
   std::vector<uint8_t> windows;
   for (char c : std::string("\\WINDOWS")) windows.insert(windows.end(), {static_cast<uint8_t>(c), 0});
   windows.insert(windows.end(), {0, 0});
@@ -203,7 +204,7 @@ int main(int argc, char** argv) {
   RunPhase(&reporter, "own_kernel", ReadThroughMachine, WriteThroughMachine);
 
   std::string error;
-  if (!xp::ntos::host::StartKernelHost(XP_NTOSHOST, machine.root(), &error)) {
+  if (!xp::ntos::host::StartKernelHost(xp::test::BuildProgram("xp_ntoshost"), machine.root(), &error)) {
     std::fprintf(stderr, "kernel_io_bench: %s\n", error.c_str());
     return 1;
   }

@@ -14,9 +14,9 @@
 #include "run_program.h"
 #include "setupcore.h"
 #include "tokenio.h"
-#include "usbtoken/usbtoken.h"
 #include "xp/machine.h"
 #include "xp/registry.h"
+#include "xp/usbtoken.h"
 
 namespace tavik::scenarios {
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "kernel32_private.h"
-#include "usbtoken/usbtoken.h"
+#include "xp/usbtoken.h"
 
 namespace {
 

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <regex>
 
+#include "built_programs.h"
 #include "machine_test_fixture.h"
 #include "xp/processes.h"
 
@@ -36,7 +37,7 @@ class ProcessTableTest : public MachineTest {
   // Starts xp_machine_process_helper (built beside this program) with `arguments` as "helper.exe".
   LaunchedProcess Launch(const std::vector<std::string>& arguments) {
     LaunchRequest request;
-    request.host_file = fs::read_symlink("/proc/self/exe").parent_path() / "xp_machine_process_helper";
+    request.host_file = xp::test::BuildProgram("xp_machine_process_helper");
     request.image = "C:\\Program Files\\helper.exe";
     request.argv = {"helper.exe"};
     request.argv.insert(request.argv.end(), arguments.begin(), arguments.end());

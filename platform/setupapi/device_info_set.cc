@@ -4,7 +4,7 @@
 #include <map>
 #include <mutex>
 
-#include "setupapi_testing.h"
+#include "xp/setupapi_testing.h"
 
 namespace xp::setupapi {
 namespace {

@@ -8,9 +8,9 @@
 
 #include "device_info_set.h"
 #include "setupapi.h"
-#include "usbtoken/usbtoken.h"
 #include "windows.h"
 #include "xp/machine.h"
+#include "xp/usbtoken.h"
 
 namespace {
 

@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <filesystem>
 
 extern char** environ;
 
@@ -59,10 +58,6 @@ ProgramRun RunProgram(const std::string& program, const std::vector<std::string>
     ::close(error_fd);
   }
   return run;
-}
-
-std::string BuildProgram(const std::string& name) {
-  return (std::filesystem::read_symlink("/proc/self/exe").parent_path() / name).string();
 }
 
 }  // namespace xp::test

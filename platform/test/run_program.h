@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "built_programs.h"
+
 namespace xp::test {
 
 // Where the program's standard error goes.
@@ -22,8 +24,5 @@ struct ProgramRun {
 // Runs `program` with `arguments` in this process's environment and waits for it.
 ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& arguments,
                       Stderr standard_error = Stderr::kWithOutput);
-
-// The path of a program built beside the running test program (build/bin).
-std::string BuildProgram(const std::string& name);
 
 }  // namespace xp::test

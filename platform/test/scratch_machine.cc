@@ -6,9 +6,9 @@
 #include <stdexcept>
 #include <system_error>
 
-#include "usbtoken/usbtoken.h"
 #include "xp/machine.h"
 #include "xp/registry.h"
+#include "xp/usbtoken.h"
 
 namespace xp::test {
 namespace {

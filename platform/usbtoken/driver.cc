@@ -8,8 +8,8 @@
 #include "firmware.h"
 #include "request_log.h"
 #include "token_store.h"
-#include "usbtoken.h"
 #include "xp/machine.h"
+#include "xp/usbtoken.h"
 
 namespace xp::usbtoken {
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "usbtoken.h"
+#include "xp/usbtoken.h"
 
 namespace xp::usbtoken {
 

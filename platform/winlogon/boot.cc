@@ -10,10 +10,10 @@
 #include <system_error>
 
 #include "host_control.h"
-#include "usbtoken/usbtoken.h"
 #include "xp/drive_paths.h"
 #include "xp/machine.h"
 #include "xp/processes.h"
+#include "xp/usbtoken.h"
 
 namespace xp::boot {
 namespace {

@@ -7,9 +7,9 @@
 #include <stdexcept>
 
 #include "commands.h"
-#include "usbtoken/usbtoken.h"
 #include "xp/machine.h"
 #include "xp/registry.h"
+#include "xp/usbtoken.h"
 
 namespace xp::xpmachine {
 

@@ -2,7 +2,7 @@
 #include <cstdio>
 
 #include "commands.h"
-#include "usbtoken/usbtoken.h"
+#include "xp/usbtoken.h"
 
 namespace xp::xpmachine {
 

@@ -11,8 +11,8 @@
 #include "resource.h"
 #include "setupcore.h"
 #include "tokenio.h"
-#include "usbtoken/usbtoken.h"
 #include "xp/registry.h"
+#include "xp/usbtoken.h"
 
 namespace tavik::diskseal::testing {
 namespace {

@@ -4,14 +4,12 @@
 #include <fstream>
 #include <iterator>
 
+#include "built_programs.h"
 #include "cipher_exports.h"
 #include "key_format.h"
 #include "morvel_ioctl.h"
 #include "xp/registry.h"
 
-#ifndef MORVEL_DRIVER_PATH
-#error "MORVEL_DRIVER_PATH names the built morvel.sys"
-#endif
 
 namespace tavik::morvel::testing {
 namespace {
@@ -127,7 +125,7 @@ void MorvelTest::StandardRegistry() {
 
 void MorvelTest::Boot() { kernel_ = std::make_unique<xp::ntos::Kernel>(xp::ntos::KernelOptions{machine_.root()}); }
 
-std::filesystem::path MorvelTest::DriverImage() { return MORVEL_DRIVER_PATH; }
+std::filesystem::path MorvelTest::DriverImage() { return xp::test::BuildProgram("morvel"); }
 
 NTSTATUS MorvelTest::LoadDriver() {
   return kernel_->LoadDriver(DriverImage(), kServiceName, xp::ntos::DriverKind::kFileSystem);

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <map>
 
+#include "built_programs.h"
 #include "scratch_machine.h"
 #include "tlhelp32.h"
 #include "windows.h"
@@ -144,7 +145,7 @@ void EndUnlessSystem(DWORD pid) {
 
 TEST_F(AccountLookupTest, TheWalkEndsEveryProcessNotRunningAsSystemExceptTheCaller) {
   const fs::path program = machine_.root() / "drives/C/WINDOWS/system32/svchost.exe";
-  fs::copy_file(fs::read_symlink("/proc/self/exe").parent_path() / "xp_kernel32_child", program);
+  fs::copy_file(xp::test::BuildProgram("xp_kernel32_child"), program);
   fs::permissions(program, fs::perms::owner_all, fs::perm_options::add);
   std::map<std::string, PROCESS_INFORMATION> children;
   for (const char* account : {"SYSTEM", "LOCAL SERVICE", "NETWORK SERVICE", "User"}) {

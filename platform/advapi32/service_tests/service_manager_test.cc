@@ -6,6 +6,7 @@
 
 #include <filesystem>
 
+#include "built_programs.h"
 #include "scratch_machine.h"
 #include "windows.h"
 #include "xp/ntos.h"
@@ -35,7 +36,7 @@ class ServiceManagerTest : public ::testing::Test {
   void SetUp() override {
     const fs::path drivers = machine_.root() / "drives" / "C" / "WINDOWS" / "system32" / "drivers";
     fs::create_directories(drivers);
-    fs::copy_file(XP_NTOS_TEST_DRIVER, drivers / "xptest.sys");
+    fs::copy_file(xp::test::BuildProgram("xp_ntos_test_driver"), drivers / "xptest.sys");
     manager_ = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
     ASSERT_NE(manager_, nullptr);
   }

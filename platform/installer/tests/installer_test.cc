@@ -11,6 +11,7 @@
 #include <map>
 #include <sstream>
 
+#include "built_programs.h"
 #include "scratch_machine.h"
 #include "windows.h"
 #include "xp/machine.h"
@@ -67,12 +68,11 @@ class InstallerTest : public ::testing::Test {
     source_ = machine_.root().parent_path() / (machine_.root().filename().string() + "-source");
     fs::create_directories(source_);
     fs::create_directories(Drive("WINDOWS/system32/drivers"));  // as on every XP machine
-    const fs::path bin = fs::read_symlink("/proc/self/exe").parent_path();
     for (const auto& [built, placed] : kPlaced) {
       if (built == "tavik_uninstall") {
-        fs::copy_file(bin / "tavik_uninstall", source_ / built);
+        fs::copy_file(xp::test::BuildProgram("tavik_uninstall"), source_ / built);
       } else if (placed.ends_with(".exe")) {
-        fs::copy_file(bin / "xp_winlogon_probe", source_ / built);  // journals its start
+        fs::copy_file(xp::test::BuildProgram("xp_winlogon_probe"), source_ / built);  // journals its start
       } else {
         std::ofstream(source_ / built) << "the built " << built << "\n";
       }
@@ -101,7 +101,7 @@ class InstallerTest : public ::testing::Test {
   }
 
   int Install() {
-    const fs::path setup = fs::read_symlink("/proc/self/exe").parent_path() / "tavik_setup";
+    const fs::path setup = xp::test::BuildProgram("tavik_setup");
     return Run(setup, "tavik_setup", {"tavik_setup", source_.string()});
   }
   int Uninstall() { return Run(Drive(std::string(kInstall) + "/TavikUninstall.exe"), kUninstallCommand, {"x"}); }

@@ -22,7 +22,7 @@ using ActorRun = xp::test::ProgramRun;
 
 // Runs the actor (beside this test) as another program of the machine XPMACHINE names.
 ActorRun Actor(const std::vector<std::string>& arguments) {
-  return xp::test::RunProgram(XP_INTERFACE_ACTOR, arguments, xp::test::Stderr::kInherited);
+  return xp::test::RunProgram(xp::test::BuildProgram("xp_interface_actor"), arguments, xp::test::Stderr::kInherited);
 }
 
 std::string Text(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
@@ -35,7 +35,7 @@ class BootedMachineTest : public ::testing::Test {
     for (uint8_t& byte : plain_) byte = static_cast<uint8_t>('a' + byte % 26);  // printable, for the actor's output
     WriteHostFile(Drive("Docs/a.doc"), Encrypted(plain_, key_));
     std::string error;
-    ASSERT_TRUE(ntos::host::StartKernelHost(XP_NTOSHOST, machine_.root(), &error)) << error;
+    ASSERT_TRUE(ntos::host::StartKernelHost(xp::test::BuildProgram("xp_ntoshost"), machine_.root(), &error)) << error;
   }
   void TearDown() override {
     std::string error;

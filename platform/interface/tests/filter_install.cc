@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "built_programs.h"
 #include "file_cipher.h"
 #include "key_format.h"
 #include "windows.h"
@@ -49,7 +50,7 @@ TestKey MakeKey(uint8_t seed) {
 void InstallFilter(const fs::path& machine_root) {
   const fs::path drivers = machine_root / "drives" / "C" / "WINDOWS" / "system32" / "drivers";
   fs::create_directories(drivers);
-  fs::copy_file(MORVEL_DRIVER_PATH, drivers / "morvel.sys", fs::copy_options::overwrite_existing);
+  fs::copy_file(xp::test::BuildProgram("morvel"), drivers / "morvel.sys", fs::copy_options::overwrite_existing);
   fs::create_directories(machine_root / "drives" / "C" / "Docs");
   SetTavikValue(u"Exclusion", REG_SZ, Utf16WithNul(u"\\WINDOWS"));
   SetTavikValue(u"driver", REG_DWORD,

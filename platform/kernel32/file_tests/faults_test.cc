@@ -5,6 +5,7 @@
 
 #include <csignal>
 
+#include "built_programs.h"
 #include "files_fixture.h"
 #include "xp/faults.h"
 
@@ -72,10 +73,11 @@ TEST_F(FaultsTest, WritesAndReadsFailOrComeUpShort) {
 int RunWriter(const std::string& path, int chunks, int size) {
   const std::string chunk_text = std::to_string(chunks);
   const std::string size_text = std::to_string(size);
-  char* const argv[] = {const_cast<char*>(XP_FILE_WRITER), const_cast<char*>(path.c_str()),
+  const std::string program = xp::test::BuildProgram("xp_kernel32_file_writer");
+  char* const argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>(path.c_str()),
                         const_cast<char*>(chunk_text.c_str()), const_cast<char*>(size_text.c_str()), nullptr};
   pid_t pid = 0;
-  if (::posix_spawn(&pid, XP_FILE_WRITER, nullptr, nullptr, argv, environ) != 0) return -1;
+  if (::posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, environ) != 0) return -1;
   int status = 0;
   ::waitpid(pid, &status, 0);
   return status;

@@ -1,5 +1,6 @@
 // Thread and process actors for the mutex tests.
 #include "actors.h"
+#include "built_programs.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -72,7 +73,7 @@ ProcessActor::ProcessActor() {
   ::posix_spawn_file_actions_adddup2(&actions, to_child[0], STDIN_FILENO);
   ::posix_spawn_file_actions_adddup2(&actions, from_child[1], STDOUT_FILENO);
   const std::string program =
-      (std::filesystem::read_symlink("/proc/self/exe").parent_path() / "xp_kernel32_mutex_actor").string();
+      xp::test::BuildProgram("xp_kernel32_mutex_actor");
   char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
   if (::posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv, environ) != 0) pid_ = -1;
   ::posix_spawn_file_actions_destroy(&actions);

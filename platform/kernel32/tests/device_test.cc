@@ -7,9 +7,9 @@
 #include <string>
 
 #include "scratch_machine.h"
-#include "usbtoken/usbtoken.h"
 #include "windows.h"
 #include "xp/machine.h"
+#include "xp/usbtoken.h"
 
 namespace {
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "built_programs.h"
 #include "scratch_machine.h"
 #include "windows.h"
 
@@ -87,7 +88,7 @@ TEST_F(LoaderTest, EntryHearsProcessAndThreadAttachAndDetachInOrder) {
 
 TEST_F(LoaderTest, ADllLinkedAtLoadTimeHearsProcessAttachAndDetach) {
   const std::string program =
-      (std::filesystem::read_symlink("/proc/self/exe").parent_path() / "xp_kernel32_linked_probe").string();
+      xp::test::BuildProgram("xp_kernel32_linked_probe");
   ASSERT_EQ(std::system(program.c_str()), 0);
   const std::vector<std::string> log = Log();
   ASSERT_EQ(log.size(), 2u) << ::testing::PrintToString(log);
@@ -138,8 +139,7 @@ TEST_F(LoaderTest, MissingLibraryAndMissingEntryPointAreToldApart) {
 // path or, for a bare name, from system32.
 TEST_F(LoaderTest, ADllOnTheMachinesDrivesLoadsFromThere) {
   xp::test::ScratchMachine machine;
-  const std::filesystem::path probe =
-      std::filesystem::read_symlink("/proc/self/exe").parent_path() / "libxpk32probe.so";
+  const std::filesystem::path probe = xp::test::BuildProgram("xpk32probe");
   const std::filesystem::path vendor = machine.root() / "drives/C/Program Files/Vendor";
   std::filesystem::create_directories(vendor);
   std::filesystem::copy_file(probe, vendor / "OnlyHere.dll");

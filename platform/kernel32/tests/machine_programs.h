@@ -1,4 +1,4 @@
-// Test support for the process tests: the child program (xp_kernel32_child, built beside the test program) copied
+// Test support for the process tests: the child program (xp_kernel32_child) copied
 // onto a machine's drive under a Windows name, and the machine's journal without its stamps.
 #pragma once
 
@@ -7,6 +7,8 @@
 #include <regex>
 #include <string>
 #include <vector>
+
+#include "built_programs.h"
 
 namespace xp::kernel32::testing {
 
@@ -23,8 +25,7 @@ inline void Install(const std::filesystem::path& machine, const std::string& win
   const fs::path target = HostPathOn(machine, windows_path);
   fs::create_directories(target.parent_path());
   if (content.empty()) {
-    fs::copy_file(fs::read_symlink("/proc/self/exe").parent_path() / "xp_kernel32_child", target,
-                  fs::copy_options::overwrite_existing);
+    fs::copy_file(xp::test::BuildProgram("xp_kernel32_child"), target, fs::copy_options::overwrite_existing);
   } else {
     std::ofstream(target) << content;
   }

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 
 #include "windows.h"
 
@@ -15,12 +16,22 @@ struct Gate {
   std::atomic<bool> finished{false};
 };
 
+// Waits for `flag` for at most ten seconds, so that a failing test cannot hang; true when it was set.
+bool WaitFor(const std::atomic<bool>& flag) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!flag) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    ::usleep(1000);
+  }
+  return true;
+}
+
 DWORD WINAPI WaitAtGate(LPVOID parameter) {
   auto* gate = static_cast<Gate*>(parameter);
   gate->ran_on = static_cast<DWORD>(::syscall(SYS_gettid));
-  while (!gate->open) ::usleep(1000);
+  const bool opened = WaitFor(gate->open);
   gate->finished = true;
-  return 0;
+  return opened ? 0 : 1;
 }
 
 TEST(CreateThread, RunsTheRoutineAndSignalsItsHandleAtTheEnd) {
@@ -45,7 +56,7 @@ TEST(CreateThread, ClosingTheHandleLeavesTheThreadRunning) {
   ASSERT_NE(thread, nullptr);
   EXPECT_TRUE(CloseHandle(thread));
   gate.open = true;
-  while (!gate.finished) ::usleep(1000);
+  EXPECT_TRUE(WaitFor(gate.finished)) << "the thread ended";
 }
 
 TEST(CreateThread, FlagsAndSecurityAreNotImplemented) {

@@ -6,6 +6,7 @@
 
 #include <fstream>
 
+#include "built_programs.h"
 #include "scratch_machine.h"
 
 extern char** environ;
@@ -20,10 +21,11 @@ std::string Contents(const std::filesystem::path& path) {
 TEST(ProgramTest, ALibrarysFopenReachesTheDrivesOnlyForWindowsPaths) {
   xp::test::ScratchMachine machine;
   const std::filesystem::path host = machine.root() / "host-side.txt";
-  char* const argv[] = {const_cast<char*>(XP_MSVCRT_PROGRAM), const_cast<char*>("C:\\Written.txt"),
+  const std::string program = xp::test::BuildProgram("xp_msvcrt_program");
+  char* const argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>("C:\\Written.txt"),
                         const_cast<char*>(host.c_str()), nullptr};
   pid_t pid = 0;
-  ASSERT_EQ(::posix_spawn(&pid, XP_MSVCRT_PROGRAM, nullptr, nullptr, argv, environ), 0);
+  ASSERT_EQ(::posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, environ), 0);
   int status = 0;
   ASSERT_EQ(::waitpid(pid, &status, 0), pid);
   ASSERT_TRUE(WIFEXITED(status));

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "built_programs.h"
 #include "scratch_machine.h"
 #include "windows.h"
 
@@ -27,7 +28,7 @@ class PsapiTest : public ::testing::Test {
  protected:
   void SetUp() override {
     const fs::path program = machine_.root() / "drives/C/WINDOWS/NOTEPAD.EXE";
-    fs::copy_file(fs::read_symlink("/proc/self/exe").parent_path() / "xp_kernel32_child", program);
+    fs::copy_file(xp::test::BuildProgram("xp_kernel32_child"), program);
     fs::permissions(program, fs::perms::owner_all, fs::perm_options::add);
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;

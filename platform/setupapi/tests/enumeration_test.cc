@@ -11,9 +11,9 @@
 
 #include "scratch_machine.h"
 #include "setupapi.h"
-#include "setupapi/setupapi_testing.h"
-#include "usbtoken/usbtoken.h"
 #include "windows.h"
+#include "xp/setupapi_testing.h"
+#include "xp/usbtoken.h"
 
 namespace {
 

@@ -13,6 +13,7 @@
 #include <sstream>
 #include <thread>
 
+#include "built_programs.h"
 #include "xp/machine.h"
 
 extern char** environ;
@@ -87,7 +88,7 @@ ActorRun RunActor(const std::vector<std::string>& args, const std::string& input
   ::posix_spawn_file_actions_adddup2(&actions, stdin_pipe[0], STDIN_FILENO);
   ::posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   ::posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  const std::string program = (std::filesystem::read_symlink("/proc/self/exe").parent_path() / "xp_ui_actor").string();
+  const std::string program = xp::test::BuildProgram("xp_ui_actor");
   std::vector<char*> argv = {const_cast<char*>(program.c_str())};
   for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "scratch_machine.h"
-#include "usbtoken/usbtoken.h"
+#include "xp/usbtoken.h"
 
 namespace xp::usbtoken {
 

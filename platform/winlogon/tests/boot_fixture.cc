@@ -4,6 +4,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "built_programs.h"
 #include "host_control.h"
 #include "xp/msgina.h"
 #include "xp/processes.h"
@@ -22,7 +23,7 @@ std::u16string Wide(const std::string& text) { return registry::AnsiToUtf16(text
 BootTest::BootTest() {
   const fs::path folder = root() / "drives" / "C" / "Program Files" / "Probe Dir";
   fs::create_directories(folder);
-  fs::copy_file(fs::read_symlink("/proc/self/exe").parent_path() / "xp_winlogon_probe", folder / "probe.exe");
+  fs::copy_file(xp::test::BuildProgram("xp_winlogon_probe"), folder / "probe.exe");
   fs::permissions(folder / "probe.exe", fs::perms::owner_all, fs::perm_options::add);
 }
 
@@ -35,7 +36,13 @@ BootTest::~BootTest() {
 
 void BootTest::Answer(const ui::Script& script) { script.Install(root()); }
 
-boot::BootResult BootTest::Boot(const boot::BootOptions& options) { return boot::Boot(root(), options); }
+// The platform's programs (winlogon, userinit, the kernel host) lie in the build's bin folder, not beside the
+// test program.
+boot::BootResult BootTest::Boot(const boot::BootOptions& options) {
+  boot::BootOptions with_programs = options;
+  if (with_programs.programs.empty()) with_programs.programs = fs::path(xp::test::BuildProgram("winlogon")).parent_path();
+  return boot::Boot(root(), with_programs);
+}
 
 std::vector<std::string> BootTest::Journal() const {
   std::ifstream file(root() / "journal.log");

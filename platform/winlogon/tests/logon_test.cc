@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "boot_fixture.h"
+#include "built_programs.h"
 #include "xp/msgina.h"
 #include "xp/processes.h"
 #include "xp/winlogon.h"
@@ -131,7 +132,7 @@ TEST_F(LogonTest, TypedLogonAnswersWinlogonsOwnQuestionsOnly) {
 }
 
 TEST_F(LogonTest, GinaCopiedOntoTheMachineIsLoadedFromThere) {
-  fs::copy_file(fs::read_symlink("/proc/self/exe").parent_path() / "libxp_msgina.so",
+  fs::copy_file(xp::test::BuildProgram("xp_msgina"),
                 root() / "drives" / "C" / "WINDOWS" / "system32" / "othergina.dll");
   SetMachineString(kWinlogonKey, "GinaDLL", "OtherGina.dll");
   ui::Script script;
@@ -167,7 +168,7 @@ TEST_F(LogonTest, GinaRefusingTheOfferedVersionStopsWinlogon) {
 
 TEST_F(LogonTest, TypedLogonIsRefusedForAnotherGina) {
   SetMachineString(kWinlogonKey, "GinaDLL", "logongate.dll");
-  fs::copy_file(fs::read_symlink("/proc/self/exe").parent_path() / "libxp_msgina.so",
+  fs::copy_file(xp::test::BuildProgram("xp_msgina"),
                 root() / "drives" / "C" / "WINDOWS" / "system32" / "logongate.dll");
   boot::BootOptions options;
   options.typed_logon = TypedLogon{"User", "user"};

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "boot_fixture.h"
+#include "built_programs.h"
 #include "xp/processes.h"
 
 namespace xp::winlogon::testing {
@@ -88,7 +89,7 @@ TEST_F(RunOnceTest, UserinitProgramsRunAsTheLoggedOnUser) {
 TEST_F(RunOnceTest, TheInstallsUserinitValueStartsTheVerifierAsTheUser) {
   const fs::path folder = root() / "drives" / "C" / "Program Files" / "Quillmarsh" / "Tavik" / "XP";
   fs::create_directories(folder);
-  fs::copy_file(fs::read_symlink("/proc/self/exe").parent_path() / "MRVVerifyCFK", folder / "MRVVerifyCFK.exe");
+  fs::copy_file(xp::test::BuildProgram("mrv_verify_cfk"), folder / "MRVVerifyCFK.exe");
   fs::permissions(folder / "MRVVerifyCFK.exe", fs::perms::owner_all, fs::perm_options::add);
   // The value the install writes: 87 characters, the verifier's path unquoted.
   const std::string userinit =

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "arguments.h"
+#include "built_programs.h"
 
 namespace xp::xpmachine {
 namespace {
@@ -39,7 +40,7 @@ class BootCommandTest : public ::testing::Test {
     ASSERT_NE(::mkdtemp(pattern), nullptr);
     base_ = pattern;
     dir_ = base_ / "m";
-    tool_ = fs::read_symlink("/proc/self/exe").parent_path() / "xpmachine";
+    tool_ = xp::test::BuildProgram("xpmachine");
     ASSERT_EQ(Tool("new " + dir_.string()), 0);
   }
   void TearDown() override {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "run_program.h"
-#include "usbtoken/usbtoken.h"
+#include "xp/usbtoken.h"
 
 
 namespace {
@@ -78,7 +78,7 @@ TEST_F(XpmachineTest, RunsAProgramInsideTheMachineAndPassesItsExitCodeOn) {
 // xp_kernel32_child, built beside this test program: a machine program that exits with the code it is given.
 TEST_F(XpmachineTest, RunsAsAnAccountAndListsTheProcessesWithTheirFullExitCodes) {
   ASSERT_EQ(Xpmachine({"new", dir_}).exit_code, 0);
-  const fs::path child = fs::read_symlink("/proc/self/exe").parent_path() / "xp_kernel32_child";
+  const fs::path child = xp::test::BuildProgram("xp_kernel32_child");
   const fs::path installed = fs::path(dir_) / "drives/C/Program Files/Quillmarsh/recoverkit.exe";
   fs::create_directories(installed.parent_path());
   fs::copy_file(child, installed);

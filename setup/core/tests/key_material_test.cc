@@ -11,8 +11,8 @@
 #include "key_format.h"
 #include "setupcore_fixture.h"
 #include "tokenio.h"
-#include "usbtoken/usbtoken.h"
 #include "xp/machine.h"
+#include "xp/usbtoken.h"
 
 namespace tavik::setupcore::testing {
 namespace {

@@ -10,7 +10,7 @@
 #include "hex.h"
 #include "key_format.h"
 #include "setupcore_fixture.h"
-#include "usbtoken/usbtoken.h"
+#include "xp/usbtoken.h"
 
 namespace tavik::setupcore::testing {
 namespace {

@@ -14,10 +14,10 @@
 #include <vector>
 
 #include "setupcore.h"
-#include "usbtoken/usbtoken.h"
 #include "windows.h"
 #include "xp/machine.h"
 #include "xp/ui_script.h"
+#include "xp/usbtoken.h"
 
 namespace tavik::setupcore::testing {
 

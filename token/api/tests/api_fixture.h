@@ -13,7 +13,7 @@
 #include "hex.h"
 #include "scratch_machine.h"
 #include "sha1.h"
-#include "usbtoken/usbtoken.h"
+#include "xp/usbtoken.h"
 
 namespace tavik::tokenapi::testing {
 

@@ -5,6 +5,8 @@
 #include <regex>
 #include <string>
 
+#include "built_programs.h"
+
 namespace {
 
 std::string RunCommand(const std::string& command, int* exit_code) {
@@ -18,7 +20,7 @@ std::string RunCommand(const std::string& command, int* exit_code) {
 
 TEST(TokenioLoadLines, LoadThreadAndUnloadLinesInOrder) {
   int exit_code = 0;
-  const std::string output = RunCommand(LOAD_PROBE, &exit_code);
+  const std::string output = RunCommand(xp::test::BuildProgram("tokenio_load_probe"), &exit_code);
   EXPECT_EQ(exit_code, 0) << output;
   // The load line carries the compiler's build date and time texts: "Dec 10 2026" and "13:04:05".
   const std::regex expected(

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "usbtoken/usbtoken.h"
-#include "xp/machine.h"
 #include "scratch_machine.h"
+#include "xp/machine.h"
+#include "xp/usbtoken.h"
 
 namespace tavik::tokenio::testing {
 

@@ -9,12 +9,13 @@
 #include <fstream>
 #include <iterator>
 
+#include "built_programs.h"
 #include "fileapi.h"
-#include "winioctl.h"
 #include "host_connection.h"
 #include "host_control.h"
 #include "scratch_machine.h"
 #include "windows.h"
+#include "winioctl.h"
 #include "xp/ntos.h"
 #include "xp/registry.h"
 
@@ -35,7 +36,7 @@ class HostTest : public ::testing::Test {
  protected:
   void SetUp() override {
     std::string error;
-    ASSERT_TRUE(StartKernelHost(XP_NTOSHOST, machine_.root(), &error)) << error;
+    ASSERT_TRUE(StartKernelHost(xp::test::BuildProgram("xp_ntoshost"), machine_.root(), &error)) << error;
   }
   void TearDown() override {
     std::string error;
@@ -55,7 +56,7 @@ class HostTest : public ::testing::Test {
 
 TEST_F(HostTest, OneHostPerMachineAndStopRemovesIt) {
   std::string error;
-  EXPECT_FALSE(StartKernelHost(XP_NTOSHOST, machine_.root(), &error));
+  EXPECT_FALSE(StartKernelHost(xp::test::BuildProgram("xp_ntoshost"), machine_.root(), &error));
   EXPECT_EQ(error, "the machine's kernel already runs");
   ASSERT_TRUE(StopKernelHost(machine_.root(), &error)) << error;
   EXPECT_FALSE(KernelHostAnswers(machine_.root()));
@@ -69,7 +70,7 @@ TEST(HostStart, AHostThatCannotBootIsReported) {
   const fs::path folder = fs::temp_directory_path() / ("not-a-machine-" + std::to_string(::getpid()));
   fs::create_directories(folder);
   std::string error;
-  EXPECT_FALSE(StartKernelHost(XP_NTOSHOST, folder, &error));
+  EXPECT_FALSE(StartKernelHost(xp::test::BuildProgram("xp_ntoshost"), folder, &error));
   EXPECT_NE(error.find("the kernel did not come up"), std::string::npos) << error;
   EXPECT_NE(HostFile(folder / "kernel" / "host.log").find("is not a machine"), std::string::npos);
   fs::remove_all(folder);
@@ -175,7 +176,7 @@ TEST_F(HostTest, StoppingTheHostWritesItsCacheBack) {
 
 TEST_F(HostTest, DriverServicesStartAndStopInTheHostKernel) {
   fs::create_directories(Drive("WINDOWS/system32/drivers"));
-  fs::copy_file(XP_NTOS_TEST_DRIVER, Drive("WINDOWS/system32/drivers/xptest.sys"));
+  fs::copy_file(xp::test::BuildProgram("xp_ntos_test_driver"), Drive("WINDOWS/system32/drivers/xptest.sys"));
   registry::KeyId key = 0;
   ASSERT_EQ(registry::CreateKey(registry::kMachineKey, u"SYSTEM\\CurrentControlSet\\Services\\XpTest", &key, nullptr),
             ERROR_SUCCESS);

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "built_programs.h"
 #include "scratch_machine.h"
 #include "xp/ntos.h"
 #include "xp/registry.h"
@@ -24,7 +25,7 @@ class ServiceImageTest : public ::testing::Test {
  protected:
   void SetUp() override {
     fs::create_directories(Drive("WINDOWS/system32/drivers"));
-    fs::copy_file(XP_NTOS_TEST_DRIVER, Drive("WINDOWS/system32/drivers/XpTest.sys"));
+    fs::copy_file(xp::test::BuildProgram("xp_ntos_test_driver"), Drive("WINDOWS/system32/drivers/XpTest.sys"));
     kernel_ = std::make_unique<Kernel>(KernelOptions{machine_.root()});
   }
 
@@ -76,7 +77,7 @@ TEST_F(ServiceImageTest, FileSystemDriversAreNamedUnderFileSystem) {
 }
 
 TEST_F(ServiceImageTest, RefusesWhatIsNoDriverOnTheDrives) {
-  fs::create_symlink(fs::path(XP_NTOS_TEST_DRIVER), Drive("WINDOWS/system32/drivers/linked.sys"));
+  fs::create_symlink(fs::path(xp::test::BuildProgram("xp_ntos_test_driver")), Drive("WINDOWS/system32/drivers/linked.sys"));
   const struct {
     DWORD type;
     std::u16string image_path;

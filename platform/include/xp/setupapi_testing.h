@@ -1,6 +1,6 @@
 // Test hooks of the SetupAPI stand-in: the count of live device information sets (for leak checks) and
 // injected failures of the enumeration calls. They act on the calling process only. Included as
-// "setupapi/setupapi_testing.h".
+// "xp/setupapi_testing.h".
 #pragma once
 
 #include <cstddef>

@@ -1,6 +1,6 @@
 // The emulated USB token: its firmware and its kernel driver, one state file per token in the machine folder,
 // shared by every process of the machine. kernel32 opens it, setupapi lists it, xpmachine and tests manage it.
-// Included as "usbtoken/usbtoken.h".
+// Included as "xp/usbtoken.h".
 #pragma once
 
 #include <array>
