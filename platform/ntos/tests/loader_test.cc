@@ -11,6 +11,8 @@ namespace {
 
 constexpr ULONG kKeptTag = 0x7065654B;  // "Keep" in a pool dump
 
+std::string TestDriver() { return xp::test::BuildProgram("xp_ntos_test_driver"); }
+
 class LoaderTest : public KernelTest {
  protected:
   bool DeviceExists() {
@@ -25,14 +27,14 @@ class LoaderTest : public KernelTest {
 };
 
 TEST_F(LoaderTest, LoadsRunsAndReportsLeakedPoolAtUnload) {
-  ASSERT_EQ(kernel_->LoadDriver(xp::test::BuildProgram("xp_ntos_test_driver"), u"XpTest", DriverKind::kDevice), STATUS_SUCCESS);
+  ASSERT_EQ(kernel_->LoadDriver(TestDriver(), u"XpTest", DriverKind::kDevice), STATUS_SUCCESS);
   EXPECT_TRUE(kernel_->DriverRunning(u"xptest"));
   EXPECT_TRUE(DeviceExists());
   const std::vector<std::string> log = kernel_->DebugLog();
   EXPECT_NE(std::find(log.begin(), log.end(),
                       "\nTest driver loading \\Registry\\Machine\\System\\CurrentControlSet\\Services\\XpTest."),
             log.end());
-  EXPECT_EQ(kernel_->LoadDriver(xp::test::BuildProgram("xp_ntos_test_driver"), u"XpTest", DriverKind::kDevice), STATUS_IMAGE_ALREADY_LOADED);
+  EXPECT_EQ(kernel_->LoadDriver(TestDriver(), u"XpTest", DriverKind::kDevice), STATUS_IMAGE_ALREADY_LOADED);
   std::vector<PoolLeak> leaks;
   ASSERT_EQ(kernel_->UnloadDriver(u"XpTest", &leaks), STATUS_SUCCESS);
   ASSERT_EQ(leaks.size(), 1u);
@@ -52,7 +54,7 @@ TEST_F(LoaderTest, FailingDriverEntryLeavesNothingLoaded) {
   registry::KeyId service = 0;
   ASSERT_EQ(registry::CreateKey(key, u"System\\CurrentControlSet\\Services\\XpTest", &service, nullptr), 0);
   ASSERT_EQ(registry::SetValue(service, u"Fail", REG_DWORD, {1, 0, 0, 0}), 0);
-  EXPECT_EQ(kernel_->LoadDriver(xp::test::BuildProgram("xp_ntos_test_driver"), u"XpTest", DriverKind::kDevice), STATUS_OBJECT_NAME_NOT_FOUND);
+  EXPECT_EQ(kernel_->LoadDriver(TestDriver(), u"XpTest", DriverKind::kDevice), STATUS_OBJECT_NAME_NOT_FOUND);
   EXPECT_FALSE(kernel_->DriverRunning(u"XpTest"));
   EXPECT_FALSE(DeviceExists());
   EXPECT_EQ(kernel_->LoadDriver("/nonexistent/driver.sys", u"Missing", DriverKind::kDevice), STATUS_DLL_NOT_FOUND);

@@ -40,7 +40,9 @@ void BootTest::Answer(const ui::Script& script) { script.Install(root()); }
 // test program.
 boot::BootResult BootTest::Boot(const boot::BootOptions& options) {
   boot::BootOptions with_programs = options;
-  if (with_programs.programs.empty()) with_programs.programs = fs::path(xp::test::BuildProgram("winlogon")).parent_path();
+  if (with_programs.programs.empty()) {
+    with_programs.programs = fs::path(xp::test::BuildProgram("winlogon")).parent_path();
+  }
   return boot::Boot(root(), with_programs);
 }
 

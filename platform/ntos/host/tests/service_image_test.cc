@@ -77,7 +77,7 @@ TEST_F(ServiceImageTest, FileSystemDriversAreNamedUnderFileSystem) {
 }
 
 TEST_F(ServiceImageTest, RefusesWhatIsNoDriverOnTheDrives) {
-  fs::create_symlink(fs::path(xp::test::BuildProgram("xp_ntos_test_driver")), Drive("WINDOWS/system32/drivers/linked.sys"));
+  fs::create_symlink(xp::test::BuildProgram("xp_ntos_test_driver"), Drive("WINDOWS/system32/drivers/linked.sys"));
   const struct {
     DWORD type;
     std::u16string image_path;
