@@ -5,6 +5,9 @@
 #include <unordered_map>
 
 #include "advapi32_private.h"
+#include "xp/debug.h"
+
+XP_DEBUG_CHANNEL(advapi32);
 
 namespace xp::advapi32 {
 namespace {
@@ -75,7 +78,7 @@ bool RemoveKey(HKEY hkey) {
 bool SupportedAccess(REGSAM sam) { return (sam & ~REGSAM{KEY_ALL_ACCESS}) == 0; }
 
 LONG Unimplemented(const char* function, const std::string& what) {
-  std::fprintf(stderr, "fixme:advapi32:%s %s\n", function, what.c_str());
+  XP_FIXME(function, "%s", what.c_str());
   SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
   return ERROR_CALL_NOT_IMPLEMENTED;
 }

@@ -5,6 +5,9 @@
 
 #include "interface.h"
 #include "interface_private.h"
+#include "xp/debug.h"
+
+XP_DEBUG_CHANNEL(interface);
 
 namespace xp::driver_interface {
 namespace {
@@ -52,7 +55,7 @@ BOOL MorvelLoadDriver(void) {
 // Exported by interface.
 int MorvelGetErrorCode(int which) {
   if (which != 0) {
-    std::fprintf(stderr, "fixme:interface:MorvelGetErrorCode error %d is not kept\n", which);
+    XP_FIXME("MorvelGetErrorCode", "error %d is not kept", which);
     return -1;
   }
   return last_load_error;
@@ -75,7 +78,7 @@ int removeKernel(SC_HANDLE manager, LPCSTR service_name) {
 
 // Exported by interface.
 BOOL MorvelShutdown(void) {
-  std::fputs("fixme:interface:MorvelShutdown is not implemented\n", stderr);
+  XP_FIXME("MorvelShutdown", "is not implemented");
   SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
   return FALSE;
 }

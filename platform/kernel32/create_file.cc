@@ -5,6 +5,9 @@
 
 #include "ddk/ntifs.h"
 #include "file_layer.h"
+#include "xp/debug.h"
+
+XP_DEBUG_CHANNEL(kernel32);
 
 namespace xp::kernel32 {
 namespace {
@@ -70,8 +73,8 @@ extern "C" HANDLE CreateFileA(LPCSTR file_name, DWORD desired_access, DWORD shar
   }
   const DWORD flags = flags_and_attributes & ~FILE_ATTRIBUTE_VALID_FLAGS;
   if (attributes != nullptr || template_file != nullptr || (flags & ~kImplementedFlags) != 0) {
-    Fixme("CreateFileA", "security attributes, template files and these flags are not implemented: " +
-                             std::to_string(flags & ~kImplementedFlags));
+    XP_FIXME("CreateFileA", "security attributes, template files and these flags are not implemented: %lu",
+             static_cast<unsigned long>(flags & ~kImplementedFlags));
     return Fail(ERROR_CALL_NOT_IMPLEMENTED);
   }
   nt::OpenRequest request;

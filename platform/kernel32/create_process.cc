@@ -8,10 +8,13 @@
 
 #include "command_line.h"
 #include "process_object.h"
+#include "xp/debug.h"
 #include "xp/drive_paths.h"
 #include "xp/faults.h"
 #include "xp/process_start.h"
 #include "xp/processes.h"
+
+XP_DEBUG_CHANNEL(kernel32);
 
 namespace xp::kernel32 {
 namespace {
@@ -109,9 +112,9 @@ BOOL CreateProcessAsAccount(const std::string& account, LPCSTR application_name,
   using namespace xp::kernel32;
   if (!UsesOnlyWhatIsImplemented(process_attributes, thread_attributes, creation_flags, environment, current_directory,
                                  startup_info)) {
-    Fixme("CreateProcessA",
-          "only CREATE_DEFAULT_ERROR_MODE and NORMAL_PRIORITY_CLASS, with no security attributes, "
-          "environment, folder or STARTUPINFO options, are implemented");
+    XP_FIXME("CreateProcessA",
+             "only CREATE_DEFAULT_ERROR_MODE and NORMAL_PRIORITY_CLASS, with no security attributes, "
+             "environment, folder or STARTUPINFO options, are implemented");
     SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
     return FALSE;
   }

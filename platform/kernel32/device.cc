@@ -5,15 +5,16 @@
 #include <string>
 
 #include "kernel32_private.h"
+#include "xp/debug.h"
 #include "xp/usbtoken.h"
+
+XP_DEBUG_CHANNEL(kernel32);
 
 namespace {
 
 constexpr char kUsbDevicePrefix[] = "\\\\?\\usb#";
 
 }  // namespace
-
-using xp::kernel32::Fixme;
 
 namespace xp::kernel32 {
 
@@ -25,7 +26,7 @@ HANDLE OpenUsbDevice(LPCSTR file_name, LPSECURITY_ATTRIBUTES attributes, DWORD c
                      DWORD flags_and_attributes, HANDLE template_file) {
   if (attributes != nullptr || creation_disposition != OPEN_EXISTING || flags_and_attributes != 0 ||
       template_file != nullptr) {
-    Fixme("CreateFileA", "a device opens only with OPEN_EXISTING, no flags, no security and no template");
+    XP_FIXME("CreateFileA", "a device opens only with OPEN_EXISTING, no flags, no security and no template");
     SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
     return INVALID_HANDLE_VALUE;
   }
@@ -46,7 +47,7 @@ HANDLE OpenUsbDevice(LPCSTR file_name, LPSECURITY_ATTRIBUTES attributes, DWORD c
 extern "C" BOOL DeviceIoControl(HANDLE device, DWORD io_control_code, LPVOID in_buffer, DWORD in_size,
                                 LPVOID out_buffer, DWORD out_size, LPDWORD bytes_returned, LPOVERLAPPED overlapped) {
   if (overlapped != nullptr) {
-    Fixme("DeviceIoControl", "overlapped requests are not implemented");
+    XP_FIXME("DeviceIoControl", "overlapped requests are not implemented");
     SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
     return FALSE;
   }

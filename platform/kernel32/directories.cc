@@ -2,6 +2,9 @@
 // parent is missing) and RemoveDirectoryA (empty folders only: ERROR_DIR_NOT_EMPTY).
 #include "ddk/ntifs.h"
 #include "file_layer.h"
+#include "xp/debug.h"
+
+XP_DEBUG_CHANNEL(kernel32);
 
 using namespace xp::kernel32;
 
@@ -15,7 +18,7 @@ constexpr size_t kLongestFolderPath = MAX_PATH - 12;
 // Exported by kernel32. No security descriptor.
 extern "C" BOOL CreateDirectoryA(LPCSTR path_name, LPSECURITY_ATTRIBUTES attributes) {
   if (attributes != nullptr) {
-    Fixme("CreateDirectoryA", "security attributes are not implemented");
+    XP_FIXME("CreateDirectoryA", "security attributes are not implemented");
     return FailWithError(ERROR_CALL_NOT_IMPLEMENTED);
   }
   const std::optional<WindowsPath> path = ParseWindowsPath(path_name, "CreateDirectoryA");

@@ -9,7 +9,10 @@
 #include <vector>
 
 #include "kernel32_private.h"
+#include "xp/debug.h"
 #include "xp/loader.h"
+
+XP_DEBUG_CHANNEL(kernel32);
 
 namespace xp {
 namespace {
@@ -52,7 +55,7 @@ void RegisterDllEntry(HINSTANCE module, DllEntry entry) {
     failed_init = true;
     return;
   }
-  std::fprintf(stderr, "err:kernel32:a library linked by this program failed its initialisation\n");
+  XP_ERR("DllMain", "a library linked by this program failed its initialisation");
   std::_Exit(EXIT_FAILURE);
 }
 

@@ -3,7 +3,10 @@
 // bytes asked for (and succeed), as a short transfer would.
 #include "ddk/ntifs.h"
 #include "file_layer.h"
+#include "xp/debug.h"
 #include "xp/faults.h"
+
+XP_DEBUG_CHANNEL(kernel32);
 
 namespace xp::kernel32 {
 namespace {
@@ -40,7 +43,7 @@ extern "C" BOOL ReadFile(HANDLE file_handle, LPVOID buffer, DWORD bytes_to_read,
                          LPOVERLAPPED overlapped) {
   if (bytes_read != nullptr) *bytes_read = 0;
   if (overlapped != nullptr) {
-    Fixme("ReadFile", "overlapped reads are not implemented");
+    XP_FIXME("ReadFile", "overlapped reads are not implemented");
     return FailWithError(ERROR_CALL_NOT_IMPLEMENTED);
   }
   const std::shared_ptr<FileObject> file = LookupFile(file_handle);
@@ -62,7 +65,7 @@ extern "C" BOOL WriteFile(HANDLE file_handle, LPCVOID buffer, DWORD bytes_to_wri
                           LPOVERLAPPED overlapped) {
   if (bytes_written != nullptr) *bytes_written = 0;
   if (overlapped != nullptr) {
-    Fixme("WriteFile", "overlapped writes are not implemented");
+    XP_FIXME("WriteFile", "overlapped writes are not implemented");
     return FailWithError(ERROR_CALL_NOT_IMPLEMENTED);
   }
   const std::shared_ptr<FileObject> file = LookupFile(file_handle);

@@ -9,6 +9,9 @@
 
 #include "ddk/ntifs.h"
 #include "file_layer.h"
+#include "xp/debug.h"
+
+XP_DEBUG_CHANNEL(kernel32);
 
 namespace xp::kernel32 {
 namespace {
@@ -78,8 +81,8 @@ NTSTATUS Copy(const WindowsPath& from, const WindowsPath& to, bool fail_if_exist
 
 BOOL Move(const char* caller, LPCSTR existing_name, LPCSTR new_name, DWORD flags) {
   if (new_name == nullptr || (flags & ~kImplementedMoveFlags) != 0) {
-    Fixme(caller, "deleting by moving, and these flags, are not implemented: " +
-                      std::to_string(flags & ~kImplementedMoveFlags));
+    XP_FIXME(caller, "deleting by moving, and these flags, are not implemented: %lu",
+             static_cast<unsigned long>(flags & ~kImplementedMoveFlags));
     return FailWithError(ERROR_CALL_NOT_IMPLEMENTED);
   }
   const std::optional<WindowsPath> from = ParseWindowsPath(existing_name, caller);

@@ -7,6 +7,9 @@
 
 #include "ddk/ntifs.h"
 #include "file_layer.h"
+#include "xp/debug.h"
+
+XP_DEBUG_CHANNEL(kernel32);
 
 namespace xp::kernel32 {
 namespace {
@@ -93,7 +96,7 @@ extern "C" HANDLE FindFirstFileA(LPCSTR file_name, LPWIN32_FIND_DATAA find_data)
   std::string pattern = path->components.back();
   if (pattern == "*.*") pattern = "*";
   if (pattern != "*" && pattern.find_first_of("*?") != std::string::npos) {
-    Fixme("FindFirstFileA", "only the patterns * and *.* are implemented: " + pattern);
+    XP_FIXME("FindFirstFileA", "only the patterns * and *.* are implemented: %s", pattern.c_str());
     return Fail(ERROR_CALL_NOT_IMPLEMENTED);
   }
   if (FaultFails("FindFirstFileA", path->Text())) return INVALID_HANDLE_VALUE;

@@ -1,7 +1,6 @@
 // Declarations shared inside kernel32, grouped by the file that defines them.
 #pragma once
 
-#include <cstdio>
 #include <string>
 
 #include "windows.h"
@@ -15,11 +14,6 @@ class Waitable : public KernelObject {
  public:
   virtual DWORD Wait(DWORD timeout_ms) = 0;
 };
-
-// A call or flag outside what the system uses: said aloud on stderr, then failed by the caller.
-inline void Fixme(const char* function, const std::string& what) {
-  std::fprintf(stderr, "fixme:kernel32:%s %s\n", function, what.c_str());
-}
 
 // handle_table.cc: removes a handle and tells whether it was the last one referring to its object.
 bool RemoveHandleEntry(HANDLE handle, std::shared_ptr<KernelObject>* removed, bool* was_last);

@@ -16,10 +16,13 @@
 #include <vector>
 
 #include "kernel32_private.h"
+#include "xp/debug.h"
 #include "xp/drive_paths.h"
 #include "xp/loader.h"
 #include "xp/machine.h"
 #include "xp/processes.h"
+
+XP_DEBUG_CHANNEL(kernel32);
 
 namespace xp::kernel32 {
 namespace {
@@ -105,8 +108,6 @@ bool IsKnownModule(HMODULE module) {
 }  // namespace
 }  // namespace xp::kernel32
 
-using xp::kernel32::Fixme;
-
 // Exported by kernel32.
 extern "C" HMODULE LoadLibraryA(LPCSTR file_name) {
   if (file_name == nullptr) {
@@ -115,7 +116,7 @@ extern "C" HMODULE LoadLibraryA(LPCSTR file_name) {
   }
   const std::optional<std::string> so_name = xp::kernel32::SharedObjectName(file_name);
   if (!so_name) {
-    Fixme("LoadLibraryA", std::string("only DLLs can be loaded: ") + file_name);
+    XP_FIXME("LoadLibraryA", "only DLLs can be loaded: %s", file_name);
     SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
     return nullptr;
   }
@@ -141,7 +142,7 @@ extern "C" HMODULE LoadLibraryA(LPCSTR file_name) {
 
   if (module == nullptr) {
     const DWORD code = xp::kernel32::ErrorOfFailedLoad(message != nullptr ? message : "");
-    if (code != ERROR_MOD_NOT_FOUND) std::fprintf(stderr, "warn:kernel32:LoadLibraryA %s\n", message);
+    if (code != ERROR_MOD_NOT_FOUND) XP_WARN("LoadLibraryA", "%s", message);
     SetLastError(code);
     return nullptr;
   }
@@ -161,12 +162,12 @@ extern "C" HMODULE LoadLibraryA(LPCSTR file_name) {
 // Exported by kernel32.
 extern "C" FARPROC GetProcAddress(HMODULE module, LPCSTR proc_name) {
   if (reinterpret_cast<uintptr_t>(proc_name) <= 0xFFFF) {
-    Fixme("GetProcAddress", "lookup by ordinal is not implemented");
+    XP_FIXME("GetProcAddress", "lookup by ordinal is not implemented");
     SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
     return nullptr;
   }
   if (module == nullptr) {
-    Fixme("GetProcAddress", "lookup in the program itself is not implemented");
+    XP_FIXME("GetProcAddress", "lookup in the program itself is not implemented");
     SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
     return nullptr;
   }

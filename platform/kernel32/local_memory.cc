@@ -3,11 +3,14 @@
 #include <cstdlib>
 
 #include "kernel32_private.h"
+#include "xp/debug.h"
+
+XP_DEBUG_CHANNEL(kernel32);
 
 // Exported by kernel32.
 extern "C" HLOCAL LocalAlloc(UINT flags, SIZE_T bytes) {
   if ((flags & ~LMEM_ZEROINIT) != 0) {
-    xp::kernel32::Fixme("LocalAlloc", "only LMEM_FIXED blocks, optionally LMEM_ZEROINIT, are implemented");
+    XP_FIXME("LocalAlloc", "only LMEM_FIXED blocks, optionally LMEM_ZEROINIT, are implemented");
     SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
     return nullptr;
   }

@@ -2,11 +2,14 @@
 #include <memory>
 
 #include "named_mutex.h"
+#include "xp/debug.h"
+
+XP_DEBUG_CHANNEL(kernel32);
 
 // Exported by kernel32. The system creates only named mutexes with default security.
 extern "C" HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES attributes, BOOL initial_owner, LPCSTR name) {
   if (attributes != nullptr || name == nullptr || *name == '\0') {
-    xp::kernel32::Fixme("CreateMutexA", "only named mutexes with default security are implemented");
+    XP_FIXME("CreateMutexA", "only named mutexes with default security are implemented");
     SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
     return nullptr;
   }

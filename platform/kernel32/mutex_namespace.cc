@@ -10,7 +10,10 @@
 #include <system_error>
 
 #include "named_mutex.h"
+#include "xp/debug.h"
 #include "xp/machine.h"
+
+XP_DEBUG_CHANNEL(kernel32);
 
 namespace xp::kernel32 {
 namespace {
@@ -91,7 +94,7 @@ ProcessMutexes& Mutexes() {
 }
 
 OpenedMutex Failure(const char* what, const fs::path& path) {
-  std::fprintf(stderr, "err:kernel32:CreateMutexA %s %s: %s\n", what, path.c_str(), std::strerror(errno));
+  XP_ERR("CreateMutexA", "%s %s: %s", what, path.c_str(), std::strerror(errno));
   return OpenedMutex{nullptr, false, ERROR_GEN_FAILURE};
 }
 
@@ -99,7 +102,7 @@ OpenedMutex Failure(const char* what, const fs::path& path) {
 
 OpenedMutex OpenNamedMutex(const std::string& name, bool initial_owner) {
   if (name.size() > kMaxNameLength) {
-    Fixme("CreateMutexA", "name longer than " + std::to_string(kMaxNameLength) + " characters: " + name);
+    XP_FIXME("CreateMutexA", "name longer than %zu characters: %s", kMaxNameLength, name.c_str());
     return OpenedMutex{nullptr, false, ERROR_CALL_NOT_IMPLEMENTED};
   }
   const fs::path folder = machine::Root() / "objects" / "mutex";

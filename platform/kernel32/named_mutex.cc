@@ -1,6 +1,7 @@
 // Ownership of a machine-wide named mutex within this process: re-entrant for the owning thread, one exclusive
 // flock on the owner file on the process's behalf, and abandonment when the owning thread ends.
 #include "named_mutex.h"
+#include "xp/debug.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -11,6 +12,8 @@
 #include <cstring>
 #include <thread>
 #include <vector>
+
+XP_DEBUG_CHANNEL(kernel32);
 
 namespace xp::kernel32 {
 namespace {
@@ -96,7 +99,7 @@ DWORD NamedMutex::Acquire(DWORD timeout_ms) {
   if (locked) return BecomeOwner(fd);
   if (fd >= 0) ::close(fd);
   if (fd < 0 || (lock_errno != EWOULDBLOCK && lock_errno != EINTR)) {
-    std::fprintf(stderr, "err:kernel32:WaitForSingleObject %s: %s\n", owner_file_.c_str(), std::strerror(lock_errno));
+    XP_ERR("WaitForSingleObject", "%s: %s", owner_file_.c_str(), std::strerror(lock_errno));
     SetLastError(ERROR_GEN_FAILURE);
     return WAIT_FAILED;
   }
@@ -106,8 +109,7 @@ DWORD NamedMutex::Acquire(DWORD timeout_ms) {
 void NamedMutex::TakeAtCreation() {
   const int fd = ::open(owner_file_.c_str(), O_RDWR | O_CLOEXEC);
   if (fd < 0 || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    std::fprintf(stderr, "err:kernel32:CreateMutexA cannot own fresh %s: %s\n", owner_file_.c_str(),
-                 std::strerror(errno));
+    XP_ERR("CreateMutexA", "cannot own fresh %s: %s", owner_file_.c_str(), std::strerror(errno));
     if (fd >= 0) ::close(fd);
     return;
   }
@@ -123,7 +125,7 @@ DWORD NamedMutex::BecomeOwner(int fd) {
   const std::string owner = std::to_string(::getpid()) + " " + std::to_string(CurrentThreadId()) + "\n";
   if (::pwrite(fd, owner.data(), owner.size(), 0) != static_cast<ssize_t>(owner.size()) ||
       ::ftruncate(fd, static_cast<off_t>(owner.size())) != 0) {
-    std::fprintf(stderr, "err:kernel32:cannot record the owner in %s: %s\n", owner_file_.c_str(), std::strerror(errno));
+    XP_ERR("NamedMutex", "cannot record the owner in %s: %s", owner_file_.c_str(), std::strerror(errno));
   }
   owner_fd_ = fd;
   owner_thread_ = CurrentThreadId();
@@ -138,7 +140,7 @@ bool NamedMutex::Release() {
   if (--recursion_ > 0) return true;
   // Cleared before the lock goes, so the next owner does not take it for abandoned.
   if (::ftruncate(owner_fd_, 0) != 0) {
-    std::fprintf(stderr, "err:kernel32:ReleaseMutex cannot clear %s: %s\n", owner_file_.c_str(), std::strerror(errno));
+    XP_ERR("ReleaseMutex", "cannot clear %s: %s", owner_file_.c_str(), std::strerror(errno));
   }
   ::close(owner_fd_);
   owner_fd_ = -1;

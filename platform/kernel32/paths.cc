@@ -6,7 +6,10 @@
 
 #include "ddk/ntifs.h"
 #include "file_layer.h"
+#include "xp/debug.h"
 #include "xp/registry.h"
+
+XP_DEBUG_CHANNEL(kernel32);
 
 namespace xp::kernel32 {
 namespace {
@@ -45,7 +48,7 @@ std::optional<WindowsPath> ParseWindowsPath(const char* path, const char* caller
   const bool drive_form = length >= 2 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' &&
                           (length == 2 || IsSeparator(path[2]));
   if (!drive_form) {
-    Fixme(caller, std::string("only drive paths (X:\\...) are implemented: ") + path);
+    XP_FIXME(caller, "only drive paths (X:\\...) are implemented: %s", path);
     SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
     return std::nullopt;
   }

@@ -10,10 +10,13 @@
 
 #include "process_object.h"
 #include "xp/accounts.h"
+#include "xp/debug.h"
 #include "xp/faults.h"
 #include "xp/machine.h"
 #include "xp/process_handles.h"
 #include "xp/processes.h"
+
+XP_DEBUG_CHANNEL(kernel32);
 
 namespace xp::kernel32 {
 namespace {
@@ -89,8 +92,6 @@ DWORD ResolveProcessHandle(HANDLE process, DWORD required_access, uint32_t* pid)
 
 }  // namespace xp
 
-using xp::kernel32::Fixme;
-
 // Exported by kernel32.
 extern "C" HANDLE GetCurrentProcess(void) { return xp::kernel32::kCurrentProcess; }
 
@@ -107,9 +108,9 @@ extern "C" void ExitProcess(UINT exit_code) {
 // Exported by kernel32.
 extern "C" HANDLE OpenProcess(DWORD desired_access, BOOL inherit_handle, DWORD process_id) {
   if ((desired_access & ~xp::kernel32::kOpenableRights) != 0 || inherit_handle) {
-    Fixme("OpenProcess",
-          "only PROCESS_TERMINATE, PROCESS_VM_READ, PROCESS_QUERY_INFORMATION and SYNCHRONIZE, "
-          "without inheritance, are implemented");
+    XP_FIXME("OpenProcess",
+             "only PROCESS_TERMINATE, PROCESS_VM_READ, PROCESS_QUERY_INFORMATION and SYNCHRONIZE, "
+             "without inheritance, are implemented");
     SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
     return nullptr;
   }

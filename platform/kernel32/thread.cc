@@ -11,6 +11,9 @@
 #include <thread>
 
 #include "kernel32_private.h"
+#include "xp/debug.h"
+
+XP_DEBUG_CHANNEL(kernel32);
 
 namespace xp::kernel32 {
 namespace {
@@ -62,7 +65,7 @@ DWORD CurrentThreadId() { return static_cast<DWORD>(::syscall(SYS_gettid)); }
 extern "C" HANDLE CreateThread(LPSECURITY_ATTRIBUTES attributes, SIZE_T stack_size, LPTHREAD_START_ROUTINE start,
                                LPVOID parameter, DWORD creation_flags, LPDWORD thread_id) {
   if (attributes != nullptr || creation_flags != 0) {
-    xp::kernel32::Fixme("CreateThread", "security attributes and creation flags are not implemented");
+    XP_FIXME("CreateThread", "security attributes and creation flags are not implemented");
     SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
     return nullptr;
   }

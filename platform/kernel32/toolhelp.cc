@@ -5,8 +5,11 @@
 
 #include "kernel32_private.h"
 #include "tlhelp32.h"
+#include "xp/debug.h"
 #include "xp/faults.h"
 #include "xp/processes.h"
+
+XP_DEBUG_CHANNEL(kernel32);
 
 namespace xp::kernel32 {
 namespace {
@@ -67,7 +70,7 @@ BOOL FillOrEnd(ProcessSnapshot& snapshot, size_t index, PROCESSENTRY32* entry) {
 // Exported by kernel32. The process id is not read for TH32CS_SNAPPROCESS, as on XP.
 extern "C" HANDLE CreateToolhelp32Snapshot(DWORD flags, DWORD process_id) {
   if (flags != TH32CS_SNAPPROCESS) {
-    xp::kernel32::Fixme("CreateToolhelp32Snapshot", "only TH32CS_SNAPPROCESS is implemented");
+    XP_FIXME("CreateToolhelp32Snapshot", "only TH32CS_SNAPPROCESS is implemented");
     SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
     return INVALID_HANDLE_VALUE;
   }

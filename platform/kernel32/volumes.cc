@@ -8,7 +8,10 @@
 
 #include "ddk/ntifs.h"
 #include "file_layer.h"
+#include "xp/debug.h"
 #include "xp/machine.h"
+
+XP_DEBUG_CHANNEL(kernel32);
 
 using namespace xp::kernel32;
 
@@ -48,7 +51,7 @@ extern "C" DWORD GetLogicalDrives(void) {
 // Exported by kernel32. root_path is "X:\"; anything else, or a letter the machine lacks, is DRIVE_NO_ROOT_DIR.
 extern "C" UINT GetDriveTypeA(LPCSTR root_path) {
   if (root_path == nullptr) {
-    Fixme("GetDriveTypeA", "the current directory's drive is not implemented");
+    XP_FIXME("GetDriveTypeA", "the current directory's drive is not implemented");
     return DRIVE_UNKNOWN;
   }
   const char letter = RootLetter(root_path);
@@ -66,7 +69,7 @@ extern "C" BOOL GetVolumeInformationA(LPCSTR root_path, LPSTR volume_name, DWORD
                                       LPDWORD serial_number, LPDWORD maximum_component_length,
                                       LPDWORD file_system_flags, LPSTR file_system_name, DWORD file_system_name_size) {
   if (root_path == nullptr) {
-    Fixme("GetVolumeInformationA", "the current directory's volume is not implemented");
+    XP_FIXME("GetVolumeInformationA", "the current directory's volume is not implemented");
     return FailWithError(ERROR_CALL_NOT_IMPLEMENTED);
   }
   const size_t length = std::strlen(root_path);
@@ -106,7 +109,7 @@ extern "C" BOOL GetVolumeInformationA(LPCSTR root_path, LPSTR volume_name, DWORD
 extern "C" BOOL GetDiskFreeSpaceExA(LPCSTR directory, PULARGE_INTEGER free_bytes_available_to_caller,
                                     PULARGE_INTEGER total_bytes, PULARGE_INTEGER total_free_bytes) {
   if (directory == nullptr) {
-    Fixme("GetDiskFreeSpaceExA", "the current directory's volume is not implemented");
+    XP_FIXME("GetDiskFreeSpaceExA", "the current directory's volume is not implemented");
     return FailWithError(ERROR_CALL_NOT_IMPLEMENTED);
   }
   const std::optional<WindowsPath> path = ParseWindowsPath(directory, "GetDiskFreeSpaceExA");

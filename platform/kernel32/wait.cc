@@ -4,6 +4,9 @@
 #include <memory>
 
 #include "kernel32_private.h"
+#include "xp/debug.h"
+
+XP_DEBUG_CHANNEL(kernel32);
 
 // Exported by kernel32.
 extern "C" DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
@@ -14,7 +17,7 @@ extern "C" DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
   }
   auto* waitable = dynamic_cast<xp::kernel32::Waitable*>(object.get());
   if (waitable == nullptr) {
-    xp::kernel32::Fixme("WaitForSingleObject", "waiting on this kind of object is not implemented");
+    XP_FIXME("WaitForSingleObject", "waiting on this kind of object is not implemented");
     SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
     return WAIT_FAILED;
   }

@@ -6,6 +6,9 @@
 #include <filesystem>
 
 #include "mfc_private.h"
+#include "xp/debug.h"
+
+XP_DEBUG_CHANNEL(mfc);
 
 namespace xp::mfc {
 namespace {
@@ -30,7 +33,7 @@ CWinApp::CWinApp(LPCTSTR lpszAppName) : app_name_(lpszAppName != nullptr ? CStri
   m_pszAppName = app_name_;
   CWinApp* expected = nullptr;
   if (!xp::mfc::the_app.compare_exchange_strong(expected, this)) {
-    std::fprintf(stderr, "err:mfc:CWinApp a program has one application object; this is the second\n");
+    XP_ERR("CWinApp", "a program has one application object; this is the second");
     std::abort();
   }
 }
@@ -45,7 +48,7 @@ BOOL CWinApp::InitInstance() { return TRUE; }
 int CWinApp::ExitInstance() { return 0; }
 
 int CWinApp::Run() {
-  std::fprintf(stderr, "fixme:mfc:CWinApp::Run the main window's message loop is not implemented\n");
+  XP_FIXME("CWinApp::Run", "the main window's message loop is not implemented");
   return xp::mfc::kNoMessageLoop;
 }
 
@@ -81,7 +84,7 @@ void AfxEnableControlContainer() {}
 int AfxWinMain(HINSTANCE hInstance, HINSTANCE, LPTSTR, int) {
   CWinApp* app = AfxGetApp();
   if (app == nullptr) {
-    std::fprintf(stderr, "err:mfc:AfxWinMain the program defines no application object\n");
+    XP_ERR("AfxWinMain", "the program defines no application object");
     return -1;
   }
   app->m_hInstance = hInstance;

@@ -5,8 +5,11 @@
 #include <optional>
 
 #include "msgina_private.h"
+#include "xp/debug.h"
 #include "xp/loader.h"
 #include "xp/machine.h"
+
+XP_DEBUG_CHANNEL(msgina);
 
 namespace xp::msgina {
 namespace {
@@ -26,7 +29,7 @@ void EndContext() { module_context.reset(); }
 Context& ContextOf(PVOID context, const char* entry) {
   if (!module_context || context != &*module_context) {
     machine::Journal(std::string("msgina ") + entry + " with a context that is not msgina's");
-    std::fprintf(stderr, "err:msgina:%s was given a context that WlxInitialize did not make\n", entry);
+    XP_ERR(entry, "was given a context that WlxInitialize did not make");
     std::abort();
   }
   machine::Journal(std::string("msgina ") + entry);

@@ -3,7 +3,10 @@
 #include <cstdio>
 
 #include "msgina_private.h"
+#include "xp/debug.h"
 #include "xp/msgina.h"
+
+XP_DEBUG_CHANNEL(msgina);
 
 namespace xp::msgina {
 namespace {
@@ -76,7 +79,7 @@ extern "C" VOID WlxLogoff(PVOID pWlxContext) { xp::msgina::ContextOf(pWlxContext
 // Exported by msgina. No screen saver runs on the machine.
 extern "C" BOOL WlxScreenSaverNotify(PVOID pWlxContext, BOOL*) {
   xp::msgina::ContextOf(pWlxContext, "WlxScreenSaverNotify");
-  std::fprintf(stderr, "fixme:msgina:WlxScreenSaverNotify is not implemented\n");
+  XP_FIXME("WlxScreenSaverNotify", "is not implemented");
   SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
   return FALSE;
 }

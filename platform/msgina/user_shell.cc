@@ -4,8 +4,11 @@
 #include <vector>
 
 #include "msgina_private.h"
+#include "xp/debug.h"
 #include "xp/machine.h"
 #include "xp/process_start.h"
+
+XP_DEBUG_CHANNEL(msgina);
 
 namespace xp::msgina {
 namespace {
@@ -74,7 +77,7 @@ extern "C" BOOL WlxActivateUserShell(PVOID pWlxContext, PWSTR, PWSTR, PVOID) {
 // Exported by msgina. Winlogon starts no application through its GINA here.
 extern "C" BOOL WlxStartApplication(PVOID pWlxContext, PWSTR, PVOID, PWSTR) {
   xp::msgina::ContextOf(pWlxContext, "WlxStartApplication");
-  std::fprintf(stderr, "fixme:msgina:WlxStartApplication is not implemented\n");
+  XP_FIXME("WlxStartApplication", "is not implemented");
   SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
   return FALSE;
 }

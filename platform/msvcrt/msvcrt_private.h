@@ -15,11 +15,6 @@ bool IsWindowsPath(const char* path);
 // Sets errno as the Windows run time maps the calling thread's last Win32 error.
 void SetErrnoFromLastError();
 
-// A call or flag outside what the system uses: said aloud on stderr, then failed by the caller.
-inline void Fixme(const char* function, const std::string& what) {
-  std::fprintf(stderr, "fixme:msvcrt:%s %s\n", function, what.c_str());
-}
-
 // text_stream.cc: a stream over a file of the machine's drives, in MSVCRT's text or binary mode.
 FILE* OpenWindowsStream(const char* path, const char* mode);
 

@@ -9,6 +9,9 @@
 #include <vector>
 
 #include "msvcrt_private.h"
+#include "xp/debug.h"
+
+XP_DEBUG_CHANNEL(msvcrt);
 
 namespace xp::msvcrt {
 namespace {
@@ -135,13 +138,13 @@ FILE* OpenWindowsStream(const char* path, const char* mode) {
     if (*flag == 'b' || *flag == 't') {
       text = *flag == 't';
     } else {
-      Fixme("fopen", std::string("only the modes r, w and a, with b or t, are implemented: ") + mode);
+      XP_FIXME("fopen", "only the modes r, w and a, with b or t, are implemented: %s", mode);
       errno = EINVAL;
       return nullptr;
     }
   }
   if (kind != 'r' && kind != 'w' && kind != 'a') {
-    Fixme("fopen", std::string("only the modes r, w and a, with b or t, are implemented: ") + mode);
+    XP_FIXME("fopen", "only the modes r, w and a, with b or t, are implemented: %s", mode);
     errno = EINVAL;
     return nullptr;
   }

@@ -7,6 +7,9 @@
 #include <vector>
 
 #include "msxml3_private.h"
+#include "xp/debug.h"
+
+XP_DEBUG_CHANNEL(msxml3);
 
 namespace xp::msxml3 {
 namespace {
@@ -92,7 +95,7 @@ class Attributes final : public ISAXAttributes {
 
  private:
   static HRESULT Unused(const char* method) {
-    Fixme(method, "attribute access");
+    XP_FIXME(method, "attribute access");
     return E_NOTIMPL;
   }
   int count_;

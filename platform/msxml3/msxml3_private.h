@@ -9,11 +9,6 @@
 
 namespace xp::msxml3 {
 
-// A call or argument outside what the system uses: said aloud on stderr, then failed by the caller.
-inline void Fixme(const char* function, const std::string& what) {
-  std::fprintf(stderr, "fixme:msxml3:%s %s\n", function, what.c_str());
-}
-
 // utf.cc: the parser's UTF-8 as the UTF-16 units the handlers receive.
 std::u16string Utf16FromUtf8(std::string_view text);
 

@@ -3,6 +3,9 @@
 #include <atomic>
 
 #include "msxml3_private.h"
+#include "xp/debug.h"
+
+XP_DEBUG_CHANNEL(msxml3);
 
 namespace xp::msxml3 {
 namespace {
@@ -15,7 +18,7 @@ void Replace(Interface** slot, Interface* handler) {
 }
 
 HRESULT Unused(const char* method) {
-  Fixme(method, "not used by the system");
+  XP_FIXME(method, "not used by the system");
   return E_NOTIMPL;
 }
 
@@ -55,7 +58,7 @@ class SaxXmlReader final : public ISAXXMLReader {
   // Only a string is read; a handler may not start another parse on the same reader.
   HRESULT parse(VARIANT input) override {
     if (input.vt != VT_BSTR) {
-      if (input.vt != VT_EMPTY) Fixme("parse", "input of variant type " + std::to_string(input.vt));
+      if (input.vt != VT_EMPTY) XP_FIXME("parse", "input of variant type %u", static_cast<unsigned>(input.vt));
       return E_INVALIDARG;
     }
     if (parsing_) return E_FAIL;

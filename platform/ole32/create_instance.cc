@@ -10,7 +10,10 @@
 
 #include "msxml2.h"
 #include "ole32_private.h"
+#include "xp/debug.h"
 #include "xp/ole32.h"
+
+XP_DEBUG_CHANNEL(ole32);
 
 namespace xp::ole32 {
 namespace {
@@ -52,7 +55,7 @@ LPFNGETCLASSOBJECT ClassObjectEntry(const InprocServer& server) {
     handle = dlopen(beside.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle == nullptr) handle = dlopen(server.library, RTLD_NOW | RTLD_LOCAL);
     if (handle == nullptr) {
-      std::fprintf(stderr, "err:ole32:CoCreateInstance cannot load %s: %s\n", server.library, dlerror());
+      XP_ERR("CoCreateInstance", "cannot load %s: %s", server.library, dlerror());
       return nullptr;
     }
   }

@@ -2,6 +2,9 @@
 #include <cstdio>
 
 #include "oleauto.h"
+#include "xp/debug.h"
+
+XP_DEBUG_CHANNEL(oleaut32);
 
 // Exported by oleaut32.
 extern "C" void VariantInit(VARIANT* variant) {
@@ -21,7 +24,7 @@ extern "C" HRESULT VariantClear(VARIANT* variant) {
       VariantInit(variant);
       return S_OK;
     default:
-      std::fprintf(stderr, "fixme:oleaut32:VariantClear variant type %u\n", variant->vt);
+      XP_FIXME("VariantClear", "variant type %u", variant->vt);
       return DISP_E_BADVARTYPE;
   }
 }

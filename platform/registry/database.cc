@@ -11,7 +11,10 @@
 #include <vector>
 
 #include "registry_private.h"
+#include "xp/debug.h"
 #include "xp/machine.h"
+
+XP_DEBUG_CHANNEL(registry);
 
 namespace xp::registry {
 namespace {
@@ -239,7 +242,7 @@ LONG RunInTransaction(const char* call, const std::function<LONG(Transaction&)>&
     transaction.Commit();
     return result;
   } catch (const StoreError& error) {
-    std::fprintf(stderr, "err:registry:%s %s\n", call, error.what());
+    XP_ERR(call, "%s", error.what());
     return ERROR_REGISTRY_IO_FAILED;
   }
 }
@@ -251,7 +254,7 @@ LONG Flush() {
     Check(db, sqlite3_wal_checkpoint_v2(db, nullptr, SQLITE_CHECKPOINT_FULL, nullptr, nullptr), "checkpoint");
     return ERROR_SUCCESS;
   } catch (const StoreError& error) {
-    std::fprintf(stderr, "err:registry:Flush %s\n", error.what());
+    XP_ERR("Flush", "%s", error.what());
     return ERROR_REGISTRY_IO_FAILED;
   }
 }

@@ -9,8 +9,11 @@
 #include "device_info_set.h"
 #include "setupapi.h"
 #include "windows.h"
+#include "xp/debug.h"
 #include "xp/machine.h"
 #include "xp/usbtoken.h"
+
+XP_DEBUG_CHANNEL(setupapi);
 
 namespace {
 
@@ -20,10 +23,6 @@ constexpr DWORD kSupportedFlags = DIGCF_PRESENT | DIGCF_DEVICEINTERFACE;
 constexpr DWORD SPINT_ACTIVE = 0x00000001;
 // The fixed part of the detail record: cbSize and the first character of DevicePath.
 constexpr DWORD kDetailFixedSize = offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath) + sizeof(CHAR);
-
-void Fixme(const char* function, const std::string& what) {
-  std::fprintf(stderr, "fixme:setupapi:%s %s\n", function, what.c_str());
-}
 
 bool SameGuid(const GUID& a, const GUID& b) { return std::memcmp(&a, &b, sizeof(GUID)) == 0; }
 
@@ -49,10 +48,8 @@ bool MemberOf(const DeviceInfoSet& set, const SP_DEVICE_INTERFACE_DATA& data, DW
 // Exported by setupapi.
 extern "C" HDEVINFO SetupDiGetClassDevsA(const GUID* class_guid, LPCSTR enumerator, HWND parent, DWORD flags) {
   if (flags != kSupportedFlags || enumerator != nullptr) {
-    char what[96];
-    std::snprintf(what, sizeof what, "flags 0x%x enumerator %s: only present device interfaces of a class",
-                  static_cast<unsigned>(flags), enumerator ? enumerator : "(none)");
-    Fixme("SetupDiGetClassDevsA", what);
+    XP_FIXME("SetupDiGetClassDevsA", "flags 0x%x enumerator %s: only present device interfaces of a class",
+             static_cast<unsigned>(flags), enumerator ? enumerator : "(none)");
     SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
     return INVALID_HANDLE_VALUE;
   }
@@ -81,7 +78,7 @@ extern "C" BOOL SetupDiEnumDeviceInterfaces(HDEVINFO set_handle, PSP_DEVINFO_DAT
   const auto set = xp::setupapi::FindSet(set_handle);
   if (!set) return Fail(ERROR_INVALID_HANDLE);
   if (device != nullptr) {
-    Fixme("SetupDiEnumDeviceInterfaces", "interfaces of one device");
+    XP_FIXME("SetupDiEnumDeviceInterfaces", "interfaces of one device");
     return Fail(ERROR_CALL_NOT_IMPLEMENTED);
   }
   if (interface_class == nullptr || interface_data == nullptr) return Fail(ERROR_INVALID_PARAMETER);
@@ -105,7 +102,7 @@ extern "C" BOOL SetupDiGetDeviceInterfaceDetailA(HDEVINFO set_handle, PSP_DEVICE
   const auto set = xp::setupapi::FindSet(set_handle);
   if (!set) return Fail(ERROR_INVALID_HANDLE);
   if (device != nullptr) {
-    Fixme("SetupDiGetDeviceInterfaceDetailA", "device information of the interface");
+    XP_FIXME("SetupDiGetDeviceInterfaceDetailA", "device information of the interface");
     return Fail(ERROR_CALL_NOT_IMPLEMENTED);
   }
   DWORD index = 0;

@@ -1,18 +1,18 @@
 // SHFileOperationA's permanent delete: each path of the list, and for a folder everything beneath it (read-only
 // files included), through kernel32. A reparse point is removed itself, never followed.
-#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "shellapi.h"
 #include "windows.h"
+#include "xp/debug.h"
+
+XP_DEBUG_CHANNEL(shell32);
 
 namespace {
 
 constexpr FILEOP_FLAGS kQuietDelete = FOF_SILENT | FOF_NOCONFIRMATION;
-
-void Fixme(const std::string& what) { std::fprintf(stderr, "fixme:shell32:SHFileOperationA %s\n", what.c_str()); }
 
 // The names in a folder other than "." and ".."; false with the last error set when it cannot be listed.
 bool Children(const std::string& folder, std::vector<std::string>* names) {
@@ -56,13 +56,14 @@ extern "C" int SHFileOperationA(LPSHFILEOPSTRUCTA file_operation) {
   file_operation->fAnyOperationsAborted = FALSE;
   file_operation->hNameMappings = nullptr;
   if (file_operation->wFunc != FO_DELETE || file_operation->fFlags != kQuietDelete) {
-    Fixme("only FO_DELETE with FOF_SILENT | FOF_NOCONFIRMATION is implemented: operation " +
-          std::to_string(file_operation->wFunc) + ", flags " + std::to_string(file_operation->fFlags));
+    XP_FIXME("SHFileOperationA",
+             "only FO_DELETE with FOF_SILENT | FOF_NOCONFIRMATION is implemented: operation %u, flags %u",
+             static_cast<unsigned>(file_operation->wFunc), static_cast<unsigned>(file_operation->fFlags));
     return ERROR_CALL_NOT_IMPLEMENTED;
   }
   for (const char* path = file_operation->pFrom; *path != '\0'; path += std::strlen(path) + 1) {
     if (std::strpbrk(path, "*?") != nullptr) {
-      Fixme(std::string("wildcards are not implemented: ") + path);
+      XP_FIXME("SHFileOperationA", "wildcards are not implemented: %s", path);
       return ERROR_CALL_NOT_IMPLEMENTED;
     }
     if (const DWORD error = DeleteTree(path); error != 0) return static_cast<int>(error);

@@ -4,6 +4,9 @@
 #include <cstdio>
 
 #include "ui_private.h"
+#include "xp/debug.h"
+
+XP_DEBUG_CHANNEL(ui);
 
 namespace xp::ui {
 
@@ -13,8 +16,7 @@ int ShowBox(const Box& box) {
     // A style no caller of the system uses: loud, and no answer is made up for it.
     JournalUi(question + " -> none");
     JournalUi("fail " + Quote("unsupported box style " + StyleName(box.style)));
-    std::fprintf(stderr, "fixme:ui:ShowBox unsupported style %s for %s\n", StyleName(box.style).c_str(),
-                 question.c_str());
+    XP_FIXME("ShowBox", "unsupported style %s for %s", StyleName(box.style).c_str(), question.c_str());
     return 0;
   }
   const int answer = CurrentDriver()->AnswerBox(box);

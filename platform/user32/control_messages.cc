@@ -3,7 +3,10 @@
 #include <cstdio>
 
 #include "user32_private.h"
+#include "xp/debug.h"
 #include "xp/dialogs.h"
+
+XP_DEBUG_CHANNEL(user32);
 
 namespace xp::user32 {
 namespace {
@@ -26,8 +29,7 @@ const char* ClassName(WindowClass window_class) {
 const char* WindowClassName(const Window& window) { return ClassName(window.window_class); }
 
 LRESULT UnsupportedMessage(const Window& window, UINT message) {
-  std::fprintf(stderr, "fixme:user32:SendMessage message 0x%04x to a %s window is not implemented\n", message,
-               ClassName(window.window_class));
+  XP_FIXME("SendMessage", "message 0x%04x to a %s window is not implemented", message, ClassName(window.window_class));
   return 0;
 }
 

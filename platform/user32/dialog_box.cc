@@ -4,7 +4,10 @@
 #include <cstdio>
 
 #include "user32_private.h"
+#include "xp/debug.h"
 #include "xp/dialogs.h"
+
+XP_DEBUG_CHANNEL(user32);
 
 namespace xp::user32 {
 namespace {
@@ -39,7 +42,7 @@ void Focus(HWND dialog, HWND control) {
 
 INT_PTR RunModal(HINSTANCE instance, ULONG_PTR template_name, DLGPROC dialog_proc, LPARAM param) {
   if (!IS_INTRESOURCE(template_name)) {
-    std::fprintf(stderr, "fixme:user32:DialogBoxParam templates named by text are not implemented\n");
+    XP_FIXME("DialogBoxParam", "templates named by text are not implemented");
     SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
     return -1;
   }

@@ -4,6 +4,9 @@
 #include <string>
 
 #include "user32_private.h"
+#include "xp/debug.h"
+
+XP_DEBUG_CHANNEL(user32);
 
 namespace xp::user32 {
 namespace {
@@ -60,8 +63,8 @@ HWND CreateDialogWindows(const res::DialogTemplate& dialog_template, DLGPROC dia
   for (const res::ControlTemplate& control : dialog_template.controls) {
     const std::string problem = Unsupported(control);
     if (!problem.empty()) {
-      std::fprintf(stderr, "fixme:user32:DialogBoxParam dialog %d control %d: a %s is not implemented\n",
-                   dialog_template.id, control.id, problem.c_str());
+      XP_FIXME("DialogBoxParam", "dialog %d control %d: a %s is not implemented", dialog_template.id, control.id,
+               problem.c_str());
       return nullptr;
     }
   }

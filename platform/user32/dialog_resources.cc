@@ -6,7 +6,10 @@
 #include <cstdio>
 
 #include "user32_private.h"
+#include "xp/debug.h"
 #include "xp/loader.h"
+
+XP_DEBUG_CHANNEL(user32);
 
 namespace xp::user32 {
 namespace {
@@ -62,7 +65,7 @@ namespace xp::res {
 DialogResources::DialogResources(std::initializer_list<DialogTemplate> dialogs) : dialogs_(dialogs) {
   HINSTANCE module = ModuleOf(this);
   if (module == nullptr) {
-    std::fprintf(stderr, "err:user32:DialogResources a table outside every module counts as the program's\n");
+    XP_ERR("DialogResources", "a table outside every module counts as the program's");
     module = user32::ProgramModule();
   }
   user32::Registry& registry = user32::Tables();
@@ -72,7 +75,7 @@ DialogResources::DialogResources(std::initializer_list<DialogTemplate> dialogs) 
     const bool earlier = std::any_of(dialogs_.begin(), dialogs_.begin() + static_cast<ptrdiff_t>(i),
                                      [id](const DialogTemplate& dialog) { return dialog.id == id; });
     if (earlier || user32::FindLocked(registry, module, id) != nullptr) {
-      std::fprintf(stderr, "err:user32:DialogResources dialog %d is declared twice; the first one is used\n", id);
+      XP_ERR("DialogResources", "dialog %d is declared twice; the first one is used", id);
     }
   }
   registry.tables.push_back({module, this});

@@ -6,9 +6,12 @@
 
 #include "windows.h"
 #include "winuser.h"
+#include "xp/debug.h"
 #include "xp/faults.h"
 #include "xp/machine.h"
 #include "xp/processes.h"
+
+XP_DEBUG_CHANNEL(user32);
 
 namespace {
 
@@ -19,10 +22,8 @@ constexpr UINT kImplementedFlags = EWX_REBOOT | EWX_FORCE | EWX_FORCEIFHUNG;
 // Exported by user32. The shutdown privilege must be enabled in the caller's token, as XP requires.
 extern "C" BOOL ExitWindowsEx(UINT flags, DWORD reason) {
   if ((flags & EWX_REBOOT) == 0 || (flags & ~kImplementedFlags) != 0) {
-    std::fprintf(stderr,
-                 "fixme:user32:ExitWindowsEx only a restart (EWX_REBOOT, with EWX_FORCE or EWX_FORCEIFHUNG) "
-                 "is implemented, not flags %#x\n",
-                 flags);
+    XP_FIXME("ExitWindowsEx",
+             "only a restart (EWX_REBOOT, with EWX_FORCE or EWX_FORCEIFHUNG) is implemented, not flags %#x", flags);
     SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
     return FALSE;
   }

@@ -6,6 +6,9 @@
 #include <map>
 
 #include "user32_private.h"
+#include "xp/debug.h"
+
+XP_DEBUG_CHANNEL(user32);
 
 namespace xp::user32 {
 namespace {
@@ -68,7 +71,7 @@ bool DispatchQueuedInput(HWND dialog) {
 extern "C" BOOL PeekMessageA(LPMSG msg, HWND window, UINT filter_min, UINT filter_max, UINT remove) {
   using namespace xp::user32;
   if ((remove & ~PM_REMOVE) != 0) {
-    std::fprintf(stderr, "fixme:user32:PeekMessageA flags %#x are not implemented\n", remove);
+    XP_FIXME("PeekMessageA", "flags %#x are not implemented", remove);
     SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
     return FALSE;
   }

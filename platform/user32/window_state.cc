@@ -7,6 +7,9 @@
 #include <utility>
 
 #include "user32_private.h"
+#include "xp/debug.h"
+
+XP_DEBUG_CHANNEL(user32);
 
 namespace {
 
@@ -76,7 +79,7 @@ extern "C" BOOL EnableWindow(HWND window, BOOL enable) {
 // Exported by user32. Hides or shows; the other commands (minimise, restore ...) are not implemented.
 extern "C" BOOL ShowWindow(HWND window, int command) {
   if (command != SW_HIDE && command != SW_SHOWNORMAL && command != SW_SHOWMAXIMIZED && command != SW_SHOW) {
-    std::fprintf(stderr, "fixme:user32:ShowWindow command %d is not implemented\n", command);
+    XP_FIXME("ShowWindow", "command %d is not implemented", command);
     SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
     return FALSE;
   }

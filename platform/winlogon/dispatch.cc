@@ -5,9 +5,12 @@
 #include <cstdio>
 
 #include "winlogon_private.h"
+#include "xp/debug.h"
 #include "xp/dialogs.h"
 #include "xp/machine.h"
 #include "xp/registry.h"
+
+XP_DEBUG_CHANNEL(winlogon);
 
 namespace xp::winlogon {
 namespace {
@@ -17,7 +20,7 @@ Host* current = nullptr;
 
 Host* HostOf(HANDLE hWlx, const char* function) {
   if (current == nullptr || hWlx != current) {
-    std::fprintf(stderr, "err:winlogon:%s called with a handle that is not Winlogon's\n", function);
+    XP_ERR(function, "called with a handle that is not Winlogon's");
     SetLastError(ERROR_INVALID_HANDLE);
     return nullptr;
   }
@@ -25,7 +28,7 @@ Host* HostOf(HANDLE hWlx, const char* function) {
 }
 
 void Unimplemented(const char* function) {
-  std::fprintf(stderr, "fixme:winlogon:%s is not implemented\n", function);
+  XP_FIXME(function, "is not implemented");
   SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
 }
 
