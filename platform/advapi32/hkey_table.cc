@@ -1,6 +1,5 @@
 // The process's table of open registry keys: an HKEY is an opaque, pointer-sized number that names a key of the
 // store and the rights it was opened with. Handles are never reused while the process lives.
-#include <cstdio>
 #include <mutex>
 #include <unordered_map>
 

@@ -1,7 +1,6 @@
 // Loading and removing the driver through the service manager: MorvelLoadDriver starts the "Morvel" service
 // (a running one counts as loaded), removeKernel stops and deletes it, MorvelGetErrorCode tells why a load failed.
 #include <atomic>
-#include <cstdio>
 
 #include "interface.h"
 #include "interface_private.h"

@@ -1,7 +1,6 @@
 // Ownership of a machine-wide named mutex within this process: re-entrant for the owning thread, one exclusive
 // flock on the owner file on the process's behalf, and abandonment when the owning thread ends.
 #include "named_mutex.h"
-#include "xp/debug.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -12,6 +11,8 @@
 #include <cstring>
 #include <thread>
 #include <vector>
+
+#include "xp/debug.h"
 
 XP_DEBUG_CHANNEL(kernel32);
 

@@ -1,7 +1,6 @@
 // The application object and the framework's globals: the one CWinApp of the program, its name, main window and
 // module, AfxMessageBox, and AfxWinMain, which runs InitInstance as a program's WinMain does.
 #include <atomic>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 

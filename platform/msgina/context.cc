@@ -1,6 +1,5 @@
 // The context the stand-in keeps for Winlogon, and the check that every entry is handed it back unchanged: a GINA
 // chained in front of this one must pass Winlogon's context through as it is.
-#include <cstdio>
 #include <cstdlib>
 #include <optional>
 

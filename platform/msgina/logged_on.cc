@@ -1,7 +1,5 @@
 // The logged-on and locked states: Ctrl+Alt+Del shows "Windows Security" (lock, log off, shut down, restart), a
 // locked computer is unlocked by the logged-on user's password, and log-off forgets the user.
-#include <cstdio>
-
 #include "msgina_private.h"
 #include "xp/debug.h"
 #include "xp/msgina.h"

@@ -1,6 +1,5 @@
 // The user's shell: every program of Winlogon's "Userinit" value (comma-separated command lines), started as the
 // logged-on user. The desktop and environment Winlogon offers have no counterpart in the machine's processes.
-#include <cstdio>
 #include <vector>
 
 #include "msgina_private.h"

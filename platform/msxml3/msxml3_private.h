@@ -1,7 +1,6 @@
 // Declarations shared inside msxml3, grouped by the file that defines them.
 #pragma once
 
-#include <cstdio>
 #include <string>
 #include <string_view>
 

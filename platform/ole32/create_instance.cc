@@ -2,7 +2,6 @@
 // once (looked for beside this library first) and asked for the class's factory through DllGetClassObject.
 #include <dlfcn.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <mutex>

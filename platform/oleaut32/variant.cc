@@ -1,6 +1,4 @@
 // VARIANTs as the system passes them: empty, or holding an automation string that VariantClear frees.
-#include <cstdio>
-
 #include "oleauto.h"
 #include "xp/debug.h"
 

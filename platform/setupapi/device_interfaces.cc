@@ -2,7 +2,6 @@
 // class (the plugged tokens for the token's class, none for any other), walked by member index, each giving
 // its device path through the two-call detail protocol. Other flags and arguments fail loudly.
 #include <cstddef>
-#include <cstdio>
 #include <cstring>
 #include <string>
 

@@ -1,7 +1,7 @@
 // The engine's front door: the calls the box and dialog front ends make. Each asks the process's driver, checks
-// the answer against what is on screen, and journals the question with its answer.
+// the answer against what is on screen, and journals the question with its answer; every box and dialog shown,
+// and how it ended, is traced on the ui channel.
 #include <algorithm>
-#include <cstdio>
 
 #include "ui_private.h"
 #include "xp/debug.h"
@@ -12,6 +12,7 @@ namespace xp::ui {
 
 int ShowBox(const Box& box) {
   const std::string question = BoxQuestion(box);
+  XP_TRACE("ShowBox", "%s", question.c_str());
   if (!BoxStyleSupported(box.style)) {
     // A style no caller of the system uses: loud, and no answer is made up for it.
     JournalUi(question + " -> none");
@@ -25,10 +26,12 @@ int ShowBox(const Box& box) {
     FailUnanswered(question, "the answer " + ButtonName(answer) + " is not a button of " + question);
   }
   JournalUi(question + " -> " + ButtonName(answer));
+  XP_TRACE("ShowBox", "answered %s", ButtonName(answer).c_str());
   return answer;
 }
 
 void DialogOpened(const DialogView& dialog) {
+  XP_TRACE("DialogOpened", "%s", DialogQuestion(dialog).c_str());
   JournalUi(DialogQuestion(dialog) + " open");
   for (const Control& control : dialog.controls) JournalUi("dialog " + dialog.id + " control " + ControlState(control));
 }
@@ -65,10 +68,12 @@ std::optional<Action> PumpAction(const DialogView& dialog) {
 }
 
 void DialogEnded(const DialogView& dialog, intptr_t result) {
+  XP_TRACE("DialogEnded", "dialog %s end %ld", dialog.id.c_str(), static_cast<long>(result));
   JournalUi("dialog " + dialog.id + " end " + std::to_string(result));
 }
 
 void WaitForCtrlAltDel(std::string_view screen) {
+  XP_TRACE("WaitForCtrlAltDel", "%.*s", static_cast<int>(screen.size()), screen.data());
   CurrentDriver()->WaitForCtrlAltDel(screen);
   JournalUi("ctrl-alt-del " + Quote(screen, true));
 }

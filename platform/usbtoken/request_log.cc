@@ -1,4 +1,5 @@
-// Formatting, appending and reading back the request log lines.
+// Formatting, appending and reading back the request log lines; each appended line is also traced on the token
+// channel (XPDEBUG=+token).
 #include "request_log.h"
 
 #include <fcntl.h>
@@ -7,6 +8,10 @@
 #include <cstdio>
 #include <fstream>
 #include <sstream>
+
+#include "xp/debug.h"
+
+XP_DEBUG_CHANNEL(token);
 
 namespace xp::usbtoken {
 namespace {
@@ -29,6 +34,20 @@ bool ParseHexNumber(const std::string& text, unsigned long* value) {
     *value = *value * 16 + static_cast<unsigned long>(digit);
   }
   return true;
+}
+
+const char* CodeName(DWORD code) {
+  switch (code) {
+    case kReadRegister:
+      return "read register";
+    case kWriteRegister:
+      return "write register";
+    case kReadCounter:
+      return "read counter";
+    case kWriteCounter:
+      return "write counter";
+  }
+  return "unknown code";
 }
 
 }  // namespace
@@ -74,6 +93,8 @@ bool ParseRequest(const std::string& line, Request* request) {
 
 void AppendRequest(const std::filesystem::path& token_dir, const Request& request) {
   const std::string line = FormatRequest(request) + '\n';
+  XP_TRACE("DeviceIoControl", "token %s %s: %s", token_dir.filename().c_str(), CodeName(request.code),
+           line.c_str());
   const int fd = open(LogPath(token_dir).c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
   if (fd < 0) return;
   // One write of a short line: appends from other processes never interleave inside it.

@@ -1,7 +1,5 @@
 // Sending messages: a control's window procedure (the text messages every class shares, then its class's own), a
 // dialog's procedure with the dialog manager's defaults behind it, and the SendMessage family.
-#include <cstdio>
-
 #include "user32_private.h"
 #include "xp/debug.h"
 #include "xp/dialogs.h"

@@ -1,7 +1,6 @@
 // Modal dialogs: DialogBoxParam makes the dialog from its template, lets WM_INITDIALOG set it up, shows it, then
 // asks the UI driver for each thing the user does until EndDialog; EndDialog marks the result.
 #include <atomic>
-#include <cstdio>
 
 #include "user32_private.h"
 #include "xp/debug.h"

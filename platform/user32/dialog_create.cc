@@ -1,6 +1,5 @@
 // A dialog's windows from its template, and their end. A template asking for a kind of control the dialog manager
 // does not make (an owner-drawn or three-state button, a sorted or typed-into combo box ...) fails loudly.
-#include <cstdio>
 #include <string>
 
 #include "user32_private.h"

@@ -3,7 +3,6 @@
 #include <dlfcn.h>
 
 #include <algorithm>
-#include <cstdio>
 
 #include "user32_private.h"
 #include "xp/debug.h"

@@ -1,7 +1,6 @@
 // The message pump of a long operation inside a dialog handler. The calling thread's queue holds what the user did
 // meanwhile: PeekMessageA asks the UI driver for it (the driver's pump steps) when the queue is empty, hands it out
 // as a message, and DispatchMessageA carries it out on the dialog.
-#include <cstdio>
 #include <deque>
 #include <map>
 

@@ -1,7 +1,6 @@
 // Finding controls and their enabled, visible and focus state. A control is seen only while its dialog is shown
 // and its own WS_VISIBLE is set.
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <string>
 #include <utility>

@@ -2,8 +2,6 @@
 // GINA opened is ended with WLX_DLG_SAS when a secure-attention event comes (Ctrl+Alt+Del pressed in it, or
 // WlxSasNotify), and the event is queued for the GINA's next entry. The entries no GINA of this system calls say so
 // and fail.
-#include <cstdio>
-
 #include "winlogon_private.h"
 #include "xp/debug.h"
 #include "xp/dialogs.h"
@@ -18,7 +16,9 @@ namespace {
 // The host the table serves: one Winlogon per process, and the secure-attention handler has no argument for it.
 Host* current = nullptr;
 
+// Every call the GINA makes through the table starts here (or in Unimplemented).
 Host* HostOf(HANDLE hWlx, const char* function) {
+  XP_TRACE(function, "called by the GINA");
   if (current == nullptr || hWlx != current) {
     XP_ERR(function, "called with a handle that is not Winlogon's");
     SetLastError(ERROR_INVALID_HANDLE);
@@ -28,6 +28,7 @@ Host* HostOf(HANDLE hWlx, const char* function) {
 }
 
 void Unimplemented(const char* function) {
+  XP_TRACE(function, "called by the GINA");
   XP_FIXME(function, "is not implemented");
   SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
 }

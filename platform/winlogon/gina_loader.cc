@@ -1,13 +1,17 @@
 // Which GINA Winlogon runs: the DLL the Winlogon value "GinaDLL" names, bound by its entry points as Winlogon binds
 // it. The system's own MSGINA.DLL is the stand-in LoadLibraryA gives for "msgina.dll"; any other GINA is the file a
-// setup program put on the machine, loaded from there.
+// setup program put on the machine, loaded from there. Every call into the GINA is traced on the winlogon channel.
 #include <dlfcn.h>
 #include <strings.h>
 
+#include <type_traits>
 #include <vector>
 
 #include "winlogon_private.h"
+#include "xp/debug.h"
 #include "xp/drive_paths.h"
+
+XP_DEBUG_CHANNEL(winlogon);
 
 namespace xp::winlogon {
 namespace {
@@ -34,11 +38,51 @@ std::string GinaName() {
   return name.empty() ? kOwnGina : name;
 }
 
-template <typename Entry>
-bool Bind(void* module, const char* name, Entry* entry, std::string* error) {
-  *entry = reinterpret_cast<Entry>(::dlsym(module, name));
-  if (*entry == nullptr) *error = "it has no entry point " + std::string(name);
-  return *entry != nullptr;
+constexpr char kNegotiate[] = "WlxNegotiate";
+constexpr char kInitialize[] = "WlxInitialize";
+constexpr char kDisplaySASNotice[] = "WlxDisplaySASNotice";
+constexpr char kLoggedOutSAS[] = "WlxLoggedOutSAS";
+constexpr char kActivateUserShell[] = "WlxActivateUserShell";
+constexpr char kLoggedOnSAS[] = "WlxLoggedOnSAS";
+constexpr char kDisplayLockedNotice[] = "WlxDisplayLockedNotice";
+constexpr char kIsLockOk[] = "WlxIsLockOk";
+constexpr char kWkstaLockedSAS[] = "WlxWkstaLockedSAS";
+constexpr char kIsLogoffOk[] = "WlxIsLogoffOk";
+constexpr char kLogoff[] = "WlxLogoff";
+constexpr char kShutdown[] = "WlxShutdown";
+
+// The GINA's own entry points. Winlogon calls traced stand-ins for them: one GINA per process, as the dispatch
+// table serves one host.
+Gina loaded;
+
+template <auto kEntry, const char* kName>
+struct Traced;
+
+template <typename Result, typename... Args, Result (*Gina::*kEntry)(Args...), const char* kName>
+struct Traced<kEntry, kName> {
+  static Result Call(Args... args) {
+    XP_TRACE(kName, "called by Winlogon");
+    if constexpr (std::is_void_v<Result>) {
+      (loaded.*kEntry)(args...);
+      XP_TRACE(kName, "returned");
+    } else {
+      const Result result = (loaded.*kEntry)(args...);
+      XP_TRACE(kName, "returned %ld", static_cast<long>(result));
+      return result;
+    }
+  }
+};
+
+template <auto kEntry, const char* kName>
+bool Bind(void* module, Gina* gina, std::string* error) {
+  auto& entry = loaded.*kEntry;
+  entry = reinterpret_cast<std::remove_reference_t<decltype(entry)>>(::dlsym(module, kName));
+  if (entry == nullptr) {
+    *error = "it has no entry point " + std::string(kName);
+    return false;
+  }
+  gina->*kEntry = &Traced<kEntry, kName>::Call;
+  return true;
 }
 
 void* LoadOtherGina(const std::string& name, std::string* error) {
@@ -66,17 +110,17 @@ bool LoadGina(Gina* gina, std::string* error) {
     module = LoadOtherGina(gina->name, error);
   }
   if (module == nullptr) return false;
-  return Bind(module, "WlxNegotiate", &gina->Negotiate, error) &&
-         Bind(module, "WlxInitialize", &gina->Initialize, error) &&
-         Bind(module, "WlxDisplaySASNotice", &gina->DisplaySASNotice, error) &&
-         Bind(module, "WlxLoggedOutSAS", &gina->LoggedOutSAS, error) &&
-         Bind(module, "WlxActivateUserShell", &gina->ActivateUserShell, error) &&
-         Bind(module, "WlxLoggedOnSAS", &gina->LoggedOnSAS, error) &&
-         Bind(module, "WlxDisplayLockedNotice", &gina->DisplayLockedNotice, error) &&
-         Bind(module, "WlxIsLockOk", &gina->IsLockOk, error) &&
-         Bind(module, "WlxWkstaLockedSAS", &gina->WkstaLockedSAS, error) &&
-         Bind(module, "WlxIsLogoffOk", &gina->IsLogoffOk, error) && Bind(module, "WlxLogoff", &gina->Logoff, error) &&
-         Bind(module, "WlxShutdown", &gina->Shutdown, error);
+  return Bind<&Gina::Negotiate, kNegotiate>(module, gina, error) &&
+         Bind<&Gina::Initialize, kInitialize>(module, gina, error) &&
+         Bind<&Gina::DisplaySASNotice, kDisplaySASNotice>(module, gina, error) &&
+         Bind<&Gina::LoggedOutSAS, kLoggedOutSAS>(module, gina, error) &&
+         Bind<&Gina::ActivateUserShell, kActivateUserShell>(module, gina, error) &&
+         Bind<&Gina::LoggedOnSAS, kLoggedOnSAS>(module, gina, error) &&
+         Bind<&Gina::DisplayLockedNotice, kDisplayLockedNotice>(module, gina, error) &&
+         Bind<&Gina::IsLockOk, kIsLockOk>(module, gina, error) &&
+         Bind<&Gina::WkstaLockedSAS, kWkstaLockedSAS>(module, gina, error) &&
+         Bind<&Gina::IsLogoffOk, kIsLogoffOk>(module, gina, error) && Bind<&Gina::Logoff, kLogoff>(module, gina, error) &&
+         Bind<&Gina::Shutdown, kShutdown>(module, gina, error);
 }
 
 }  // namespace xp::winlogon

@@ -1,6 +1,7 @@
-// IRPs: allocation with their stack locations, IoCallDriver, and IoCompleteRequest's upward walk through the
-// completion routines (by their invoke flags, stopping at STATUS_MORE_PROCESSING_REQUIRED) to the final
-// completion: buffered copy-out, MDL release, status block, event, and freeing the IRP.
+// IRPs: allocation with their stack locations, IoCallDriver (each call traced on the kernel channel), and
+// IoCompleteRequest's upward walk through the completion routines (by their invoke flags, stopping at
+// STATUS_MORE_PROCESSING_REQUIRED) to the final completion: buffered copy-out, MDL release, status block, event,
+// and freeing the IRP.
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -8,6 +9,10 @@
 #include "include/internal/io.h"
 #include "include/internal/kernel_state.h"
 #include "include/internal/ke.h"
+#include "include/internal/rtl.h"
+#include "xp/debug.h"
+
+XP_DEBUG_CHANNEL(kernel);
 
 namespace xp::ntos::io {
 namespace {
@@ -45,6 +50,32 @@ void FinishCompletion(PIRP irp) {
   IoFreeIrp(irp);
   if (event != nullptr) KeSetEvent(event, IO_NO_INCREMENT, FALSE);
   if (file != nullptr) ObDereferenceObject(file);
+}
+
+const char* MajorName(UCHAR major) {
+  static constexpr const char* kNames[IRP_MJ_MAXIMUM_FUNCTION + 1] = {
+      "CREATE", "CREATE_NAMED_PIPE", "CLOSE", "READ", "WRITE", "QUERY_INFORMATION", "SET_INFORMATION",
+      "QUERY_EA", "SET_EA", "FLUSH_BUFFERS", "QUERY_VOLUME_INFORMATION", "SET_VOLUME_INFORMATION",
+      "DIRECTORY_CONTROL", "FILE_SYSTEM_CONTROL", "DEVICE_CONTROL", "INTERNAL_DEVICE_CONTROL", "SHUTDOWN",
+      "LOCK_CONTROL", "CLEANUP", "CREATE_MAILSLOT", "QUERY_SECURITY", "SET_SECURITY", "POWER", "SYSTEM_CONTROL",
+      "DEVICE_CHANGE", "QUERY_QUOTA", "SET_QUOTA", "PNP"};
+  return major <= IRP_MJ_MAXIMUM_FUNCTION ? kNames[major] : "?";
+}
+
+// "\Driver\Morvel IRP_MJ_READ paging \a.doc offset 4096 length 4096": the driver, the request and its file.
+void TraceCall(PDEVICE_OBJECT device, PIRP irp, PIO_STACK_LOCATION stack) {
+  const std::string driver = rtl::ToUtf8(rtl::View(device->DriverObject->DriverName));
+  const std::string file = stack->FileObject != nullptr ? rtl::ToUtf8(rtl::View(stack->FileObject->FileName)) : "";
+  const char* major = MajorName(stack->MajorFunction);
+  if (stack->MajorFunction == IRP_MJ_READ || stack->MajorFunction == IRP_MJ_WRITE) {
+    XP_TRACE("IoCallDriver", "%s IRP_MJ_%s%s %s offset %lld length %lu", driver.c_str(), major,
+             (irp->Flags & IRP_PAGING_IO) != 0 ? " paging" : "", file.c_str(),
+             static_cast<long long>(stack->Parameters.Read.ByteOffset.QuadPart),
+             static_cast<unsigned long>(stack->Parameters.Read.Length));
+  } else {
+    XP_TRACE("IoCallDriver", "%s IRP_MJ_%s minor %u%s%s", driver.c_str(), major,
+             static_cast<unsigned>(stack->MinorFunction), file.empty() ? "" : " ", file.c_str());
+  }
 }
 
 }  // namespace
@@ -135,6 +166,7 @@ NTSTATUS IoCallDriver(PDEVICE_OBJECT device, PIRP irp) {
   irp->Tail.Overlay.CurrentStackLocation--;
   PIO_STACK_LOCATION stack = irp->Tail.Overlay.CurrentStackLocation;
   stack->DeviceObject = device;
+  if (xp_debug_channel.On(xp::debug::kTrace)) io::TraceCall(device, irp, stack);
   return device->DriverObject->MajorFunction[stack->MajorFunction](device, irp);
 }
 

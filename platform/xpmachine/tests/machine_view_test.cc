@@ -5,8 +5,10 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -67,6 +69,32 @@ TEST_F(MachineViewTest, TypeReadsThroughTheOwnKernelOrTheBootedOne) {
   const Outcome stopped = Xpmachine({"kernel", "stop", dir_});
   EXPECT_EQ(stopped.exit_code, 1);
   EXPECT_EQ(stopped.output, "xpmachine: " + dir_ + ": the machine's kernel is not running\n");
+}
+
+// XPDEBUG=+kernel: each IRP the I/O manager hands a driver is traced with the driver, the request and the file.
+TEST_F(MachineViewTest, TheKernelChannelTracesEachIrpOfARead) {
+  std::ofstream(fs::path(dir_) / "drives/C/Note.txt") << "on the disk";
+  ::setenv("XPDEBUG", "trace+kernel", 1);
+  const Outcome read = xp::test::RunProgram(xp::test::BuildProgram("xpmachine"), {"type", dir_, "C:\\NOTE.TXT"},
+                                            xp::test::Stderr::kApart);
+  ::unsetenv("XPDEBUG");
+  EXPECT_EQ(read.output, "on the disk");
+  std::istringstream lines(read.error);
+  std::vector<std::string> majors;
+  for (std::string line; std::getline(lines, line);) {
+    if (!line.starts_with("trace:kernel:IoCallDriver ")) continue;
+    std::istringstream words(line.substr(26));
+    std::string driver;
+    std::string major;
+    words >> driver >> major;
+    majors.push_back(major);
+    if (major == "IRP_MJ_CREATE" || major == "IRP_MJ_READ") {
+      EXPECT_NE(line.find("\\NOTE.TXT"), std::string::npos) << line;
+    }
+  }
+  EXPECT_NE(std::find(majors.begin(), majors.end(), "IRP_MJ_CREATE"), majors.end()) << read.error;
+  EXPECT_NE(std::find(majors.begin(), majors.end(), "IRP_MJ_READ"), majors.end()) << read.error;
+  EXPECT_NE(std::find(majors.begin(), majors.end(), "IRP_MJ_CLEANUP"), majors.end()) << read.error;
 }
 
 TEST_F(MachineViewTest, RegQueryShowsAKeyOrOneValue) {
