@@ -2,28 +2,12 @@
 // EFS's EncryptFileA (advapi32). Paths are ANSI and at most MAX_PATH - 1 characters long.
 #pragma once
 
+#include "ddk/io_codes.h"  // file attributes, shared with kernel code
 #include "ddk/ntdef.h"  // LARGE_INTEGER and ULARGE_INTEGER: one definition for user and kernel code
 #include "winbase.h"
 
 extern "C" {
 
-// Spelled as wdm.h spells them, so platform code may include both.
-#ifndef FILE_ATTRIBUTE_READONLY
-#define FILE_ATTRIBUTE_READONLY 0x00000001
-#define FILE_ATTRIBUTE_HIDDEN 0x00000002
-#define FILE_ATTRIBUTE_SYSTEM 0x00000004
-#define FILE_ATTRIBUTE_DIRECTORY 0x00000010
-#define FILE_ATTRIBUTE_ARCHIVE 0x00000020
-#define FILE_ATTRIBUTE_DEVICE 0x00000040
-#define FILE_ATTRIBUTE_NORMAL 0x00000080
-#define FILE_ATTRIBUTE_TEMPORARY 0x00000100
-#define FILE_ATTRIBUTE_SPARSE_FILE 0x00000200
-#define FILE_ATTRIBUTE_REPARSE_POINT 0x00000400
-#define FILE_ATTRIBUTE_COMPRESSED 0x00000800
-#define FILE_ATTRIBUTE_OFFLINE 0x00001000
-#define FILE_ATTRIBUTE_NOT_CONTENT_INDEXED 0x00002000
-#define FILE_ATTRIBUTE_ENCRYPTED 0x00004000
-#endif
 #define INVALID_FILE_ATTRIBUTES ((DWORD)-1)
 
 // CreateFileA's flags beside the attributes.

@@ -1,6 +1,7 @@
 // Kernel32 base services the system calls: handles, last error, sleeping, mutexes, modules and devices.
 #pragma once
 
+#include "ddk/io_codes.h"  // the generic rights and share modes, shared with kernel code
 #include "windef.h"
 #include "winnt.h"
 
@@ -11,11 +12,6 @@ extern "C" {
 #define WAIT_ABANDONED 0x00000080u
 #define WAIT_FAILED 0xFFFFFFFFu
 
-#define GENERIC_READ 0x80000000u
-#define GENERIC_WRITE 0x40000000u
-#define FILE_SHARE_READ 0x00000001u
-#define FILE_SHARE_WRITE 0x00000002u
-#define FILE_SHARE_DELETE 0x00000004u
 #define CREATE_NEW 1
 #define CREATE_ALWAYS 2
 #define OPEN_EXISTING 3

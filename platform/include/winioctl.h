@@ -1,37 +1,5 @@
-// Device control code construction, as the DDK and SDK define it.
+// Device control codes and the file-system controls for user mode: ddk/io_codes.h's, shared with kernel code.
 #pragma once
 
+#include "ddk/io_codes.h"
 #include "windef.h"
-
-#define CTL_CODE(device_type, function, method, access) \
-  (((device_type) << 16) | ((access) << 14) | ((function) << 2) | (method))
-#define METHOD_BUFFERED 0
-#define METHOD_IN_DIRECT 1
-#define METHOD_OUT_DIRECT 2
-#define METHOD_NEITHER 3
-#define FILE_ANY_ACCESS 0
-#define FILE_READ_ACCESS 1
-#define FILE_WRITE_ACCESS 2
-#define FILE_DEVICE_UNKNOWN 0x00000022
-
-// File-system controls (DeviceIoControl on a file handle); ddk/ntifs.h carries the same block for kernel code.
-#define FILE_DEVICE_FILE_SYSTEM 0x00000009
-#ifndef FSCTL_SET_COMPRESSION
-#define FILE_SPECIAL_ACCESS FILE_ANY_ACCESS
-#define FSCTL_SET_COMPRESSION CTL_CODE(FILE_DEVICE_FILE_SYSTEM, 16, METHOD_BUFFERED, FILE_READ_ACCESS | FILE_WRITE_ACCESS)
-#define FSCTL_SET_SPARSE CTL_CODE(FILE_DEVICE_FILE_SYSTEM, 49, METHOD_BUFFERED, FILE_SPECIAL_ACCESS)
-#define FSCTL_SET_ENCRYPTION CTL_CODE(FILE_DEVICE_FILE_SYSTEM, 53, METHOD_NEITHER, FILE_ANY_ACCESS)
-#define COMPRESSION_FORMAT_NONE 0x0000
-#define COMPRESSION_FORMAT_DEFAULT 0x0001
-#define COMPRESSION_FORMAT_LZNT1 0x0002
-
-// FSCTL_SET_ENCRYPTION's input.
-#define FILE_SET_ENCRYPTION 0x00000001
-#define FILE_CLEAR_ENCRYPTION 0x00000002
-#define STREAM_SET_ENCRYPTION 0x00000003
-#define STREAM_CLEAR_ENCRYPTION 0x00000004
-typedef struct _ENCRYPTION_BUFFER {
-  DWORD EncryptionOperation;
-  BYTE Private[1];
-} ENCRYPTION_BUFFER, *PENCRYPTION_BUFFER;
-#endif

@@ -81,25 +81,7 @@ typedef struct _FILE_FS_ATTRIBUTE_INFORMATION {
 #define FILE_SUPPORTS_REPARSE_POINTS 0x00000080
 #define FILE_SUPPORTS_ENCRYPTION 0x00020000
 
-// User file-system requests (NtFsControlFile). winioctl.h carries the same block for user mode; whichever header
-// comes first defines it.
-#ifndef FSCTL_SET_COMPRESSION
-#define FILE_SPECIAL_ACCESS FILE_ANY_ACCESS
-#define FSCTL_SET_COMPRESSION CTL_CODE(FILE_DEVICE_FILE_SYSTEM, 16, METHOD_BUFFERED, FILE_READ_ACCESS | FILE_WRITE_ACCESS)
-#define FSCTL_SET_SPARSE CTL_CODE(FILE_DEVICE_FILE_SYSTEM, 49, METHOD_BUFFERED, FILE_SPECIAL_ACCESS)
-#define FSCTL_SET_ENCRYPTION CTL_CODE(FILE_DEVICE_FILE_SYSTEM, 53, METHOD_NEITHER, FILE_ANY_ACCESS)
-#define COMPRESSION_FORMAT_NONE 0x0000
-#define COMPRESSION_FORMAT_DEFAULT 0x0001
-#define COMPRESSION_FORMAT_LZNT1 0x0002
-#define FILE_SET_ENCRYPTION 0x00000001
-#define FILE_CLEAR_ENCRYPTION 0x00000002
-#define STREAM_SET_ENCRYPTION 0x00000003
-#define STREAM_CLEAR_ENCRYPTION 0x00000004
-typedef struct _ENCRYPTION_BUFFER {
-  ULONG EncryptionOperation;
-  UCHAR Private[1];
-} ENCRYPTION_BUFFER, *PENCRYPTION_BUFFER;
-#endif
+// The file-system controls (NtFsControlFile) are io_codes.h's, shared with user mode.
 
 // ---- Objects -----------------------------------------------------------------------------------------------------
 typedef struct _OBJECT_NAME_INFORMATION {
