@@ -14,7 +14,7 @@ FlagWrite SetFlag(const char* value) {
   if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kFlagKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) {
     return FlagWrite::kKeyNotOpened;
   }
-  const LSTATUS status = RegSetValueExA(key, "Decrypted", 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
+  const LSTATUS status = RegSetValueExA(key, kDecryptedValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
                                         static_cast<DWORD>(std::string_view(value).size() + 1));
   RegCloseKey(key);
   return status == ERROR_SUCCESS ? FlagWrite::kWritten : FlagWrite::kValueNotWritten;
@@ -24,7 +24,7 @@ FlagWrite SetFlag(const char* value) {
 
 std::optional<std::string> ReadDecryptedFlag() {
   char value[4] = {};
-  if (!getRegStrData(value, sizeof value, HKEY_LOCAL_MACHINE, kFlagKey, "Decrypted")) return std::nullopt;
+  if (!getRegStrData(value, sizeof value, HKEY_LOCAL_MACHINE, kFlagKey, kDecryptedValue)) return std::nullopt;
   return std::string(value);
 }
 

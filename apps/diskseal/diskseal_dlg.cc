@@ -9,6 +9,8 @@
 #include "tokenio.h"
 
 using namespace tavik::diskseal;
+namespace decrypted_flag = tavik::decrypted_flag;
+namespace install_state = tavik::install_state;
 
 namespace {
 
@@ -50,7 +52,7 @@ void CDisksealDlg::RefuseMultipleSystems() {
   DisarmRunSetup();
   // Only a disk with nothing encrypted yet may be called decrypted; a partly encrypted one keeps its state, so
   // that the next start still offers what it needs.
-  if (ReadDecryptedFlag() == "4") WriteDecryptedFlag(this, "1");
+  if (ReadDecryptedFlag() == decrypted_flag::kInstalled) WriteDecryptedFlag(this, decrypted_flag::kDecrypted);
   EndDialog(IDCANCEL);
   ExitProcess(1);
 }
@@ -109,7 +111,7 @@ void CDisksealDlg::OnOK() {
   switch (read_nubo_s1(s1, 16)) {
     case 0:
       if (Box(this, kUsedToken, kCaption, MB_YESNO | MB_ICONWARNING) == IDYES) {
-        if (ReadDecryptedFlag() == "2") {
+        if (ReadDecryptedFlag() == decrypted_flag::kEncrypting) {
           // Files are encrypted already: the install can only be continued or given up from the resume dialog.
           Box(this,
               "Your hard drive is partly encrypted with this Tavik.\r\nAt the next start, please choose in the "
@@ -154,12 +156,12 @@ void CDisksealDlg::OnOK() {
 
 bool CDisksealDlg::VerifyOrBurnPassword() {
   const std::string password = Password();
-  if (read_hd_install_state() < 100 && CheckPwd("") == 0) {
+  if (read_hd_install_state() < install_state::kPasswordBurned && CheckPwd("") == 0) {
     if (BurnPwd(password.c_str()) != 1) {
       ShowMessageDlg(this, "Please make sure the Tavik has been properly inserted.", "Burn Password Failed!");
       return false;
     }
-    write_hd_install_state(100);
+    write_hd_install_state(install_state::kPasswordBurned);
     return true;
   }
   if (CheckPwd(password.c_str()) != 0) {

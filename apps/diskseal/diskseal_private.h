@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "disk_state.h"
 #include "windows.h"
 
 class CWnd;
@@ -17,7 +18,6 @@ namespace tavik::diskseal {
 inline constexpr char kCaption[] = "Quillmarsh Tavik";
 inline constexpr char kInstallCaption[] = "Quillmarsh Tavik Installation";
 inline constexpr char kInstallFolder[] = "C:\\Program Files\\Quillmarsh\\Tavik\\XP";
-inline constexpr char kFlagKey[] = "SOFTWARE\\Quillmarsh\\morvelFlag";
 // The Windows path limit every walked path and list line keeps to.
 inline constexpr size_t kMaxPath = 260;
 // The file at the install folder's fixed path.

@@ -37,8 +37,8 @@ int CInitEncrypt::RunFinalPhase() {
     Box(owner, kSevereRegistryData, kCaption, MB_OK | MB_ICONERROR);
     return 1;
   }
-  WriteDecryptedFlagOrStop("0", "Read failed for install Flag ", "Write failed for install Flag ");
-  if (!write_hd_install_state(1000)) Stop("Write install state error.");
+  WriteDecryptedFlagOrStop(tavik::decrypted_flag::kEncrypted, "Read failed for install Flag ", "Write failed for install Flag ");
+  if (!write_hd_install_state(tavik::install_state::kInstallDone)) Stop("Write install state error.");
   AppendProgressText("\r\nEncryption Complete. Rebooting ...");
   Sleep(2000);
   doReboot();

@@ -5,6 +5,7 @@
 #include "init_encrypt.h"
 
 using namespace tavik::diskseal;
+using namespace tavik::install_state;
 
 namespace {
 
@@ -39,7 +40,7 @@ int CInitEncrypt::RunInstall() {
     owner_->ShowProgressBar(false);
     const unsigned short state = read_hd_install_state();
     PumpMessages();
-    if (state < 600) {
+    if (state < kSecondPassDone) {
       if (Box(owner, kEmptyTempQuestion, kInstallCaption, MB_YESNO | MB_ICONQUESTION) == IDYES) {
         emptyDirectory(WindowsTemp().c_str());
       } else {
@@ -48,16 +49,16 @@ int CInitEncrypt::RunInstall() {
                        "hard drive encryption.",
                        kCaption, "Continue");
       }
-      if (state >= 300) RestoreTemporaryFiles();
+      if (state >= kKeysReady) RestoreTemporaryFiles();
     }
     AppendProgressText("\r\nPreparing Initial Encryption ...");
-    if (state < 200) {
+    if (state < kS1Written) {
       WriteTokenS1();
     } else {
       AppendProgressText("\r\n\tKey already exists! Old Key will be used.");
     }
     PumpMessages();
-    if (state < 300) {
+    if (state < kKeysReady) {
       MakeKeyRecords();
     } else {
       AppendProgressText("\r\n\tKey already Encrypted!");
@@ -66,23 +67,23 @@ int CInitEncrypt::RunInstall() {
     Box(owner, kEncryptionWarning, kInstallCaption, MB_OK | MB_ICONWARNING);
     EnumProcs(MyProcessEnumerator, 0);
     owner_->EnterEncryptionLook();
-    if (state < 500) {
+    if (state < kFirstPassDone) {
       RunFirstPass();
     } else {
       AppendProgressText("\r\nFirst round encryption already done!");
     }
-    if (state < 600) {
+    if (state < kSecondPassDone) {
       RunSecondPass();
     } else {
       AppendProgressText("\r\nSecond round encryption already done!");
     }
-    if (state < 700) {
+    if (state < kDriverRegistryDone) {
       WriteDriverRegistry();
     } else {
       AppendProgressText("\r\n\tRegistry already Set!");
     }
     PumpMessages();
-    if (state < 800) return RunFinalPhase();
+    if (state < kFinalPhaseStarted) return RunFinalPhase();
     AppendProgressText("\r\nInitial Encryption Complete!");
     FreeEncryptionFiles();
     Box(owner, "Abnormal exit.\r\nLast state value is: " + std::to_string(state) + ".", kCaption, MB_OK | MB_ICONERROR);
@@ -104,5 +105,5 @@ void CInitEncrypt::WriteDriverRegistry() {
   if (!addEFL2Registry()) Stop("Failed to add EFL to registry!");
   if (!addBadFiles2Registry()) Stop("Failed to add Exception Files to registry!");
   EnableAutomaticActivation(owner);
-  if (!write_hd_install_state(700)) Stop("Write install state error.");
+  if (!write_hd_install_state(kDriverRegistryDone)) Stop("Write install state error.");
 }

@@ -37,7 +37,7 @@ void CInitEncrypt::WriteTokenS1() {
   unsigned char back[17] = {};
   if (read_nubo_s1(back, 16) != 0) Stop("Read S1 from Tavik Failed");
   if (std::memcmp(back, s1, 16) != 0) Stop("Write S1 Failed.");
-  WriteState(200);
+  WriteState(tavik::install_state::kS1Written);
 }
 
 void CInitEncrypt::MakeKeyRecords() {
@@ -88,5 +88,5 @@ void CInitEncrypt::MakeKeyRecords() {
   if (!bValidXCFK(file_efkn)) Stop("Invalid Data [004]" + verify);
   if (std::memcmp(file_efkn, key_, 32) != 0) Stop("_enc/_dec() does not work(CInitEncrypt::doMRVInstall())" + verify);
   key_ready_ = true;
-  WriteState(300);
+  WriteState(tavik::install_state::kKeysReady);
 }

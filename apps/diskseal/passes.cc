@@ -39,7 +39,7 @@ void CInitEncrypt::RunFirstPass() {
   if (!key_ready_) PrepareKeyFromToken("Invalid Data [005]");
   if (!InitEncryptionFiles()) Stop("initialization error");
   if (!tavik::diskseal::SaveSysDir(owner_->Window())) Stop("Failed to save sysDir!");
-  tavik::diskseal::WriteDecryptedFlagOrStop("2", "Read failed for install Flag ", "Write failed for install Flag ");
+  tavik::diskseal::WriteDecryptedFlagOrStop(tavik::decrypted_flag::kEncrypting, "Read failed for install Flag ", "Write failed for install Flag ");
   for (const char letter : tavik::diskseal::FixedDriveLetters()) {
     AppendProgressText(std::string("\r\nSearching ") + letter + " partition ...");
     if (!to_do_.empty()) Stop("encryption verify failure");
@@ -50,7 +50,7 @@ void CInitEncrypt::RunFirstPass() {
   }
   freeRijndaleTempKey();
   owner_->ShowProgressBar(false);
-  WriteState(500);
+  WriteState(tavik::install_state::kFirstPassDone);
   StampDebugInfo("End 1st round encryption.");
 }
 
@@ -81,6 +81,6 @@ void CInitEncrypt::RunSecondPass() {
   }
   owner_->ShowProgressBar(false);
   owner_->ShowCurrentFile("");
-  WriteState(600);
+  WriteState(tavik::install_state::kSecondPassDone);
   StampDebugInfo("End 2nd round encryption.");
 }

@@ -11,6 +11,8 @@
 #include "tokenio.h"
 
 using namespace tavik::diskseal;
+namespace decrypted_flag = tavik::decrypted_flag;
+namespace install_state = tavik::install_state;
 
 namespace {
 
@@ -71,27 +73,29 @@ void CPhaseTwoDlg::DispatchInstallState() {
   };
   if (!flag) {
     refuse("Get system status error failure.");
-  } else if (*flag == "0") {
+  } else if (*flag == decrypted_flag::kEncrypted) {
     // "0" is written last but one: a crash before the checkpoint after it leaves only that to record.
-    if (_construct_morvel_sys_files(false) && read_hd_install_state() == 700) write_hd_install_state(1000);
+    if (_construct_morvel_sys_files(false) && read_hd_install_state() == install_state::kDriverRegistryDone) {
+      write_hd_install_state(install_state::kInstallDone);
+    }
     Box(this, kCongratulations, kCaption, MB_OK | MB_ICONINFORMATION);
     StartRegistrationTool(this);
     EndDialog(IDCANCEL);
     ExitProcess(1);
-  } else if (*flag == "1") {
+  } else if (*flag == decrypted_flag::kDecrypted) {
     refuse("Decryption Complete.\r\nPlease run uninstall from Start Menu.");
-  } else if (*flag == "2") {
+  } else if (*flag == decrypted_flag::kEncrypting) {
     // Armed before the resume as well: its install ends the process, and a crash in it must bring diskseal back.
     ArmRunSetup();
     EndDialog(IDCANCEL);
     CResumeDlg resume;
     resume.DoModal();
     ArmRunSetup();
-  } else if (*flag == "3") {
+  } else if (*flag == decrypted_flag::kDecrypting) {
     refuse("Decryption is not complete.\r\nPlease finish decryption and uninstall first.");
-  } else if (*flag == "4") {
+  } else if (*flag == decrypted_flag::kInstalled) {
     ArmRunSetup();
-  } else if (*flag == "5") {
+  } else if (*flag == decrypted_flag::kUndoingInstall) {
     ArmRunSetup();
     refuse(
         "The decryption of an incomplete installation is not available in this version of Quillmarsh "

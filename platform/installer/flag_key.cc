@@ -5,12 +5,15 @@
 #include <cstring>
 #include <vector>
 
+#include "disk_state.h"
 #include "installer_private.h"
 
 namespace xp::installer {
 namespace {
 
-constexpr char kFlagKey[] = "SOFTWARE\\Quillmarsh\\morvelFlag";
+using tavik::kDecryptedValue;
+using tavik::kFlagKey;
+namespace decrypted_flag = tavik::decrypted_flag;
 constexpr char kWinlogonKey[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
 
 std::optional<std::string> MachineString(const char* key_name, const char* value_name) {
@@ -37,11 +40,12 @@ bool SetString(HKEY key, const char* name, const char* text) {
 
 }  // namespace
 
-std::optional<std::string> DecryptedFlag() { return MachineString(kFlagKey, "Decrypted"); }
+std::optional<std::string> DecryptedFlag() { return MachineString(kFlagKey, kDecryptedValue); }
 
 bool DiskMayHoldEncryptedFiles() {
   const std::optional<std::string> flag = DecryptedFlag();
-  return flag == "0" || flag == "2" || flag == "3" || flag == "5";
+  return flag == decrypted_flag::kEncrypted || flag == decrypted_flag::kEncrypting ||
+         flag == decrypted_flag::kDecrypting || flag == decrypted_flag::kUndoingInstall;
 }
 
 bool LogonComponentInstalled() {
@@ -55,7 +59,7 @@ bool CreateFlagKey() {
                       &key, nullptr) != ERROR_SUCCESS) {
     return false;
   }
-  const bool written = SetString(key, "Decrypted", "4") && SetString(key, "ISLink", kUninstallCommand);
+  const bool written = SetString(key, kDecryptedValue, decrypted_flag::kInstalled) && SetString(key, "ISLink", kUninstallCommand);
   RegCloseKey(key);
   return written;
 }

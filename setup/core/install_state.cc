@@ -4,12 +4,14 @@
 #include <cstring>
 #include <string>
 
+#include "disk_state.h"
 #include "setupcore_private.h"
 
 namespace tavik::setupcore {
 namespace {
 
-constexpr unsigned short kUnreadableState = 9999;
+using tavik::install_state::kNothingDone;
+using tavik::install_state::kUnreadable;
 constexpr size_t kStateTextLimit = 9;
 
 std::string StatePath() { return InstallFilePath(InstallFile::kState); }
@@ -25,13 +27,13 @@ bool WriteNumber(const std::string& path, unsigned short state) {
   return written && flushed && closed;
 }
 
-// The leading decimal digits, or kUnreadableState when there are none or they exceed 16 bits.
+// The leading decimal digits, or kUnreadable when there are none or they exceed 16 bits.
 unsigned short ParseState(const char* text) {
-  if (text[0] < '0' || text[0] > '9') return kUnreadableState;
+  if (text[0] < '0' || text[0] > '9') return kUnreadable;
   unsigned long value = 0;
   for (const char* c = text; *c >= '0' && *c <= '9'; ++c) {
     value = value * 10 + static_cast<unsigned long>(*c - '0');
-    if (value > 0xFFFF) return kUnreadableState;
+    if (value > 0xFFFF) return kUnreadable;
   }
   return static_cast<unsigned short>(value);
 }
@@ -53,12 +55,12 @@ unsigned short read_hd_install_state(void) {
   DeleteFileA(WritingPath().c_str());
   if (GetFileAttributesA(StatePath().c_str()) == INVALID_FILE_ATTRIBUTES) {
     const DWORD error = GetLastError();
-    if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) return kUnreadableState;
-    write_hd_install_state(0);
-    return 0;
+    if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) return kUnreadable;
+    write_hd_install_state(kNothingDone);
+    return kNothingDone;
   }
   std::FILE* stream = std::fopen(StatePath().c_str(), "r");
-  if (stream == nullptr) return kUnreadableState;
+  if (stream == nullptr) return kUnreadable;
   char text[kStateTextLimit + 1] = {};
   const size_t got = std::fread(text, 1, kStateTextLimit, stream);
   std::fclose(stream);
