@@ -136,9 +136,10 @@ endfunction()
 
 # A static, position-independent piece of code that several targets share (one AES core, one hex codec); its
 # folder is its users' include folder.
-#   NO_EXCEPTIONS  kernel-safe: built without exceptions, so the driver may link it
+#   NO_EXCEPTIONS     kernel-safe: built without exceptions, so the driver may link it
+#   NO_PUBLIC_FOLDER  its users include none of its headers (a stand-in's piece that system code links)
 function(xp_shared_code)
-  cmake_parse_arguments(A "NO_EXCEPTIONS" "NAME" "SOURCES;LINK;INCLUDES;PROGRAMS" ${ARGN})
+  cmake_parse_arguments(A "NO_EXCEPTIONS;NO_PUBLIC_FOLDER" "NAME" "SOURCES;LINK;INCLUDES;PROGRAMS" ${ARGN})
   add_library(${A_NAME} STATIC ${A_SOURCES})
   if(A_NAME MATCHES "^xp_(.+)$")
     add_library(xp::${CMAKE_MATCH_1} ALIAS ${A_NAME})
@@ -147,7 +148,11 @@ function(xp_shared_code)
   if(A_NO_EXCEPTIONS)
     target_compile_options(${A_NAME} PRIVATE -fno-exceptions)
   endif()
-  target_include_directories(${A_NAME} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR} PRIVATE ${XP_PLATFORM_INCLUDE})
+  if(A_NO_PUBLIC_FOLDER)
+    target_include_directories(${A_NAME} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR} ${XP_PLATFORM_INCLUDE})
+  else()
+    target_include_directories(${A_NAME} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR} PRIVATE ${XP_PLATFORM_INCLUDE})
+  endif()
   target_link_libraries(${A_NAME} PUBLIC ${A_LINK})
   _xp_common(${A_NAME})
 endfunction()
@@ -223,4 +228,22 @@ function(xp_bench)
     _xp_program_table(${A_NAME} ${A_PROGRAMS})
   endif()
   _xp_common(${A_NAME})
+endfunction()
+
+# The layering of the whole tree, after every folder is declared: system code includes nothing of platform/ but
+# platform/include (never platform/include/xp), as the build recorded it; and the check itself, on a recorded
+# build that breaks the rule. Needs Ninja's dependency records.
+function(xp_layering_tests)
+  if(NOT CMAKE_GENERATOR MATCHES "Ninja")
+    message(WARNING "the include layering test needs the Ninja generator; it is not registered")
+    return()
+  endif()
+  find_package(Python3 REQUIRED COMPONENTS Interpreter)
+  set(check ${CMAKE_SOURCE_DIR}/cmake/check_layering.py)
+  set(sample ${CMAKE_SOURCE_DIR}/cmake/tests/layering)
+  add_test(NAME include_layering COMMAND Python3::Interpreter ${check} ${CMAKE_BINARY_DIR} ${CMAKE_SOURCE_DIR})
+  add_test(NAME include_layering_finds_violations
+           COMMAND ${CMAKE_SOURCE_DIR}/cmake/tests/check_layering_test.sh ${Python3_EXECUTABLE} ${check} ${sample})
+  math(EXPR timeout "${XP_TEST_TIMEOUT} * ${XP_TIMEOUT_SCALE}")
+  set_tests_properties(include_layering include_layering_finds_violations PROPERTIES LABELS unit TIMEOUT ${timeout})
 endfunction()
