@@ -70,7 +70,7 @@ extern "C" BOOL LookupPrivilegeValueA(LPCSTR system_name, LPCSTR name, PLUID lui
 // Exported by advapi32. TRUE whenever the token could be adjusted; GetLastError() then tells ERROR_SUCCESS from
 // ERROR_NOT_ALL_ASSIGNED (a privilege the account does not hold was left as it was).
 extern "C" BOOL AdjustTokenPrivileges(HANDLE token, BOOL disable_all_privileges, PTOKEN_PRIVILEGES new_state,
-                                      DWORD buffer_length, PTOKEN_PRIVILEGES previous_state, PDWORD return_length) {
+                                      DWORD, PTOKEN_PRIVILEGES previous_state, PDWORD) {
   if (disable_all_privileges || previous_state != nullptr) {
     xp::advapi32::Unimplemented("AdjustTokenPrivileges", "disabling all and returning the previous state");
     return FALSE;

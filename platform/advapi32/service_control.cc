@@ -30,7 +30,7 @@ using namespace xp::advapi32;
 extern "C" {
 
 // Exported by advapi32. Drivers take no arguments; any given are ignored, as on XP.
-BOOL StartServiceA(SC_HANDLE service, DWORD argument_count, LPCSTR* arguments) {
+BOOL StartServiceA(SC_HANDLE service, DWORD, LPCSTR*) {
   ScHandle entry;
   if (!Service(service, SERVICE_START, &entry)) return FALSE;
   const std::optional<ServiceConfig> config = FindService(entry.name);

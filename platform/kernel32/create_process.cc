@@ -161,7 +161,7 @@ BOOL CreateProcessAsAccount(const std::string& account, LPCSTR application_name,
 // Exported by kernel32. Handles are never inherited: no handle of this system is created inheritable, so
 // inherit_handles changes nothing.
 extern "C" BOOL CreateProcessA(LPCSTR application_name, LPSTR command_line, LPSECURITY_ATTRIBUTES process_attributes,
-                               LPSECURITY_ATTRIBUTES thread_attributes, BOOL inherit_handles, DWORD creation_flags,
+                               LPSECURITY_ATTRIBUTES thread_attributes, BOOL, DWORD creation_flags,
                                LPVOID environment, LPCSTR current_directory, LPSTARTUPINFOA startup_info,
                                LPPROCESS_INFORMATION process_information) {
   return xp::CreateProcessAsAccount(xp::machine::CurrentProcess().account, application_name, command_line,

@@ -62,7 +62,7 @@ DWORD CurrentThreadId() { return static_cast<DWORD>(::syscall(SYS_gettid)); }
 }  // namespace xp::kernel32
 
 // Exported by kernel32. The system starts threads with default security, stack and flags.
-extern "C" HANDLE CreateThread(LPSECURITY_ATTRIBUTES attributes, SIZE_T stack_size, LPTHREAD_START_ROUTINE start,
+extern "C" HANDLE CreateThread(LPSECURITY_ATTRIBUTES attributes, SIZE_T, LPTHREAD_START_ROUTINE start,
                                LPVOID parameter, DWORD creation_flags, LPDWORD thread_id) {
   if (attributes != nullptr || creation_flags != 0) {
     XP_FIXME("CreateThread", "security attributes and creation flags are not implemented");

@@ -68,7 +68,7 @@ BOOL FillOrEnd(ProcessSnapshot& snapshot, size_t index, PROCESSENTRY32* entry) {
 }  // namespace xp::kernel32
 
 // Exported by kernel32. The process id is not read for TH32CS_SNAPPROCESS, as on XP.
-extern "C" HANDLE CreateToolhelp32Snapshot(DWORD flags, DWORD process_id) {
+extern "C" HANDLE CreateToolhelp32Snapshot(DWORD flags, DWORD) {
   if (flags != TH32CS_SNAPPROCESS) {
     XP_FIXME("CreateToolhelp32Snapshot", "only TH32CS_SNAPPROCESS is implemented");
     SetLastError(ERROR_CALL_NOT_IMPLEMENTED);

@@ -45,7 +45,7 @@ bool MemberOf(const DeviceInfoSet& set, const SP_DEVICE_INTERFACE_DATA& data, DW
 }  // namespace
 
 // Exported by setupapi.
-extern "C" HDEVINFO SetupDiGetClassDevsA(const GUID* class_guid, LPCSTR enumerator, HWND parent, DWORD flags) {
+extern "C" HDEVINFO SetupDiGetClassDevsA(const GUID* class_guid, LPCSTR enumerator, HWND, DWORD flags) {
   if (flags != kSupportedFlags || enumerator != nullptr) {
     XP_FIXME("SetupDiGetClassDevsA", "flags 0x%x enumerator %s: only present device interfaces of a class",
              static_cast<unsigned>(flags), enumerator ? enumerator : "(none)");

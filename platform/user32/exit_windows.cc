@@ -20,7 +20,7 @@ constexpr UINT kImplementedFlags = EWX_REBOOT | EWX_FORCE | EWX_FORCEIFHUNG;
 }  // namespace
 
 // Exported by user32. The shutdown privilege must be enabled in the caller's token, as XP requires.
-extern "C" BOOL ExitWindowsEx(UINT flags, DWORD reason) {
+extern "C" BOOL ExitWindowsEx(UINT flags, DWORD) {
   if ((flags & EWX_REBOOT) == 0 || (flags & ~kImplementedFlags) != 0) {
     XP_FIXME("ExitWindowsEx",
              "only a restart (EWX_REBOOT, with EWX_FORCE or EWX_FORCEIFHUNG) is implemented, not flags %#x", flags);

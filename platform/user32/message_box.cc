@@ -4,7 +4,7 @@
 #include "xp/ui.h"
 
 // Exported by user32.
-extern "C" int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
+extern "C" int MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT type) {
   // Windows shows "Error" on a box that has no caption.
   const xp::ui::Box box{caption != nullptr ? caption : "Error", text != nullptr ? text : "", type};
   // The owner only places the box on screen; it changes nothing a user or a test can observe here.

@@ -7,7 +7,7 @@
 
 namespace {
 
-BOOL FailingMain(HINSTANCE module, DWORD reason, LPVOID reserved) {
+BOOL FailingMain(HINSTANCE, DWORD reason, LPVOID) {
   static const char* const kReasons[] = {"process_detach", "process_attach", "thread_attach", "thread_detach"};
   if (const char* log = std::getenv("XPK32_PROBE_LOG")) {
     std::ofstream(log, std::ios::app) << "failing " << kReasons[reason] << "\n";

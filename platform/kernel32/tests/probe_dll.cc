@@ -13,7 +13,7 @@ namespace {
 
 HINSTANCE entry_module = nullptr;
 
-BOOL ProbeMain(HINSTANCE module, DWORD reason, LPVOID reserved) {
+BOOL ProbeMain(HINSTANCE module, DWORD reason, LPVOID) {
   static const char* const kReasons[] = {"process_detach", "process_attach", "thread_attach", "thread_detach"};
   entry_module = module;
   if (const char* log = std::getenv("XPK32_PROBE_LOG")) {

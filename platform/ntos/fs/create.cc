@@ -39,7 +39,7 @@ NTSTATUS FullPath(PFILE_OBJECT file, std::vector<std::u16string>* components) {
   return STATUS_SUCCESS;
 }
 
-NTSTATUS MakeOnDisk(Vcb& vcb, const std::filesystem::path& host, bool directory) {
+NTSTATUS MakeOnDisk(Vcb&, const std::filesystem::path& host, bool directory) {
   std::error_code error;
   if (directory) {
     std::filesystem::create_directory(host, error);
@@ -215,7 +215,7 @@ NTSTATUS Create(PDEVICE_OBJECT device, PIRP irp) {
   return STATUS_SUCCESS;
 }
 
-NTSTATUS Cleanup(PDEVICE_OBJECT device, PIRP irp) {
+NTSTATUS Cleanup(PDEVICE_OBJECT, PIRP irp) {
   PFILE_OBJECT file = IoGetCurrentIrpStackLocation(irp)->FileObject;
   Fcb* fcb = FcbOf(file);
   if (fcb == nullptr) return STATUS_SUCCESS;
@@ -252,7 +252,7 @@ NTSTATUS Cleanup(PDEVICE_OBJECT device, PIRP irp) {
   return STATUS_SUCCESS;
 }
 
-NTSTATUS Close(PDEVICE_OBJECT device, PIRP irp) {
+NTSTATUS Close(PDEVICE_OBJECT, PIRP irp) {
   PFILE_OBJECT file = IoGetCurrentIrpStackLocation(irp)->FileObject;
   Fcb* fcb = FcbOf(file);
   if (fcb == nullptr) return STATUS_SUCCESS;

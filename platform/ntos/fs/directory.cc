@@ -97,7 +97,7 @@ void Fill(FILE_INFORMATION_CLASS information_class, void* entry, const FILE_NETW
 
 }  // namespace
 
-NTSTATUS DirectoryControl(PDEVICE_OBJECT device, PIRP irp) {
+NTSTATUS DirectoryControl(PDEVICE_OBJECT, PIRP irp) {
   PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(irp);
   if (stack->MinorFunction != IRP_MN_QUERY_DIRECTORY) return STATUS_INVALID_DEVICE_REQUEST;
   Fcb* fcb = FcbOf(stack->FileObject);

@@ -101,12 +101,12 @@ BOOLEAN QueryOpen(PIRP irp, PFILE_NETWORK_OPEN_INFORMATION information, PDEVICE_
   return TRUE;
 }
 
-NTSTATUS AcquireForCcFlush(PFILE_OBJECT file, PDEVICE_OBJECT device) {
+NTSTATUS AcquireForCcFlush(PFILE_OBJECT, PDEVICE_OBJECT device) {
   VcbOf(device)->lock.lock();
   return STATUS_SUCCESS;
 }
 
-NTSTATUS ReleaseForCcFlush(PFILE_OBJECT file, PDEVICE_OBJECT device) {
+NTSTATUS ReleaseForCcFlush(PFILE_OBJECT, PDEVICE_OBJECT device) {
   VcbOf(device)->lock.unlock();
   return STATUS_SUCCESS;
 }

@@ -155,7 +155,7 @@ void FillNetworkOpen(const Fcb& fcb, PFILE_NETWORK_OPEN_INFORMATION open) {
   open->FileAttributes = ReportedAttributes(fcb.record, fcb.directory);
 }
 
-NTSTATUS QueryInformation(PDEVICE_OBJECT device, PIRP irp) {
+NTSTATUS QueryInformation(PDEVICE_OBJECT, PIRP irp) {
   PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(irp);
   Fcb* fcb = FcbOf(stack->FileObject);
   if (fcb == nullptr) return STATUS_INVALID_PARAMETER;
@@ -185,7 +185,7 @@ NTSTATUS QueryInformation(PDEVICE_OBJECT device, PIRP irp) {
   }
 }
 
-NTSTATUS SetInformation(PDEVICE_OBJECT device, PIRP irp) {
+NTSTATUS SetInformation(PDEVICE_OBJECT, PIRP irp) {
   PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(irp);
   PFILE_OBJECT file = stack->FileObject;
   Fcb* fcb = FcbOf(file);

@@ -58,7 +58,7 @@ void PublishSizes(PFILE_OBJECT file, Fcb& fcb) {
 
 }  // namespace
 
-NTSTATUS Read(PDEVICE_OBJECT device, PIRP irp) {
+NTSTATUS Read(PDEVICE_OBJECT, PIRP irp) {
   PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(irp);
   PFILE_OBJECT file = stack->FileObject;
   Fcb* fcb = FcbOf(file);
@@ -95,7 +95,7 @@ NTSTATUS Read(PDEVICE_OBJECT device, PIRP irp) {
   return STATUS_SUCCESS;
 }
 
-NTSTATUS Write(PDEVICE_OBJECT device, PIRP irp) {
+NTSTATUS Write(PDEVICE_OBJECT, PIRP irp) {
   PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(irp);
   PFILE_OBJECT file = stack->FileObject;
   Fcb* fcb = FcbOf(file);
@@ -150,7 +150,7 @@ NTSTATUS Write(PDEVICE_OBJECT device, PIRP irp) {
   return STATUS_SUCCESS;
 }
 
-NTSTATUS FlushBuffers(PDEVICE_OBJECT device, PIRP irp) {
+NTSTATUS FlushBuffers(PDEVICE_OBJECT, PIRP irp) {
   Fcb* fcb = FcbOf(IoGetCurrentIrpStackLocation(irp)->FileObject);
   if (fcb == nullptr || fcb->volume || fcb->directory) return STATUS_SUCCESS;
   const NTSTATUS status = State().cache.Flush(&fcb->section, nullptr, 0);

@@ -159,7 +159,7 @@ Reply RequestHandler::Write(Client& client, const Request& request) {
   return Status(status, NT_SUCCESS(status) ? io_status.Information : 0);
 }
 
-Reply RequestHandler::Query(Client& client, const Request& request) {
+Reply RequestHandler::Query(Client&, const Request& request) {
   uint8_t* buffer = Scratch(request.length, true);
   IO_STATUS_BLOCK io_status{};
   NTSTATUS status;

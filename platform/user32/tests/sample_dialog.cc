@@ -47,7 +47,7 @@ std::string CodeName(int code) {
   }
 }
 
-INT_PTR SampleDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
+INT_PTR SampleDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
   SampleDialog& sample = *current;
   switch (message) {
     case WM_INITDIALOG:
