@@ -1,8 +1,9 @@
 // LoadLibraryA, GetProcAddress and FreeLibrary over dlopen. A DLL on the machine's drives is loaded from there, as
 // XP loads it: a full Windows path names its file; a bare name is looked for in the program's folder, then in
 // system32 and the Windows folder. Otherwise "tokenio.dll" (any case) is libtokenio.so of the build, looked for beside
-// the program first and then along the usual library search. A Windows DLL that a stand-in plays ("Kernel32.DLL",
-// "PSAPI.DLL") is that stand-in's library, libxp_kernel32.so, found the same way.
+// the program first, then beside the stand-ins' own libraries (the build's bin folder, where the deliverables lie
+// while test programs lie in bin/tests), then along the usual library search. A Windows DLL that a stand-in plays
+// ("Kernel32.DLL", "PSAPI.DLL") is that stand-in's library, libxp_kernel32.so, found the same way.
 #include <dlfcn.h>
 
 #include <algorithm>
@@ -77,6 +78,24 @@ fs::path ProgramFolder() {
   return fs::read_symlink("/proc/self/exe", error).parent_path();
 }
 
+// The folder of this library. Found by its own address, not by the loader's search path: a dlopen through an
+// interceptor (the sanitizers') searches as if called from elsewhere.
+fs::path PlatformFolder() {
+  Dl_info info{};
+  if (::dladdr(reinterpret_cast<const void*>(&PlatformFolder), &info) == 0 || info.dli_fname == nullptr) return {};
+  return fs::path(info.dli_fname).parent_path();
+}
+
+// The build's file of a library by its Linux name: beside the program, else beside the stand-ins, else the bare
+// name for the usual search.
+std::string BuiltLibrary(const std::string& name) {
+  for (const fs::path& folder : {ProgramFolder(), PlatformFolder()}) {
+    std::error_code error;
+    if (!folder.empty() && fs::exists(folder / name, error)) return (folder / name).string();
+  }
+  return name;
+}
+
 // A missing library or a missing dependency is "module not found", as on XP; an unresolved import is "procedure
 // not found"; anything else is a bad image.
 DWORD ErrorOfFailedLoad(const std::string& message) {
@@ -128,10 +147,7 @@ extern "C" HMODULE LoadLibraryA(LPCSTR file_name) {
     message = module == nullptr ? ::dlerror() : nullptr;
   } else {
     for (const std::string& name : {*so_name, "libxp_" + so_name->substr(3)}) {
-      const std::filesystem::path beside = xp::kernel32::ProgramFolder() / name;
-      std::error_code error;
-      const std::string target = std::filesystem::exists(beside, error) ? beside.string() : name;
-      module = ::dlopen(target.c_str(), RTLD_NOW | RTLD_LOCAL);
+      module = ::dlopen(xp::kernel32::BuiltLibrary(name).c_str(), RTLD_NOW | RTLD_LOCAL);
       message = module == nullptr ? ::dlerror() : nullptr;
       const bool missing = module == nullptr && xp::kernel32::ErrorOfFailedLoad(message) == ERROR_MOD_NOT_FOUND;
       if (!missing) break;
