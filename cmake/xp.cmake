@@ -119,9 +119,11 @@ endfunction()
 
 # A program. It links the C runtime stand-in directly, so that its fopen (Windows paths, text mode) comes before
 # glibc's in the program's symbol search, whichever library calls it.
-#   WINDOWS_NAME  the program's name on Windows (MRVVerifyCFK.exe): built as that name without ".exe"
+#   WINDOWS_NAME  a program of the machine, by its name on Windows (MRVVerifyCFK.exe): built as that name without
+#                 ".exe"
+#   OUTPUT_NAME   a host tool whose file is named otherwise than its target
 function(xp_exe)
-  cmake_parse_arguments(A "TEST_ONLY" "NAME;WINDOWS_NAME" "SOURCES;LINK;INCLUDES;PROGRAMS" ${ARGN})
+  cmake_parse_arguments(A "TEST_ONLY" "NAME;WINDOWS_NAME;OUTPUT_NAME" "SOURCES;LINK;INCLUDES;PROGRAMS" ${ARGN})
   add_executable(${A_NAME} ${A_SOURCES})
   target_include_directories(${A_NAME} PRIVATE ${XP_PLATFORM_INCLUDE} ${CMAKE_CURRENT_SOURCE_DIR})
   target_link_libraries(${A_NAME} PRIVATE xp::msvcrt ${A_LINK})
@@ -130,6 +132,8 @@ function(xp_exe)
       message(FATAL_ERROR "xp_exe(${A_NAME}): WINDOWS_NAME ${A_WINDOWS_NAME} does not end in .exe")
     endif()
     set_target_properties(${A_NAME} PROPERTIES OUTPUT_NAME ${CMAKE_MATCH_1})
+  elseif(A_OUTPUT_NAME)
+    set_target_properties(${A_NAME} PROPERTIES OUTPUT_NAME ${A_OUTPUT_NAME})
   endif()
   _xp_common(${A_NAME})
 endfunction()

@@ -3,10 +3,10 @@
 #include <stdexcept>
 #include <system_error>
 
-#include "websvc.h"
 #include "winreg.h"
 #include "xp/drive_paths.h"
 #include "xp/registry.h"
+#include "xp/websvc.h"
 
 namespace xp::websvc {
 namespace {

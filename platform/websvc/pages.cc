@@ -4,8 +4,8 @@
 // renewed password bound to the password program's fixed challenge, answered by key slot 5.
 #include <httplib.h>
 
-#include "usbtoken/usbtoken.h"
 #include "websvc_private.h"
+#include "xp/usbtoken.h"
 
 namespace xp::websvc {
 namespace {

@@ -8,6 +8,9 @@
 #include <fstream>
 
 #include "websvc_private.h"
+#include "xp/debug.h"
+
+XP_DEBUG_CHANNEL(websvc);
 
 namespace xp::websvc {
 namespace {
@@ -72,7 +75,7 @@ void Append(const fs::path& machine, const char* log, const std::vector<std::str
   if (fd < 0) return;
   const ssize_t written = ::write(fd, line.data(), line.size());
   ::close(fd);
-  if (written != static_cast<ssize_t>(line.size())) std::fprintf(stderr, "websvc: cannot append to %s\n", log);
+  if (written != static_cast<ssize_t>(line.size())) XP_ERR("Append", "cannot append to %s", log);
 }
 
 std::vector<std::vector<std::string>> Lines(const fs::path& machine, const char* log, size_t fields) {

@@ -2,6 +2,7 @@
 // thread, made known to the machine as its ports 80 and 443; every request logged before it is routed; each page
 // answering in the mode a test set. Refusing means nothing listens: the ports stay bound without listening, so a
 // connection is refused at once and the ports stay the service's.
+#include <dlfcn.h>
 #include <httplib.h>
 #include <netinet/in.h>
 #include <openssl/pem.h>
@@ -29,9 +30,11 @@ constexpr uint16_t kHttpsPort = 443;
 constexpr size_t kHugePadding = 4u << 20;
 constexpr size_t kGarbageSize = 2048;
 
-fs::path ProgramFolder() {
-  std::error_code error;
-  return fs::read_symlink("/proc/self/exe", error).parent_path();
+// The folder of this library: the browser stand-in is built beside it (test programs lie elsewhere).
+fs::path LibraryFolder() {
+  Dl_info info{};
+  if (::dladdr(reinterpret_cast<const void*>(&LibraryFolder), &info) == 0 || info.dli_fname == nullptr) return {};
+  return fs::path(info.dli_fname).parent_path();
 }
 
 // A socket bound to the port without listening: connections to it are refused.
@@ -63,7 +66,7 @@ std::optional<Page> PageOf(const std::string& path) {
 class Server::Impl {
  public:
   explicit Impl(const Options& options) : machine_(machine::Root()) {
-    if (options.install_browser) InstallBrowser(ProgramFolder() / "xp_browser");
+    if (options.install_browser) InstallBrowser(LibraryFolder() / "xp_browser");
     const KeyAndCertificate root = WebRoot(machine_);
     certificate_ = ServerCertificate(machine_, options.certificate);
     if (!machine::AddTrustedRoot(root.certificate_pem) || !machine::AddHosts(kLoopback, HostNames())) {

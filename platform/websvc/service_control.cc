@@ -12,7 +12,7 @@
 #include <sstream>
 #include <thread>
 
-#include "websvc.h"
+#include "xp/websvc.h"
 
 namespace xp::websvc {
 namespace {

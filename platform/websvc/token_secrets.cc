@@ -1,8 +1,8 @@
 // What the maker knows of each token it made: the 16 key slots and the key-byte map written at provisioning. The
 // token answers a challenge with AES-128 of the block under slot key XOR the map bytes the selector picks; the
 // service computes the same from the secrets, without the token.
-#include "usbtoken/usbtoken.h"
 #include "websvc_private.h"
+#include "xp/usbtoken.h"
 
 namespace xp::websvc {
 

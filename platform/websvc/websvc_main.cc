@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "websvc.h"
+#include "xp/websvc.h"
 
 int main(int argc, char** argv) {
   if (argc != 2) {

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "websvc.h"
+#include "xp/websvc.h"
 
 namespace httplib {
 struct Request;

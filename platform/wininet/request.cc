@@ -4,7 +4,10 @@
 #include <cstring>
 
 #include "wininet_private.h"
+#include "xp/debug.h"
 #include "xp/faults.h"
+
+XP_DEBUG_CHANNEL(wininet);
 
 namespace {
 
@@ -57,13 +60,14 @@ extern "C" HINTERNET HttpOpenRequestA(HINTERNET connect, LPCSTR verb, LPCSTR obj
   const std::string method = verb == nullptr || *verb == '\0' ? "GET" : verb;
   if (method != "GET" || (flags & ~kKnownFlags) != 0 || (referrer != nullptr && *referrer != '\0') ||
       (accept_types != nullptr && accept_types[0] != nullptr)) {
-    Fixme("HttpOpenRequestA", "only a plain GET (verb " + method + ", flags " + std::to_string(flags) + ")");
+    XP_FIXME("HttpOpenRequestA", "only a plain GET (verb %s, flags %lu)", method.c_str(),
+             static_cast<unsigned long>(flags));
     SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
     return nullptr;
   }
   const std::string http_version = version == nullptr || *version == '\0' ? "HTTP/1.1" : version;
   if (http_version != "HTTP/1.0" && http_version != "HTTP/1.1") {
-    Fixme("HttpOpenRequestA", "only HTTP/1.0 and HTTP/1.1 (" + http_version + ")");
+    XP_FIXME("HttpOpenRequestA", "only HTTP/1.0 and HTTP/1.1 (%s)", http_version.c_str());
     SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
     return nullptr;
   }
@@ -99,7 +103,7 @@ extern "C" BOOL HttpSendRequestA(HINTERNET request, LPCSTR headers, DWORD header
   const std::shared_ptr<Object> object = LookUp(request, Kind::kRequest);
   if (!object) return FALSE;
   if ((headers != nullptr && *headers != '\0' && headers_length != 0) || optional_length != 0) {
-    Fixme("HttpSendRequestA", "no extra headers or request body");
+    XP_FIXME("HttpSendRequestA", "no extra headers or request body");
     return Fail(ERROR_CALL_NOT_IMPLEMENTED);
   }
   if (const std::optional<uint32_t> error = xp::machine::FailPoint("HttpSendRequestA", object->target.object)) {
@@ -139,7 +143,7 @@ extern "C" BOOL HttpQueryInfoA(HINTERNET request, DWORD info_level, LPVOID buffe
   const DWORD level = info_level & ~DWORD{HTTP_QUERY_FLAG_NUMBER};
   const bool number = (info_level & HTTP_QUERY_FLAG_NUMBER) != 0;
   if ((index != nullptr && *index != 0) || (level & 0xF0000000) != 0) {
-    Fixme("HttpQueryInfoA", "only the first response header (level " + std::to_string(info_level) + ")");
+    XP_FIXME("HttpQueryInfoA", "only the first response header (level %lu)", static_cast<unsigned long>(info_level));
     return Fail(ERROR_CALL_NOT_IMPLEMENTED);
   }
   if (!object->sent) return Fail(ERROR_INTERNET_INCORRECT_HANDLE_STATE);

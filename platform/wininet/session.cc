@@ -3,7 +3,10 @@
 #include <cstring>
 
 #include "wininet_private.h"
+#include "xp/debug.h"
 #include "xp/faults.h"
+
+XP_DEBUG_CHANNEL(wininet);
 
 namespace {
 
@@ -19,13 +22,13 @@ std::string Text(LPCSTR text) { return text == nullptr ? std::string() : std::st
 extern "C" HINTERNET InternetOpenA(LPCSTR agent, DWORD access_type, LPCSTR proxy, LPCSTR proxy_bypass,
                                    DWORD flags) {
   if (access_type != INTERNET_OPEN_TYPE_PRECONFIG && access_type != INTERNET_OPEN_TYPE_DIRECT) {
-    Fixme("InternetOpenA", "only direct access: the machine has no proxy (access type " +
-                               std::to_string(access_type) + ")");
+    XP_FIXME("InternetOpenA", "only direct access: the machine has no proxy (access type %lu)",
+             static_cast<unsigned long>(access_type));
     SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
     return nullptr;
   }
   if (flags != 0 || (proxy != nullptr && *proxy != '\0') || (proxy_bypass != nullptr && *proxy_bypass != '\0')) {
-    Fixme("InternetOpenA", "flags " + std::to_string(flags) + " or a proxy");
+    XP_FIXME("InternetOpenA", "flags %lu or a proxy", static_cast<unsigned long>(flags));
     SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
     return nullptr;
   }
@@ -45,13 +48,13 @@ extern "C" HINTERNET InternetConnectA(HINTERNET internet, LPCSTR server_name, IN
   const std::shared_ptr<Object> session = LookUp(internet, Kind::kSession);
   if (!session) return nullptr;
   if (service != INTERNET_SERVICE_HTTP || flags != 0) {
-    Fixme("InternetConnectA", "only HTTP servers (service " + std::to_string(service) + ", flags " +
-                                  std::to_string(flags) + ")");
+    XP_FIXME("InternetConnectA", "only HTTP servers (service %lu, flags %lu)", static_cast<unsigned long>(service),
+             static_cast<unsigned long>(flags));
     SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
     return nullptr;
   }
   if (!Text(user_name).empty() || !Text(password).empty()) {
-    Fixme("InternetConnectA", "no server asks for a user name or password");
+    XP_FIXME("InternetConnectA", "no server asks for a user name or password");
     SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
     return nullptr;
   }
@@ -75,7 +78,7 @@ extern "C" HINTERNET InternetConnectA(HINTERNET internet, LPCSTR server_name, IN
 // Exported by wininet.
 extern "C" BOOL InternetQueryOptionA(HINTERNET internet, DWORD option, LPVOID buffer, LPDWORD buffer_length) {
   if (option != INTERNET_OPTION_VERSION) {
-    Fixme("InternetQueryOptionA", "only INTERNET_OPTION_VERSION (option " + std::to_string(option) + ")");
+    XP_FIXME("InternetQueryOptionA", "only INTERNET_OPTION_VERSION (option %lu)", static_cast<unsigned long>(option));
     SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
     return FALSE;
   }

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <memory>
 #include <string>
 #include <utility>
@@ -12,11 +11,6 @@
 #include "wininet.h"
 
 namespace xp::wininet {
-
-// A call or flag outside what the system uses: said aloud on stderr, then failed by the caller.
-inline void Fixme(const char* function, const std::string& what) {
-  std::fprintf(stderr, "fixme:wininet:%s %s\n", function, what.c_str());
-}
 
 // response.cc: the headers of one response, as the server sent them.
 struct Response {

@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "commands.h"
-#include "websvc/websvc.h"
+#include "xp/websvc.h"
 
 namespace xp::xpmachine {
 

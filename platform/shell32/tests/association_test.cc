@@ -7,12 +7,13 @@
 #include <fstream>
 #include <sstream>
 
+#include "built_programs.h"
 #include "scratch_machine.h"
 #include "shellapi.h"
-#include "websvc/websvc.h"
 #include "windows.h"
 #include "xp/processes.h"
 #include "xp/registry.h"
+#include "xp/websvc.h"
 
 namespace {
 
@@ -62,7 +63,7 @@ TEST_F(AssociationTest, FindsTheProgramAFileOpensWith) {
   EXPECT_EQ(Find(kTempFile, &code), "");
   EXPECT_EQ(code, SE_ERR_NOASSOC);  // a machine without a browser yet
 
-  xp::websvc::InstallBrowser(fs::read_symlink("/proc/self/exe").parent_path() / "xp_browser");
+  xp::websvc::InstallBrowser(xp::test::BuildProgram("xp_browser"));
   const struct {
     std::string file;
     INT_PTR code;  // 33: any value above 32
@@ -119,7 +120,7 @@ TEST_F(AssociationTest, StartsTheBrowserWithTheAddressThatThenReachesTheService)
 
 // The parameters become the program's command line as they stand: an address not quoted is split at its blanks.
 TEST_F(AssociationTest, TheBrowserSeesHowTheCommandLineWasSplit) {
-  xp::websvc::InstallBrowser(fs::read_symlink("/proc/self/exe").parent_path() / "xp_browser");
+  xp::websvc::InstallBrowser(xp::test::BuildProgram("xp_browser"));
   ASSERT_GT(reinterpret_cast<INT_PTR>(ShellExecuteA(nullptr, "open", xp::websvc::kBrowserPath,
                                                     "http://nowhere.test/a?sid=S 1", nullptr, SW_SHOWNORMAL)),
             32);

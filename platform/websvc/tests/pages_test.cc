@@ -11,9 +11,9 @@
 #include "client_cipher.h"
 #include "scratch_machine.h"
 #include "token_answer.h"
-#include "websvc/websvc.h"
 #include "windows.h"
 #include "wininet.h"
+#include "xp/websvc.h"
 
 namespace xp::websvc {
 namespace {

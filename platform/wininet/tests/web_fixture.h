@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "scratch_machine.h"
-#include "websvc/websvc.h"
 #include "windows.h"
 #include "wininet.h"
+#include "xp/websvc.h"
 
 namespace xp::wininet::testing {
 

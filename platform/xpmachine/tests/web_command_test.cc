@@ -9,9 +9,9 @@
 #include <string>
 
 #include "run_program.h"
-#include "websvc/websvc.h"
 #include "windows.h"
 #include "wininet.h"
+#include "xp/websvc.h"
 
 namespace {
 

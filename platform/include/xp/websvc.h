@@ -2,7 +2,7 @@
 // ports 80 and 443 under the service's host names. It hands out registration challenges the machine's emulated
 // token can answer, checks and records registrations and password renewals, logs every request, and can be told
 // to misbehave page by page. Tests run it in-process (Server); people run it for a machine with
-// `xpmachine web start|stop DIR` (StartService, StopService). Included as "websvc/websvc.h".
+// `xpmachine web start|stop DIR` (StartService, StopService). Included as "xp/websvc.h".
 #pragma once
 
 #include <cstdint>
