@@ -122,11 +122,18 @@ endfunction()
 #   WINDOWS_NAME  a program of the machine, by its name on Windows (MRVVerifyCFK.exe): built as that name without
 #                 ".exe"
 #   OUTPUT_NAME   a host tool whose file is named otherwise than its target
+#   NO_RUNTIME    a program of the platform that is no program of any machine (the kernel host): it links neither
+#                 the C runtime stand-in nor, through it, kernel32, so it never enters a machine as one of its
+#                 processes
 function(xp_exe)
-  cmake_parse_arguments(A "TEST_ONLY" "NAME;WINDOWS_NAME;OUTPUT_NAME" "SOURCES;LINK;INCLUDES;PROGRAMS" ${ARGN})
+  cmake_parse_arguments(A "TEST_ONLY;NO_RUNTIME" "NAME;WINDOWS_NAME;OUTPUT_NAME" "SOURCES;LINK;INCLUDES;PROGRAMS"
+                        ${ARGN})
   add_executable(${A_NAME} ${A_SOURCES})
   target_include_directories(${A_NAME} PRIVATE ${XP_PLATFORM_INCLUDE} ${CMAKE_CURRENT_SOURCE_DIR})
-  target_link_libraries(${A_NAME} PRIVATE xp::msvcrt ${A_LINK})
+  if(NOT A_NO_RUNTIME)
+    list(PREPEND A_LINK xp::msvcrt)
+  endif()
+  target_link_libraries(${A_NAME} PRIVATE ${A_LINK})
   if(A_WINDOWS_NAME)
     if(NOT A_WINDOWS_NAME MATCHES "^(.+)\\.exe$")
       message(FATAL_ERROR "xp_exe(${A_NAME}): WINDOWS_NAME ${A_WINDOWS_NAME} does not end in .exe")
@@ -250,4 +257,13 @@ function(xp_layering_tests)
            COMMAND ${CMAKE_SOURCE_DIR}/cmake/tests/check_layering_test.sh ${Python3_EXECUTABLE} ${check} ${sample})
   math(EXPR timeout "${XP_TEST_TIMEOUT} * ${XP_TIMEOUT_SCALE}")
   set_tests_properties(include_layering include_layering_finds_violations PROPERTIES LABELS unit TIMEOUT ${timeout})
+endfunction()
+
+# A program of the platform that is no program of any machine (the kernel host): it links neither the C runtime
+# stand-in nor, through it, kernel32, so it never enters a machine as one of its processes.
+function(xp_host_program)
+  cmake_parse_arguments(A "" "NAME" "SOURCES;LINK" ${ARGN})
+  add_executable(${A_NAME} ${A_SOURCES})
+  target_include_directories(${A_NAME} PRIVATE ${XP_PLATFORM_INCLUDE} ${CMAKE_CURRENT_SOURCE_DIR})
+  target_link_libraries(${A_NAME} PRIVATE ${A_LINK})
 endfunction()

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "command_line.h"
+#include "file_layer.h"
 #include "process_object.h"
 #include "xp/debug.h"
 #include "xp/drive_paths.h"
@@ -134,6 +135,7 @@ BOOL CreateProcessAsAccount(const std::string& account, LPCSTR application_name,
     SetLastError(*fault);
     return FALSE;
   }
+  xp::kernel32::WriteImageBack(program.windows);
   xp::machine::LaunchRequest request;
   request.host_file = program.host;
   request.image = program.windows;

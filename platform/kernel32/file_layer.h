@@ -76,6 +76,10 @@ void CrashAfter(std::string_view operation, std::string_view path);
 // file_ops.cc: deletes a file (kind FILE_NON_DIRECTORY_FILE) or an empty folder (FILE_DIRECTORY_FILE) by name.
 NTSTATUS DeleteByName(const WindowsPath& path, ULONG kind);
 
+// image_write_back.cc: before a program or DLL file of the drives is started or loaded from the disk, what the
+// cache holds of it is written back (a file that cannot be opened for it is left as it is).
+void WriteImageBack(const std::string& windows_path);
+
 // file_attributes.cc: the attributes and times of a file or folder by name.
 NTSTATUS QueryBasic(const WindowsPath& path, FILE_BASIC_INFORMATION* basic);
 

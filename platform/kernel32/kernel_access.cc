@@ -1,70 +1,61 @@
-// The file layer's calls into the kernel. While the machine is booted, every call goes to its kernel host. Else,
-// with no kernel running for the process, the first call boots one here for the machine XPMACHINE names, and boots
-// another when XPMACHINE names a new machine. A kernel booted here dies
-// with the process, and every process has its own: so its writes go through to the disk at once and its cache is
-// dropped at each close, which is what a crash of the program and the other processes of the machine must see.
+// The file layer's calls into the kernel. A machine has one kernel, in its kernel host (kernel_client.h), which every
+// program reaches; only a test that boots the kernel model in its own process (ntos::Kernel) has its calls served
+// there instead.
 #include "kernel_access.h"
 
-#include <memory>
+#include <cstdio>
 #include <mutex>
 
 #include "kernel_client.h"
-#include "xp/machine.h"
 #include "xp/ntos.h"
 
 namespace xp::kernel32::nt {
 namespace {
 
-struct KernelInUse {
-  uint64_t id = 0;     // changes whenever the kernel in use does
-  bool owned = false;  // booted by this layer
-};
-
-class KernelChoice {
+// The in-process kernel a test booted, with an id that changes whenever that kernel does, so a handle of an earlier
+// kernel is refused. nullptr: the machine's kernel host serves this process.
+class InProcessKernel {
  public:
-  KernelInUse Resolve() {
+  ntos::Kernel* Current(uint64_t* id) {
     const std::lock_guard<std::mutex> lock(mutex_);
     ntos::Kernel* kernel = ntos::Kernel::Current();
-    if (kernel == nullptr || kernel == owned_.get()) {
-      const std::string machine = machine::Root().string();
-      if (!owned_ || owned_machine_ != machine) {
-        owned_.reset();
-        owned_ = std::make_unique<ntos::Kernel>(ntos::KernelOptions{machine});
-        owned_machine_ = machine;
-      }
-      owned_->MakeCurrent();
-      kernel = owned_.get();
-    }
-    if (kernel != last_) {
+    if (kernel != nullptr && kernel != last_) {
       last_ = kernel;
       ++id_;
     }
-    return {id_, kernel == owned_.get()};
-  }
-
-  void DropUnusedCache() {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    if (owned_ && ntos::Kernel::Current() == owned_.get()) owned_->LazyWriterTick();
+    *id = id_;
+    return kernel;
   }
 
  private:
   std::mutex mutex_;
-  std::unique_ptr<ntos::Kernel> owned_;
-  std::string owned_machine_;
   ntos::Kernel* last_ = nullptr;
   uint64_t id_ = 0;
 };
 
 // Never destroyed: handles may be closed from ELF destructors after static destructors have run.
-KernelChoice& Choice() {
-  static KernelChoice* const choice = new KernelChoice;
-  return *choice;
+InProcessKernel& Local() {
+  static InProcessKernel* const local = new InProcessKernel;
+  return *local;
 }
 
-// The kernel to call for `handle`; false when the handle belongs to a kernel no longer in use.
-bool Reach(const Handle& handle, KernelInUse* in_use) {
-  *in_use = Choice().Resolve();
-  return handle.kernel == in_use->id;
+// True when this process's calls go to the kernel host, connected (and started) on first use. A host that cannot be
+// reached is said once on stderr; the call then fails as a missing device does.
+bool ServedByHost() {
+  uint64_t id = 0;
+  if (Local().Current(&id) != nullptr) return false;
+  std::string error;
+  if (!host::Reach(&error)) {
+    static std::once_flag said;
+    std::call_once(said, [&] { std::fprintf(stderr, "kernel32: no kernel for this program: %s\n", error.c_str()); });
+  }
+  return true;
+}
+
+// The in-process kernel `handle` belongs to is still the one in use.
+bool Reach(const Handle& handle) {
+  uint64_t id = 0;
+  return Local().Current(&id) != nullptr && handle.kernel == id;
 }
 
 UNICODE_STRING Counted(const std::u16string& text) { return ntos::NtName(text); }
@@ -72,8 +63,9 @@ UNICODE_STRING Counted(const std::u16string& text) { return ntos::NtName(text); 
 }  // namespace
 
 NTSTATUS Open(const OpenRequest& request, Handle* handle, ULONG_PTR* information) {
-  if (host::MachineBooted()) return host::Open(request, handle, information);
-  const KernelInUse in_use = Choice().Resolve();
+  if (ServedByHost()) return host::Open(request, handle, information);
+  uint64_t kernel = 0;
+  Local().Current(&kernel);
   std::u16string name = request.name;
   UNICODE_STRING counted = Counted(name);
   OBJECT_ATTRIBUTES attributes;
@@ -83,15 +75,14 @@ NTSTATUS Open(const OpenRequest& request, Handle* handle, ULONG_PTR* information
   const NTSTATUS status = NtCreateFile(&value, request.access, &attributes, &io_status, nullptr, request.attributes,
                                        request.share, request.disposition, request.options, nullptr, 0);
   if (information != nullptr) *information = io_status.Information;
-  if (NT_SUCCESS(status)) *handle = {value, in_use.id};
+  if (NT_SUCCESS(status)) *handle = {value, kernel};
   return status;
 }
 
 NTSTATUS Read(const Handle& handle, void* buffer, ULONG length, LONGLONG offset, ULONG* transferred) {
   if (host::Serves(handle)) return host::Read(handle, buffer, length, offset, transferred);
   *transferred = 0;
-  KernelInUse in_use;
-  if (!Reach(handle, &in_use)) return STATUS_INVALID_HANDLE;
+  if (!Reach(handle)) return STATUS_INVALID_HANDLE;
   IO_STATUS_BLOCK io_status{};
   LARGE_INTEGER at;
   at.QuadPart = offset;
@@ -103,27 +94,20 @@ NTSTATUS Read(const Handle& handle, void* buffer, ULONG length, LONGLONG offset,
 NTSTATUS Write(const Handle& handle, const void* buffer, ULONG length, LONGLONG offset, ULONG* transferred) {
   if (host::Serves(handle)) return host::Write(handle, buffer, length, offset, transferred);
   *transferred = 0;
-  KernelInUse in_use;
-  if (!Reach(handle, &in_use)) return STATUS_INVALID_HANDLE;
+  if (!Reach(handle)) return STATUS_INVALID_HANDLE;
   IO_STATUS_BLOCK io_status{};
   LARGE_INTEGER at;
   at.QuadPart = offset;
-  NTSTATUS status =
+  const NTSTATUS status =
       NtWriteFile(handle.value, nullptr, nullptr, nullptr, &io_status, const_cast<void*>(buffer), length, &at, nullptr);
-  if (!NT_SUCCESS(status)) return status;
-  *transferred = static_cast<ULONG>(io_status.Information);
-  if (in_use.owned) {
-    IO_STATUS_BLOCK flushed{};
-    status = NtFlushBuffersFile(handle.value, &flushed);
-  }
+  if (NT_SUCCESS(status)) *transferred = static_cast<ULONG>(io_status.Information);
   return status;
 }
 
 NTSTATUS QueryInformation(const Handle& handle, void* information, ULONG length,
                           FILE_INFORMATION_CLASS information_class) {
   if (host::Serves(handle)) return host::QueryInformation(handle, information, length, information_class);
-  KernelInUse in_use;
-  if (!Reach(handle, &in_use)) return STATUS_INVALID_HANDLE;
+  if (!Reach(handle)) return STATUS_INVALID_HANDLE;
   IO_STATUS_BLOCK io_status{};
   return NtQueryInformationFile(handle.value, &io_status, information, length, information_class);
 }
@@ -131,16 +115,14 @@ NTSTATUS QueryInformation(const Handle& handle, void* information, ULONG length,
 NTSTATUS SetInformation(const Handle& handle, const void* information, ULONG length,
                         FILE_INFORMATION_CLASS information_class) {
   if (host::Serves(handle)) return host::SetInformation(handle, information, length, information_class);
-  KernelInUse in_use;
-  if (!Reach(handle, &in_use)) return STATUS_INVALID_HANDLE;
+  if (!Reach(handle)) return STATUS_INVALID_HANDLE;
   IO_STATUS_BLOCK io_status{};
   return NtSetInformationFile(handle.value, &io_status, const_cast<void*>(information), length, information_class);
 }
 
 NTSTATUS QueryVolume(const Handle& handle, void* information, ULONG length, FS_INFORMATION_CLASS information_class) {
   if (host::Serves(handle)) return host::QueryVolume(handle, information, length, information_class);
-  KernelInUse in_use;
-  if (!Reach(handle, &in_use)) return STATUS_INVALID_HANDLE;
+  if (!Reach(handle)) return STATUS_INVALID_HANDLE;
   IO_STATUS_BLOCK io_status{};
   return NtQueryVolumeInformationFile(handle.value, &io_status, information, length, information_class);
 }
@@ -149,8 +131,7 @@ NTSTATUS QueryDirectory(const Handle& handle, void* information, ULONG length, c
                         ULONG_PTR* returned) {
   if (host::Serves(handle)) return host::QueryDirectory(handle, information, length, pattern, returned);
   *returned = 0;
-  KernelInUse in_use;
-  if (!Reach(handle, &in_use)) return STATUS_INVALID_HANDLE;
+  if (!Reach(handle)) return STATUS_INVALID_HANDLE;
   std::u16string text = pattern != nullptr ? *pattern : std::u16string();
   UNICODE_STRING counted = Counted(text);
   IO_STATUS_BLOCK io_status{};
@@ -163,8 +144,7 @@ NTSTATUS QueryDirectory(const Handle& handle, void* information, ULONG length, c
 
 NTSTATUS Flush(const Handle& handle) {
   if (host::Serves(handle)) return host::Flush(handle);
-  KernelInUse in_use;
-  if (!Reach(handle, &in_use)) return STATUS_INVALID_HANDLE;
+  if (!Reach(handle)) return STATUS_INVALID_HANDLE;
   IO_STATUS_BLOCK io_status{};
   return NtFlushBuffersFile(handle.value, &io_status);
 }
@@ -175,8 +155,7 @@ NTSTATUS DeviceControl(const Handle& handle, ULONG code, void* input, ULONG inpu
     return host::DeviceControl(handle, code, input, input_length, output, output_length, returned);
   }
   *returned = 0;
-  KernelInUse in_use;
-  if (!Reach(handle, &in_use)) return STATUS_INVALID_HANDLE;
+  if (!Reach(handle)) return STATUS_INVALID_HANDLE;
   IO_STATUS_BLOCK io_status{};
   const NTSTATUS status = NtDeviceIoControlFile(handle.value, nullptr, nullptr, nullptr, &io_status, code, input,
                                                 input_length, output, output_length);
@@ -188,8 +167,7 @@ NTSTATUS FsControl(const Handle& handle, ULONG code, void* input, ULONG input_le
                    ULONG_PTR* returned) {
   if (host::Serves(handle)) return host::FsControl(handle, code, input, input_length, output, output_length, returned);
   *returned = 0;
-  KernelInUse in_use;
-  if (!Reach(handle, &in_use)) return STATUS_INVALID_HANDLE;
+  if (!Reach(handle)) return STATUS_INVALID_HANDLE;
   IO_STATUS_BLOCK io_status{};
   const NTSTATUS status = NtFsControlFile(handle.value, nullptr, nullptr, nullptr, &io_status, code, input,
                                           input_length, output, output_length);
@@ -199,28 +177,22 @@ NTSTATUS FsControl(const Handle& handle, ULONG code, void* input, ULONG input_le
 
 NTSTATUS Close(const Handle& handle) {
   if (host::Serves(handle)) return host::Close(handle);
-  KernelInUse in_use;
-  if (!Reach(handle, &in_use)) return STATUS_INVALID_HANDLE;
-  const NTSTATUS status = NtClose(handle.value);
-  if (in_use.owned) Choice().DropUnusedCache();
-  return status;
+  if (!Reach(handle)) return STATUS_INVALID_HANDLE;
+  return NtClose(handle.value);
 }
 
 NTSTATUS LoadDriver(const std::u16string& service) {
-  if (host::MachineBooted()) return host::LoadDriver(service);
-  Choice().Resolve();
+  if (ServedByHost()) return host::LoadDriver(service);
   return ntos::Kernel::Current()->LoadService(service);
 }
 
 NTSTATUS UnloadDriver(const std::u16string& service) {
-  if (host::MachineBooted()) return host::UnloadDriver(service);
-  Choice().Resolve();
+  if (ServedByHost()) return host::UnloadDriver(service);
   return ntos::Kernel::Current()->UnloadService(service);
 }
 
 NTSTATUS DriverRunning(const std::u16string& service, bool* running) {
-  if (host::MachineBooted()) return host::DriverRunning(service, running);
-  Choice().Resolve();
+  if (ServedByHost()) return host::DriverRunning(service, running);
   *running = ntos::Kernel::Current()->DriverRunning(service);
   return STATUS_SUCCESS;
 }

@@ -1,6 +1,6 @@
 // The one place where the file layer reaches the kernel: each call here is the Nt* call of the kernel this process
-// uses. While the machine XPMACHINE names is booted, that is its kernel host (kernel_client.h); otherwise a kernel
-// in this process (made on first use for the machine XPMACHINE names, or one a test booted itself).
+// uses: the kernel host of the machine XPMACHINE names (kernel_client.h), started on demand, or a kernel model a
+// test booted in its own process.
 #pragma once
 
 #include <cstdint>
@@ -11,7 +11,7 @@
 namespace xp::kernel32::nt {
 
 // A handle of the kernel that was in use when it was opened. `kernel` tells that kernel from later ones: a handle
-// outlives its kernel when a test moves the process to another machine.
+// outlives its kernel when the host stops or a test moves the process to another machine.
 struct Handle {
   HANDLE value = nullptr;
   uint64_t kernel = 0;

@@ -1,8 +1,10 @@
-// The program's end of the kernel host's socket: one connection per process, each call one request and its reply
-// under the connection's lock, buffers copied both ways. A handle carries the connection it came from, so a handle
-// that outlived its host (or came from the parent of a forked child) is refused instead of reaching another file.
+// The program's end of the kernel host's socket: one connection per process (made at the first kernel call, which
+// starts the host when none runs), each call one request and its reply under the connection's lock, buffers
+// copied both ways. A handle carries the connection it came from, so a handle that outlived its host (or came from
+// the parent of a forked child) is refused instead of reaching another file.
 #include "kernel_client.h"
 
+#include <dlfcn.h>
 #include <poll.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -14,6 +16,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "host_control.h"
 #include "xp/kernel_protocol.h"
 #include "xp/machine.h"
 
@@ -33,20 +36,39 @@ struct Piece {
   size_t size = 0;
 };
 
+// The kernel host beside this library: the platform's programs are built into one folder.
+std::filesystem::path HostProgram() {
+  Dl_info info{};
+  if (::dladdr(reinterpret_cast<void*>(&HostProgram), &info) == 0 || info.dli_fname == nullptr) return {};
+  return std::filesystem::path(info.dli_fname).parent_path() / "xp_ntoshost";
+}
+
 class Connection {
  public:
-  bool Booted() {
+  // Connects to the kernel host of the machine XPMACHINE names, starting it when none runs. False, with *error,
+  // when there is no machine or its kernel does not come up.
+  bool Reach(std::string* error) {
     const std::lock_guard<std::mutex> lock(mutex_);
     // XPMACHINE as it stands names the connected machine: nothing else to look at on this, the usual, path.
     const char* named = std::getenv("XPMACHINE");
-    if (fd_ >= 0 && pid_ == ::getpid() && named != nullptr && named_ == named) return true;
+    if (fd_ >= 0 && pid_ == ::getpid() && named != nullptr && named_ == named && !HungUp()) return true;
     Drop();
-    if (!machine::Present()) return false;
-    const std::filesystem::path socket_path = kernel_host::SocketPath(machine::Root());
-    struct stat ignored;
-    if (::stat(socket_path.c_str(), &ignored) != 0) return false;
+    if (!machine::Present()) {
+      *error = "XPMACHINE names no machine";
+      return false;
+    }
+    const std::filesystem::path& root = machine::Root();
+    const std::filesystem::path socket_path = kernel_host::SocketPath(root);
     fd_ = Connect(socket_path);
-    return fd_ >= 0 && Hello(named);
+    if (fd_ < 0 || !Hello(named)) {
+      if (!ntos::host::EnsureKernelHost(HostProgram(), root, error)) return false;
+      fd_ = Connect(socket_path);
+      if (fd_ < 0 || !Hello(named)) {
+        *error = "the machine's kernel host does not answer";
+        return false;
+      }
+    }
+    return true;
   }
 
   uint64_t kernel() {
@@ -134,6 +156,12 @@ class Connection {
     return true;
   }
 
+  // Between requests nothing comes from the host: a readable connection is one the host ended (it stopped).
+  bool HungUp() const {
+    pollfd ended{fd_, POLLIN, 0};
+    return ::poll(&ended, 1, 0) != 0;
+  }
+
   // Most requests are answered within microseconds: looking for the reply a little while before sleeping on it
   // spares both processes a sleep and a wakeup per request.
   void AwaitReply() const {
@@ -196,7 +224,7 @@ NTSTATUS ServiceCall(Op op, const std::u16string& service, Reply* reply) {
 
 }  // namespace
 
-bool MachineBooted() { return TheConnection().Booted(); }
+bool Reach(std::string* error) { return TheConnection().Reach(error); }
 
 bool Serves(const nt::Handle& handle) { return (handle.kernel & kHostKernel) != 0; }
 

@@ -1,6 +1,6 @@
-// The kernel of a booted machine as one of its programs reaches it: while the machine's kernel host answers on
-// DIR/kernel/socket, the file layer's kernel calls go there (through the volumes' device stacks, so through any
-// filter attached to them) instead of to a kernel in this process. Same calls and results as kernel_access.h.
+// The machine's kernel as one of its programs reaches it: its kernel host, answering on DIR/kernel/socket, started
+// on demand by the first program that needs it. The file layer's kernel calls go there (through the volumes'
+// device stacks, so through any filter attached to them). Same calls and results as kernel_access.h.
 #pragma once
 
 #include <string>
@@ -9,9 +9,10 @@
 
 namespace xp::kernel32::host {
 
-// True when the machine XPMACHINE names runs its kernel in a host that answers. The first call after the host
-// started connects; one connection serves the whole process (a forked child makes its own).
-bool MachineBooted();
+// True once this process is connected to the kernel host of the machine XPMACHINE names, which is started when none
+// runs; false, with *error, when that cannot be. One connection serves the whole process (a forked child makes its
+// own; a new XPMACHINE, a new one).
+bool Reach(std::string* error);
 // True for a handle the host gave; calls on it go to the host. A handle from a connection that ended (the host
 // stopped) fails with STATUS_INVALID_HANDLE.
 bool Serves(const nt::Handle& handle);

@@ -16,6 +16,7 @@
 #include <system_error>
 #include <vector>
 
+#include "file_layer.h"
 #include "kernel32_private.h"
 #include "xp/debug.h"
 #include "xp/drive_paths.h"
@@ -67,6 +68,7 @@ std::optional<fs::path> MachineCopy(const std::string& file_name) {
     std::error_code error;
     if (machine::FindOnDrives(candidate, &found) == machine::PathLookup::kFound &&
         fs::is_regular_file(found.host, error)) {
+      WriteImageBack(found.windows);
       return found.host;
     }
   }

@@ -31,9 +31,17 @@ std::string Fold(std::string_view text) {
   return folded;
 }
 
+const char* ActionName(FaultAction action) {
+  switch (action) {
+    case FaultAction::kCrash: return "crash";
+    case FaultAction::kPowerLoss: return "power-loss";
+    default: return "fail";
+  }
+}
+
 std::string Format(const ArmedFault& armed) {
   const Fault& f = armed.fault;
-  return std::string(f.action == FaultAction::kCrash ? "crash " : "fail ") + f.operation +
+  return std::string(ActionName(f.action)) + " " + f.operation +
          " nth=" + std::to_string(f.nth) + " times=" + std::to_string(f.times) + " error=" + std::to_string(f.error) +
          " calls=" + std::to_string(armed.calls) + " path=" + f.path_contains + "\n";
 }
@@ -46,8 +54,15 @@ std::optional<ArmedFault> Parse(const std::string& line) {
   std::istringstream in(line.substr(0, path_at));
   std::string action;
   in >> action >> armed.fault.operation;
-  if (action != "fail" && action != "crash") return std::nullopt;
-  armed.fault.action = action == "crash" ? FaultAction::kCrash : FaultAction::kFail;
+  if (action == "fail") {
+    armed.fault.action = FaultAction::kFail;
+  } else if (action == "crash") {
+    armed.fault.action = FaultAction::kCrash;
+  } else if (action == "power-loss") {
+    armed.fault.action = FaultAction::kPowerLoss;
+  } else {
+    return std::nullopt;
+  }
   for (std::string token; in >> token;) {
     const size_t equals = token.find('=');
     if (equals == std::string::npos) return std::nullopt;
@@ -175,6 +190,11 @@ std::optional<uint32_t> FailPoint(std::string_view operation, std::string_view p
 void CrashPoint(std::string_view operation, std::string_view path) {
   uint32_t unused = 0;
   if (Count(FaultAction::kCrash, operation, path, &unused)) ::raise(SIGKILL);
+}
+
+bool PowerLossPoint(std::string_view operation, std::string_view path) {
+  uint32_t unused = 0;
+  return Count(FaultAction::kPowerLoss, operation, path, &unused);
 }
 
 }  // namespace xp::machine

@@ -147,6 +147,15 @@ TerminateOutcome TerminateMachineProcess(uint32_t pid, uint32_t exit_code) {
   return TerminateOutcome::kTerminated;
 }
 
+void KillLaunchedProcesses() {
+  const pid_t self = ::getpid();
+  for (const ProcessRecord& record : ListProcesses(true)) {
+    if (!record.launched || record.host_pid <= 0 || record.host_pid == self) continue;
+    const PinnedHostProcess target(record.host_pid, record.host_start);
+    if (target.same()) target.Kill();
+  }
+}
+
 void SetEnabledPrivileges(uint32_t pid, const std::vector<std::string>& privileges) {
   std::string joined;
   for (const std::string& privilege : privileges) joined += (joined.empty() ? "" : ",") + privilege;

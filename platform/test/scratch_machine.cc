@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "host_control.h"
 #include "xp/machine.h"
 #include "xp/registry.h"
 #include "xp/usbtoken.h"
@@ -49,7 +50,21 @@ ScratchMachine::ScratchMachine(uint64_t token_seed, bool plug_token, bool fresh_
   }
 }
 
+void ScratchMachine::WriteBack() const {
+  if (!ntos::host::WriteBackKernelCache(root_)) throw std::runtime_error("the kernel did not write its cache back");
+}
+
+void ScratchMachine::StopKernel() const {
+  std::string error;
+  if (ntos::host::KernelHostAnswers(root_) && !ntos::host::StopKernelHost(root_, &error)) {
+    throw std::runtime_error(error);
+  }
+}
+
 ScratchMachine::~ScratchMachine() {
+  // The machine's kernel host, if one of its programs started it, ends with the machine.
+  std::string ignored;
+  if (ntos::host::KernelHostAnswers(root_)) ntos::host::StopKernelHost(root_, &ignored);
   Restore("XPMACHINE", saved_machine_);
   Restore("XPMACHINE_CLOCK", saved_clock_);
   std::error_code error;

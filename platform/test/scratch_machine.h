@@ -15,12 +15,18 @@ class ScratchMachine {
   // (Winlogon, RunOnce, Services, Shell Folders) unless `fresh_registry` is false: then it starts empty, for tests
   // of the registry itself.
   explicit ScratchMachine(uint64_t token_seed = 1, bool plug_token = true, bool fresh_registry = true);
-  // Removes the folder and gives XPMACHINE and XPMACHINE_CLOCK back their earlier values.
+  // Stops the machine's kernel host if one runs, removes the folder and gives XPMACHINE and XPMACHINE_CLOCK back
+  // their earlier values.
   ~ScratchMachine();
   ScratchMachine(const ScratchMachine&) = delete;
   ScratchMachine& operator=(const ScratchMachine&) = delete;
 
   const std::filesystem::path& root() const { return root_; }
+  // Has the machine's kernel write its cache back, so that the drive folders hold what its programs wrote (for
+  // tests that look at the disk itself).
+  void WriteBack() const;
+  // Stops the machine's kernel if it runs (it writes its cache back; the next program to need it starts it again).
+  void StopKernel() const;
   // The machine's token, plugged or (plug_token false) unplugged.
   const std::string& token_id() const { return token_id_; }
 

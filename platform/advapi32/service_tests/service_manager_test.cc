@@ -1,10 +1,12 @@
-// The service manager over the machine's registry and the kernel the caller reaches (here, the process's own):
+// The service manager over the machine's registry and the kernel the caller reaches (here, a kernel model the test
+// boots in its own process, so that the kernel's side can be looked at directly):
 // the table's key layout, a driver's life (start, status, stop), start failures, delete while running, who may do
 // what, and the errors of each call's arguments and handles.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
 #include <filesystem>
+#include <memory>
 
 #include "built_programs.h"
 #include "scratch_machine.h"
@@ -37,6 +39,7 @@ class ServiceManagerTest : public ::testing::Test {
     const fs::path drivers = machine_.root() / "drives" / "C" / "WINDOWS" / "system32" / "drivers";
     fs::create_directories(drivers);
     fs::copy_file(xp::test::BuildProgram("xp_ntos_test_driver"), drivers / "xptest.sys");
+    kernel_ = std::make_unique<xp::ntos::Kernel>(xp::ntos::KernelOptions{machine_.root()});
     manager_ = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
     ASSERT_NE(manager_, nullptr);
   }
@@ -47,6 +50,7 @@ class ServiceManagerTest : public ::testing::Test {
       CloseServiceHandle(service);
     }
     CloseServiceHandle(manager_);
+    kernel_.reset();
   }
 
   SC_HANDLE Create(DWORD start = SERVICE_DEMAND_START, const char* image = kImage) {
@@ -69,9 +73,10 @@ class ServiceManagerTest : public ::testing::Test {
     return value;
   }
 
-  static bool DriverLoaded() { return xp::ntos::Kernel::Current()->DriverRunning(u"XpTest"); }
+  bool DriverLoaded() const { return kernel_->DriverRunning(u"XpTest"); }
 
   xp::test::ScratchMachine machine_;
+  std::unique_ptr<xp::ntos::Kernel> kernel_;
   SC_HANDLE manager_ = nullptr;
 };
 

@@ -8,7 +8,8 @@
 //     ... do the operation ...
 //     xp::machine::CrashPoint("WriteFile", path);   // where a crash after the operation is meaningful
 // The armed faults live in DIR/faults, one line each, which a person can read:
-//     <fail|crash> <operation> nth=<n> times=<t> error=<Win32 error> calls=<matching calls so far> path=<text>
+//     <fail|crash|power-loss> <operation> nth=<n> times=<t> error=<Win32 error> calls=<matching calls so far>
+//     path=<text>
 #pragma once
 
 #include <cstdint>
@@ -19,8 +20,9 @@
 namespace xp::machine {
 
 enum class FaultAction {
-  kFail,   // FailPoint returns the error: the call fails without doing anything
-  kCrash,  // CrashPoint ends the process at once (SIGKILL: no unwinding, no flushing, no exit code)
+  kFail,       // FailPoint returns the error: the call fails without doing anything
+  kCrash,      // CrashPoint ends the process at once (SIGKILL: no unwinding, no flushing, no exit code)
+  kPowerLoss,  // PowerLossPoint says the power goes: the caller (the kernel host) ends the whole machine at once
 };
 
 struct Fault {
@@ -42,5 +44,7 @@ void ClearFaults();
 std::optional<uint32_t> FailPoint(std::string_view operation, std::string_view path = {});
 // After an operation completed: counts it for the armed kCrash faults and ends the process when one fires.
 void CrashPoint(std::string_view operation, std::string_view path = {});
+// After an operation completed: counts it for the armed kPowerLoss faults; true when one fires.
+bool PowerLossPoint(std::string_view operation, std::string_view path = {});
 
 }  // namespace xp::machine

@@ -38,6 +38,7 @@ enum class Op : uint32_t {
   kUnloadDriver,      // payload: the service name
   kDriverRunning,     // payload: the service name; reply information: 1 running, 0 not
   kShutdown,          // writes the cache back, ends every connection and the host
+  kWriteBack,         // writes every dirty page of the cache back now, as the lazy writer does
 };
 
 // Request flags.
@@ -72,6 +73,16 @@ inline constexpr uint32_t kMaxPayload = 8u << 20;
 
 inline std::filesystem::path SocketPath(const std::filesystem::path& machine_dir) {
   return machine_dir / "kernel" / "socket";
+}
+
+// Held (flock) by the host from before it listens until it ends, however it ends: only one host per machine.
+inline std::filesystem::path HostLockPath(const std::filesystem::path& machine_dir) {
+  return machine_dir / "kernel" / "host.lock";
+}
+
+// The host's pid while it runs; removed when it shuts down, so one left behind tells of a host that died.
+inline std::filesystem::path PidPath(const std::filesystem::path& machine_dir) {
+  return machine_dir / "kernel" / "pid";
 }
 
 // A socket address for `path`. A path longer than sun_path is reached through /proc/self/fd of its folder, opened

@@ -58,6 +58,9 @@ enum class TerminateOutcome { kTerminated, kNotLive, kRefused };
 // Records `exit_code` (unless the process recorded one first), then kills the host process. kRefused, without a
 // signal, for a process not launched inside the machine or whose host process is no longer the one recorded.
 TerminateOutcome TerminateMachineProcess(uint32_t pid, uint32_t exit_code);
+// Ends every live process started inside the machine at once (SIGKILL), recording no exit code, so that they read
+// as crashed: what a power loss does to them. The calling process is spared.
+void KillLaunchedProcesses();
 // Replaces the set of privileges the process has enabled.
 void SetEnabledPrivileges(uint32_t pid, const std::vector<std::string>& privileges);
 

@@ -184,6 +184,7 @@ TEST_F(InstallerTest, WritesTheFlagKeyAndTheListsCopiesTheDeliverablesAndStartsD
   EXPECT_EQ(link->type, static_cast<DWORD>(REG_SZ));
   EXPECT_EQ(link->data, Utf16WithNul(kUninstallCommand));
 
+  machine_.WriteBack();
   EXPECT_EQ(ReadFile(Drive(std::string(kInstall) + "/_MRVBADFTYPES")), ".lnk\n.sys\n.bat\n.manifest\n");
   EXPECT_EQ(ReadFile(Drive(std::string(kInstall) + "/_MRVBADFNAMES")), "");
   EXPECT_EQ(ReadFile(Drive(std::string(kInstall) + "/_MRVMYNEFL")), "C:\\Program Files\\Quillmarsh\\Tavik\\XP\n");

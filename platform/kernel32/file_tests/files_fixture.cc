@@ -30,6 +30,7 @@ std::filesystem::path FilesTest::Host(const std::string& windows_path) const {
 }
 
 std::string FilesTest::HostText(const std::string& windows_path) const {
+  machine_.WriteBack();
   std::ifstream in(Host(windows_path), std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), {});
 }

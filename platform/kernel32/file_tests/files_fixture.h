@@ -23,6 +23,7 @@ class FilesTest : public ::testing::Test {
 
   // The host file behind a Windows path, spelled as given ("C:\a\b" -> DIR/drives/C/a/b).
   std::filesystem::path Host(const std::string& windows_path) const;
+  // The host file's bytes once the kernel wrote its cache back: what the disk holds.
   std::string HostText(const std::string& windows_path) const;
   void PutHostFile(const std::string& windows_path, const std::string& content) const;
 

@@ -30,6 +30,7 @@ TEST(ProgramTest, ALibrarysFopenReachesTheDrivesOnlyForWindowsPaths) {
   ASSERT_EQ(::waitpid(pid, &status, 0), pid);
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0);
+  machine.WriteBack();
   EXPECT_EQ(Contents(machine.root() / "drives" / "C" / "Written.txt"), "first\r\nsecond\r\n");
   EXPECT_EQ(Contents(host), "first\nsecond\n");
 }

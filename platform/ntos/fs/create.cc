@@ -63,7 +63,9 @@ void Attach(PFILE_OBJECT file, Fcb* fcb, const Request& request) {
 }
 
 NTSTATUS OpenVolume(Vcb& vcb, PFILE_OBJECT file, const Request& request, PIRP irp) {
-  Fcb* fcb = FindOrCreateFcb(vcb, u"\\$Volume", false);
+  Fcb* fcb = nullptr;
+  const NTSTATUS status = FindOrCreateFcb(vcb, u"\\$Volume", false, &fcb);
+  if (!NT_SUCCESS(status)) return status;
   fcb->volume = true;
   Attach(file, fcb, request);
   irp->IoStatus.Information = FILE_OPENED;
@@ -85,10 +87,25 @@ NTSTATUS OpenTargetDirectory(Vcb& vcb, PFILE_OBJECT file, std::vector<std::u16st
   std::filesystem::path target_host;
   std::vector<std::u16string> target_names;
   const bool exists = Resolve(vcb, with_last, &target_host, &target_names) == with_last.size();
-  Fcb* fcb = FindOrCreateFcb(vcb, JoinPath(disk_names), true);
+  Fcb* fcb = nullptr;
+  const NTSTATUS status = FindOrCreateFcb(vcb, JoinPath(disk_names), true, &fcb);
+  if (!NT_SUCCESS(status)) return status;
   Attach(file, fcb, request);
   irp->IoStatus.Information = exists ? FILE_EXISTS : FILE_DOES_NOT_EXIST;
   return STATUS_SUCCESS;
+}
+
+// The record of a file or folder just made on disk: a new file asked for encrypted starts encrypted; the other
+// attributes only a request can set are dropped.
+NTSTATUS StartRecord(Fcb& fcb, const Request& request, bool directory, LONGLONG reserve) {
+  const LONGLONG now = ke::SystemTime();
+  fcb.record.attributes = directory ? FILE_ATTRIBUTE_DIRECTORY
+                                    : ((request.attributes & (FILE_ATTRIBUTE_VALID_SET_FLAGS | FILE_ATTRIBUTE_ENCRYPTED) &
+                                        ~FILE_ATTRIBUTE_NORMAL) |
+                                       FILE_ATTRIBUTE_ARCHIVE);
+  fcb.record.creation_time = fcb.record.last_access_time = fcb.record.last_write_time = fcb.record.change_time = now;
+  fcb.header.AllocationSize.QuadPart = directory ? 0 : reserve;
+  return SaveRecord(fcb);
 }
 
 NTSTATUS CheckShare(Fcb* fcb, PFILE_OBJECT file, const Request& request, bool first_open) {
@@ -108,8 +125,7 @@ NTSTATUS Truncate(PFILE_OBJECT file, Fcb* fcb, const Request& request) {
   fcb->record.attributes = (request.attributes & FILE_ATTRIBUTE_VALID_SET_FLAGS & ~FILE_ATTRIBUTE_NORMAL) |
                            FILE_ATTRIBUTE_ARCHIVE;
   fcb->header.ValidDataLength.QuadPart = 0;
-  SaveRecord(*fcb);
-  return STATUS_SUCCESS;
+  return SaveRecord(*fcb);
 }
 
 }  // namespace
@@ -146,7 +162,9 @@ NTSTATUS Create(PDEVICE_OBJECT device, PIRP irp) {
                            request.disposition == FILE_SUPERSEDE;
     if (overwrite && is_directory) return STATUS_INVALID_PARAMETER;
     const bool new_fcb = vcb.fcbs.count(KeyOf(JoinPath(disk_names))) == 0;
-    Fcb* fcb = FindOrCreateFcb(vcb, JoinPath(disk_names), is_directory);
+    Fcb* fcb = nullptr;
+    status = FindOrCreateFcb(vcb, JoinPath(disk_names), is_directory, &fcb);
+    if (!NT_SUCCESS(status)) return status;
     auto release_if_unused = [&] {
       if (new_fcb) ReleaseFcb(fcb);
     };
@@ -195,20 +213,19 @@ NTSTATUS Create(PDEVICE_OBJECT device, PIRP irp) {
     status = ChargeAllocation(vcb, 0, reserve);
     if (!NT_SUCCESS(status)) return status;
   }
-  status = MakeOnDisk(vcb, host / rtl::ToUtf8(components.back()), want_directory);
-  if (!NT_SUCCESS(status)) return status;
-  Fcb* fcb = FindOrCreateFcb(vcb, path, want_directory);
-  const LONGLONG now = ke::SystemTime();
-  // A new file asked for encrypted starts encrypted; the other attributes only a request can set are dropped.
-  fcb->record.attributes =
-      want_directory ? FILE_ATTRIBUTE_DIRECTORY
-                     : ((request.attributes & (FILE_ATTRIBUTE_VALID_SET_FLAGS | FILE_ATTRIBUTE_ENCRYPTED) &
-                         ~FILE_ATTRIBUTE_NORMAL) |
-                        FILE_ATTRIBUTE_ARCHIVE);
-  fcb->record.creation_time = fcb->record.last_access_time = fcb->record.last_write_time =
-      fcb->record.change_time = now;
-  fcb->header.AllocationSize.QuadPart = want_directory ? 0 : reserve;
-  SaveRecord(*fcb);
+  const std::filesystem::path made = host / rtl::ToUtf8(components.back());
+  status = MakeOnDisk(vcb, made, want_directory);
+  Fcb* fcb = nullptr;
+  if (NT_SUCCESS(status)) status = FindOrCreateFcb(vcb, path, want_directory, &fcb);
+  if (NT_SUCCESS(status)) status = StartRecord(*fcb, request, want_directory, reserve);
+  if (!NT_SUCCESS(status)) {
+    // Nothing of a failed create stays: the file, its stream and what was charged for it.
+    if (fcb != nullptr) ReleaseFcb(fcb);
+    std::error_code ignored;
+    if (std::filesystem::exists(made, ignored)) std::filesystem::remove(made, ignored);
+    if (!want_directory) ChargeAllocation(vcb, reserve, 0);
+    return status;
+  }
   IoSetShareAccess(request.access, request.share, file, &fcb->share);
   Attach(file, fcb, request);
   irp->IoStatus.Information = FILE_CREATED;
@@ -248,8 +265,7 @@ NTSTATUS Cleanup(PDEVICE_OBJECT, PIRP irp) {
       fcb->header.AllocationSize.QuadPart = trimmed;
     }
   }
-  SaveRecord(*fcb);
-  return STATUS_SUCCESS;
+  return fcb->record_changed ? SaveRecord(*fcb) : STATUS_SUCCESS;
 }
 
 NTSTATUS Close(PDEVICE_OBJECT, PIRP irp) {
@@ -262,6 +278,10 @@ NTSTATUS Close(PDEVICE_OBJECT, PIRP irp) {
   if (fcb->open_count == 0 && fcb->vcb != nullptr && fcb->vcb->fcbs.count(fcb->key) == 0) {
     // Already unlinked from the table (deleted): nothing else will find it.
     fcb->vcb = nullptr;
+  }
+  // The stream's last file object: what the lazy writer changed since the last handle went, and the row settled.
+  if (fcb->open_count == 0 && fcb->vcb != nullptr && (fcb->record_changed || (fcb->stored && !fcb->stored_settled))) {
+    SaveRecord(*fcb);
   }
   ReleaseFcb(fcb);
   return STATUS_SUCCESS;

@@ -52,7 +52,13 @@ void Describe(Vcb& vcb, const Fcb& directory, const std::u16string& name, FILE_N
     FillNetworkOpen(*open->second, info);
     return;
   }
-  const FileRecord record = LoadRecord(vcb, path, is_directory);
+  FileRecord record;
+  bool stored = false;
+  bool settled = false;
+  // A store that cannot answer leaves the entry with what the disk says.
+  if (!NT_SUCCESS(ReadRecord(vcb, path, is_directory, &record, &stored, &settled))) {
+    record.attributes = is_directory ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
+  }
   std::error_code error;
   const LONGLONG size = is_directory ? 0 : static_cast<LONGLONG>(std::filesystem::file_size(HostPath(vcb, path), error));
   info->CreationTime.QuadPart = record.creation_time;

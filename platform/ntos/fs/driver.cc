@@ -104,16 +104,18 @@ NTSTATUS Mount(PDEVICE_OBJECT control, PIRP irp) {
   if (disk == nullptr || control->DeviceType != wanted || !std::filesystem::is_directory(disk->root)) {
     return STATUS_UNRECOGNIZED_VOLUME;
   }
+  std::unique_ptr<SideStore> store;
+  NTSTATUS status = SideStore::Open(disk->side_store, disk->free_bytes, &store);
+  if (!NT_SUCCESS(status)) return status;
   PDEVICE_OBJECT volume = nullptr;
-  NTSTATUS status =
-      IoCreateDevice(control->DriverObject, sizeof(Vcb*), nullptr, control->DeviceType, 0, FALSE, &volume);
+  status = IoCreateDevice(control->DriverObject, sizeof(Vcb*), nullptr, control->DeviceType, 0, FALSE, &volume);
   if (!NT_SUCCESS(status)) return status;
   auto* vcb = new Vcb;
   vcb->disk = disk;
   vcb->vpb = vpb;
   vcb->volume_device = volume;
   vcb->read_only = disk->cdrom;
-  vcb->store = std::make_unique<SideStore>(disk->side_store, disk->free_bytes);
+  vcb->store = std::move(store);
   vcb->cache_callbacks.AcquireForLazyWrite = AcquireVolume;
   vcb->cache_callbacks.ReleaseFromLazyWrite = ReleaseVolume;
   *static_cast<Vcb**>(volume->DeviceExtension) = vcb;

@@ -6,6 +6,7 @@
 
 #include "fs/model_fs.h"
 #include "include/internal/kernel_state.h"
+#include "include/internal/ke.h"
 #include "include/internal/rtl.h"
 
 namespace xp::ntos::fs {
@@ -37,11 +38,18 @@ BOOLEAN FastRead(PFILE_OBJECT file, PLARGE_INTEGER offset, ULONG length, BOOLEAN
 BOOLEAN FastWrite(PFILE_OBJECT file, PLARGE_INTEGER offset, ULONG length, BOOLEAN, ULONG, PVOID buffer,
                   PIO_STATUS_BLOCK io_status, PDEVICE_OBJECT device) {
   Fcb* fcb = FcbOf(file);
-  if (fcb == nullptr || file->PrivateCacheMap == nullptr || offset->HighPart == -1) return FALSE;
+  // A write through the cache to the disk takes the IRP path, which flushes it.
+  if (fcb == nullptr || file->PrivateCacheMap == nullptr || offset->HighPart == -1 ||
+      (file->Flags & FO_WRITE_THROUGH) != 0) {
+    return FALSE;
+  }
   std::lock_guard<std::recursive_mutex> guard(VcbOf(device)->lock);
   if (offset->QuadPart + length > fcb->header.FileSize.QuadPart) return FALSE;
   if (!NT_SUCCESS(State().cache.CopyWrite(file, offset->QuadPart, length, buffer))) return FALSE;
   file->Flags |= FO_FILE_MODIFIED;
+  fcb->record.last_write_time = fcb->record.change_time = ke::SystemTime();
+  fcb->record.attributes |= FILE_ATTRIBUTE_ARCHIVE;
+  fcb->record_changed = true;
   io_status->Status = STATUS_SUCCESS;
   io_status->Information = length;
   return TRUE;
@@ -93,7 +101,8 @@ BOOLEAN QueryOpen(PIRP irp, PFILE_NETWORK_OPEN_INFORMATION information, PDEVICE_
   std::vector<std::u16string> disk_names;
   if (Resolve(vcb, components, &host, &disk_names) != components.size()) return FALSE;
   const bool directory = std::filesystem::is_directory(host);
-  Fcb* fcb = FindOrCreateFcb(vcb, JoinPath(disk_names), directory);
+  Fcb* fcb = nullptr;
+  if (!NT_SUCCESS(FindOrCreateFcb(vcb, JoinPath(disk_names), directory, &fcb))) return FALSE;
   FillNetworkOpen(*fcb, information);
   ReleaseFcb(fcb);
   irp->IoStatus.Status = STATUS_SUCCESS;
@@ -106,7 +115,10 @@ NTSTATUS AcquireForCcFlush(PFILE_OBJECT, PDEVICE_OBJECT device) {
   return STATUS_SUCCESS;
 }
 
-NTSTATUS ReleaseForCcFlush(PFILE_OBJECT, PDEVICE_OBJECT device) {
+// The end of a flush: the valid data length its paging writes reached is saved with it.
+NTSTATUS ReleaseForCcFlush(PFILE_OBJECT file, PDEVICE_OBJECT device) {
+  Fcb* fcb = FcbOf(file);
+  if (fcb != nullptr && fcb->record_changed && fcb->vcb != nullptr) SaveRecord(*fcb);
   VcbOf(device)->lock.unlock();
   return STATUS_SUCCESS;
 }

@@ -1,6 +1,8 @@
 // Stream control blocks: one per open file or folder, shared by its file objects, with the advanced header that
 // filters hang their per-stream contexts on. Also the volume's free-space budget and the size changes that
 // move it.
+#include <sys/stat.h>
+
 #include <system_error>
 
 #include "fs/model_fs.h"
@@ -12,39 +14,94 @@ namespace xp::ntos::fs {
 LONGLONG RoundToCluster(LONGLONG bytes) { return (bytes + kClusterSize - 1) / kClusterSize * kClusterSize; }
 
 NTSTATUS ChargeAllocation(Vcb& vcb, LONGLONG old_allocation, LONGLONG new_allocation) {
-  const int64_t delta = RoundToCluster(new_allocation) - RoundToCluster(old_allocation);
-  if (delta == 0) return STATUS_SUCCESS;
-  const uint64_t free = vcb.store->FreeBytes();
-  if (delta > 0 && static_cast<uint64_t>(delta) > free) return STATUS_DISK_FULL;
-  vcb.store->SetFreeBytes(static_cast<uint64_t>(static_cast<int64_t>(free) - delta));
-  return STATUS_SUCCESS;
+  return vcb.store->Charge(RoundToCluster(new_allocation) - RoundToCluster(old_allocation));
 }
 
-FileRecord LoadRecord(Vcb& vcb, const std::u16string& path, bool directory) {
-  if (std::optional<FileRecord> stored = vcb.store->Find(KeyOf(path))) return *stored;
-  // A file put into the drive folder from outside: archive (or directory) attribute, times from the host.
+namespace {
+
+constexpr LONGLONG kUnixEpochAsNtTime = 116444736000000000;  // 1970-01-01 in 100 ns units since 1601
+
+std::optional<DiskStamp> StampOf(const std::filesystem::path& host) {
+  struct stat status {};
+  if (::stat(host.c_str(), &status) != 0) return std::nullopt;
+  return DiskStamp{static_cast<int64_t>(status.st_size),
+                   static_cast<int64_t>(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec,
+                   static_cast<int64_t>(status.st_ino)};
+}
+
+// A file or folder put into the drive folder from outside: archive (or directory) attribute, its host times.
+FileRecord RecordFromDisk(const std::optional<DiskStamp>& stamp, bool directory) {
   FileRecord record;
   record.attributes = directory ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
-  const LONGLONG now = ke::SystemTime();
-  record.creation_time = record.last_access_time = record.last_write_time = record.change_time = now;
+  const LONGLONG time = stamp ? kUnixEpochAsNtTime + stamp->time_ns / 100 : ke::SystemTime();
+  record.creation_time = record.last_access_time = record.last_write_time = record.change_time = time;
   return record;
 }
 
-void SaveRecord(Fcb& fcb) {
-  if (fcb.volume || fcb.path == u"\\") return;
-  fcb.record.valid_data_length = fcb.header.ValidDataLength.QuadPart;
-  fcb.vcb->store->Put(fcb.key, fcb.record);
+// The stored row still describes the host file: the same file (a folder's content changes its time, so only its
+// identity counts), unchanged since the row was saved; or a row the machine was still changing when it stopped.
+bool StillDescribes(const StoredRecord& stored, const std::optional<DiskStamp>& now, bool directory) {
+  if (!stored.stamp || !now) return true;
+  if (directory) return stored.stamp->id == now->id;
+  return !stored.settled || *stored.stamp == *now;
 }
 
-Fcb* FindOrCreateFcb(Vcb& vcb, const std::u16string& path, bool directory) {
+}  // namespace
+
+NTSTATUS ReadRecord(Vcb& vcb, const std::u16string& path, bool directory, FileRecord* record, bool* stored_row,
+                    bool* settled) {
+  std::optional<StoredRecord> stored;
+  const NTSTATUS status = vcb.store->Find(KeyOf(path), &stored);
+  if (!NT_SUCCESS(status)) return status;
+  const std::optional<DiskStamp> now = StampOf(HostPath(vcb, path));
+  *stored_row = stored.has_value();
+  *settled = !stored || stored->settled;
+  if (stored && StillDescribes(*stored, now, directory)) {
+    *record = stored->record;
+    return STATUS_SUCCESS;
+  }
+  *record = RecordFromDisk(now, directory);
+  return STATUS_SUCCESS;
+}
+
+NTSTATUS LoadRecord(Fcb& fcb) {
+  return ReadRecord(*fcb.vcb, fcb.path, fcb.directory, &fcb.record, &fcb.stored, &fcb.stored_settled);
+}
+
+NTSTATUS SaveRecord(Fcb& fcb) {
+  if (fcb.volume || fcb.path == u"\\" || fcb.vcb == nullptr) return STATUS_SUCCESS;
+  StoredRecord stored;
+  stored.record = fcb.record;
+  stored.record.valid_data_length.reset();
+  if (!fcb.directory && fcb.header.ValidDataLength.QuadPart < fcb.header.FileSize.QuadPart) {
+    stored.record.valid_data_length = fcb.header.ValidDataLength.QuadPart;
+  }
+  stored.stamp = StampOf(HostPath(*fcb.vcb, fcb.path));
+  stored.settled = fcb.open_count == 0;
+  const NTSTATUS status = fcb.vcb->store->Put(fcb.key, stored);
+  if (NT_SUCCESS(status)) {
+    fcb.record_changed = false;
+    fcb.stored = true;
+    fcb.stored_settled = stored.settled;
+  }
+  return status;
+}
+
+NTSTATUS FindOrCreateFcb(Vcb& vcb, const std::u16string& path, bool directory, Fcb** found_or_made) {
   const std::u16string key = KeyOf(path);
-  if (auto found = vcb.fcbs.find(key); found != vcb.fcbs.end()) return found->second;
+  if (auto found = vcb.fcbs.find(key); found != vcb.fcbs.end()) {
+    *found_or_made = found->second;
+    return STATUS_SUCCESS;
+  }
   auto* fcb = new Fcb;
   fcb->vcb = &vcb;
   fcb->path = path;
   fcb->key = key;
   fcb->directory = directory;
-  fcb->record = LoadRecord(vcb, path, directory);
+  if (const NTSTATUS status = LoadRecord(*fcb); !NT_SUCCESS(status)) {
+    delete fcb;
+    return status;
+  }
   fcb->paging_file = key == u"\\PAGEFILE.SYS";
   fcb->header.NodeTypeCode = kFcbNodeType;
   fcb->header.NodeByteSize = sizeof(Fcb);
@@ -61,7 +118,8 @@ Fcb* FindOrCreateFcb(Vcb& vcb, const std::u16string& path, bool directory) {
     fcb->header.ValidDataLength.QuadPart = valid < file_size ? valid : file_size;
   }
   vcb.fcbs[key] = fcb;
-  return fcb;
+  *found_or_made = fcb;
+  return STATUS_SUCCESS;
 }
 
 void ReleaseFcb(Fcb* fcb) {
@@ -92,8 +150,7 @@ NTSTATUS SetEndOfFile(PFILE_OBJECT file, Fcb& fcb, LONGLONG size) {
     CcSetFileSizes(file, &sizes);
   }
   fcb.record.last_write_time = fcb.record.change_time = ke::SystemTime();
-  SaveRecord(fcb);
-  return STATUS_SUCCESS;
+  return SaveRecord(fcb);
 }
 
 }  // namespace xp::ntos::fs

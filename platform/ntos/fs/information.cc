@@ -23,6 +23,7 @@ NTSTATUS QueryName(const Fcb& fcb, PVOID buffer, ULONG length, ULONG_PTR* inform
 }
 
 NTSTATUS SetBasic(Fcb& fcb, const FILE_BASIC_INFORMATION& basic) {
+  const FileRecord before = fcb.record;
   if (basic.CreationTime.QuadPart > 0) fcb.record.creation_time = basic.CreationTime.QuadPart;
   if (basic.LastAccessTime.QuadPart > 0) fcb.record.last_access_time = basic.LastAccessTime.QuadPart;
   if (basic.LastWriteTime.QuadPart > 0) fcb.record.last_write_time = basic.LastWriteTime.QuadPart;
@@ -34,8 +35,10 @@ NTSTATUS SetBasic(Fcb& fcb, const FILE_BASIC_INFORMATION& basic) {
                        FILE_ATTRIBUTE_ENCRYPTED | FILE_ATTRIBUTE_REPARSE_POINT;
     fcb.record.attributes = (fcb.record.attributes & kept) | (attributes & ~kept);
   }
-  SaveRecord(fcb);
-  return STATUS_SUCCESS;
+  const NTSTATUS status = SaveRecord(fcb);
+  // A change the store could not keep is no change.
+  if (!NT_SUCCESS(status)) fcb.record = before;
+  return status;
 }
 
 NTSTATUS SetDisposition(PFILE_OBJECT file, Fcb& fcb, bool delete_file) {
@@ -64,9 +67,29 @@ NTSTATUS SetAllocation(PFILE_OBJECT file, Fcb& fcb, LONGLONG allocation) {
   return status;
 }
 
+// Streams only the cache still holds (every handle closed) give way to a rename: their data is written back
+// (`keep_data`) or, for a target the rename replaces, dropped with it, and they are let go, as the cache manager's
+// reference never blocks a rename on XP. A stream with a handle open refuses it: ERROR_ACCESS_DENIED.
+bool OnlyCached(const Fcb& fcb) { return fcb.cleanup_count == 0; }
+
+NTSTATUS LetGo(Vcb& vcb, Fcb* fcb, bool keep_data) {
+  if (keep_data) {
+    IO_STATUS_BLOCK flushed{};
+    CcFlushCache(&fcb->section, nullptr, 0, &flushed);
+    if (!NT_SUCCESS(flushed.Status)) return flushed.Status;
+    if (fcb->record_changed) SaveRecord(*fcb);
+  }
+  // Unlinked first: the purge may close the stream's last file object, and nothing may find the name meanwhile.
+  vcb.fcbs.erase(fcb->key);
+  fcb->key += u"\x01let go";
+  CcPurgeCacheSection(&fcb->section, nullptr, 0, TRUE);
+  return STATUS_SUCCESS;
+}
+
 // Renames within the volume. The target is a directory opened for the rename (its file object names the full
-// target path) or, without one, a new name in the same directory.
-NTSTATUS Rename(PFILE_OBJECT file, Fcb& fcb, PIO_STACK_LOCATION stack, const FILE_RENAME_INFORMATION& rename) {
+// target path) or, without one, a new name in the same directory. An existing target is replaced in one host step
+// (so no program ever sees the name missing), and the side store follows in one transaction.
+NTSTATUS Rename(Fcb& fcb, PIO_STACK_LOCATION stack, const FILE_RENAME_INFORMATION& rename) {
   Vcb& vcb = *fcb.vcb;
   if (fcb.path == u"\\" || fcb.volume) return STATUS_INVALID_PARAMETER;
   std::u16string new_name;
@@ -83,43 +106,63 @@ NTSTATUS Rename(PFILE_OBJECT file, Fcb& fcb, PIO_STACK_LOCATION stack, const FIL
   if (!SplitPath(new_name, &check, &status) || check.size() != 1) return STATUS_OBJECT_NAME_INVALID;
   const std::u16string new_path = (directory == u"\\" ? u"" : directory) + u"\\" + new_name;
   const std::u16string new_key = KeyOf(new_path);
+  if (new_key.starts_with(fcb.key + u"\\")) return STATUS_INVALID_PARAMETER;
+  // Open files beneath a folder would keep stale names.
+  std::vector<Fcb*> beneath;
   if (fcb.directory) {
-    // Open files beneath a folder would keep stale names.
     for (const auto& [key, other] : vcb.fcbs) {
-      if (other != &fcb && key.starts_with(fcb.key + u"\\")) return STATUS_ACCESS_DENIED;
+      if (other == &fcb || !key.starts_with(fcb.key + u"\\")) continue;
+      if (!OnlyCached(*other)) return STATUS_ACCESS_DENIED;
+      beneath.push_back(other);
     }
   }
-  if (new_key.starts_with(fcb.key + u"\\")) return STATUS_INVALID_PARAMETER;
   const std::filesystem::path old_host = HostPath(vcb, fcb.path);
-  std::filesystem::path new_host = HostPath(vcb, directory) / rtl::ToUtf8(new_name);
-  const bool same_file = new_key == fcb.key;
-  if (!same_file) {
+  const std::filesystem::path new_host = HostPath(vcb, directory) / rtl::ToUtf8(new_name);
+  // The host name the file takes first: a target that exists is replaced under its own spelling, then renamed.
+  std::filesystem::path replaced_host = new_host;
+  Fcb* replaced = nullptr;
+  LONGLONG replaced_allocation = 0;
+  if (new_key != fcb.key) {
     std::vector<std::u16string> components;
     SplitPath(new_path, &components, &status);
     std::filesystem::path existing;
     std::vector<std::u16string> disk_names;
     if (Resolve(vcb, components, &existing, &disk_names) == components.size()) {
       if (!rename.ReplaceIfExists) return STATUS_OBJECT_NAME_COLLISION;
-      if (vcb.fcbs.count(new_key) != 0 || std::filesystem::is_directory(existing)) return STATUS_ACCESS_DENIED;
-      Fcb* replaced = FindOrCreateFcb(vcb, JoinPath(disk_names), false);
-      ChargeAllocation(vcb, replaced->header.AllocationSize.QuadPart, 0);
-      ReleaseFcb(replaced);
-      std::error_code ignored;
-      std::filesystem::remove(existing, ignored);
+      if (std::filesystem::is_directory(existing)) return STATUS_ACCESS_DENIED;
+      if (const auto open = vcb.fcbs.find(new_key); open != vcb.fcbs.end()) {
+        replaced = open->second;
+        if (!OnlyCached(*replaced)) return STATUS_ACCESS_DENIED;
+        replaced_allocation = replaced->header.AllocationSize.QuadPart;
+      } else {
+        std::error_code error;
+        const auto size = std::filesystem::file_size(existing, error);
+        replaced_allocation = error ? 0 : RoundToCluster(static_cast<LONGLONG>(size));
+      }
+      replaced_host = existing;
     }
   }
+  for (Fcb* other : beneath) {
+    status = LetGo(vcb, other, /*keep_data=*/true);
+    if (!NT_SUCCESS(status)) return status;
+  }
+  status = vcb.store->Rename(fcb.key, new_key);
+  if (!NT_SUCCESS(status)) return status;
+  if (replaced != nullptr) LetGo(vcb, replaced, /*keep_data=*/false);
   std::error_code error;
-  std::filesystem::rename(old_host, new_host, error);
-  if (error) return STATUS_ACCESS_DENIED;
-  vcb.store->Rename(fcb.key, new_key);
+  std::filesystem::rename(old_host, replaced_host, error);
+  if (!error && replaced_host != new_host) std::filesystem::rename(replaced_host, new_host, error);
+  if (error) {
+    vcb.store->Rename(new_key, fcb.key);
+    return STATUS_ACCESS_DENIED;
+  }
+  ChargeAllocation(vcb, replaced_allocation, 0);
   vcb.fcbs.erase(fcb.key);
   fcb.path = new_path;
   fcb.key = new_key;
   vcb.fcbs[new_key] = &fcb;
   fcb.record.change_time = ke::SystemTime();
-  SaveRecord(fcb);
-  (void)file;
-  return STATUS_SUCCESS;
+  return SaveRecord(fcb);
 }
 
 }  // namespace
@@ -203,7 +246,7 @@ NTSTATUS SetInformation(PDEVICE_OBJECT, PIRP irp) {
     case FileAllocationInformation:
       return SetAllocation(file, *fcb, static_cast<PFILE_ALLOCATION_INFORMATION>(buffer)->AllocationSize.QuadPart);
     case FileRenameInformation:
-      return Rename(file, *fcb, stack, *static_cast<PFILE_RENAME_INFORMATION>(buffer));
+      return Rename(*fcb, stack, *static_cast<PFILE_RENAME_INFORMATION>(buffer));
     default:
       return STATUS_INVALID_PARAMETER;
   }
@@ -214,8 +257,10 @@ NTSTATUS QueryVolumeInformation(PDEVICE_OBJECT device, PIRP irp) {
   Vcb& vcb = *VcbOf(device);
   void* buffer = irp->AssociatedIrp.SystemBuffer;
   const ULONG length = stack->Parameters.QueryVolume.Length;
-  const uint64_t free_units = vcb.store->FreeBytes() / kClusterSize;
-  const uint64_t total_units = std::max(vcb.store->TotalBytes(), vcb.store->FreeBytes()) / kClusterSize;
+  uint64_t free_bytes = 0;
+  if (const NTSTATUS status = vcb.store->FreeBytes(&free_bytes); !NT_SUCCESS(status)) return status;
+  const uint64_t free_units = free_bytes / kClusterSize;
+  const uint64_t total_units = std::max(vcb.store->TotalBytes(), free_bytes) / kClusterSize;
   switch (stack->Parameters.QueryVolume.FsInformationClass) {
     case FileFsVolumeInformation: {
       auto* volume = static_cast<PFILE_FS_VOLUME_INFORMATION>(buffer);

@@ -29,27 +29,52 @@ struct FileRecord {
   LONGLONG last_access_time = 0;
   LONGLONG last_write_time = 0;
   LONGLONG change_time = 0;
+  // Kept only while it falls short of the end of file: the machine is still writing the file.
   std::optional<LONGLONG> valid_data_length;
 };
 
-// DIR/drives/<L>.meta: one row per file or folder (by upper-cased path) and the volume's free bytes.
+// What the host file looked like when its record was saved. Another stamp means the file was changed behind the
+// machine's back (a person edited or replaced it while the machine was stopped).
+struct DiskStamp {
+  int64_t size = 0;
+  int64_t time_ns = 0;  // modification time
+  int64_t id = 0;       // inode number
+  bool operator==(const DiskStamp&) const = default;
+};
+
+struct StoredRecord {
+  FileRecord record;
+  std::optional<DiskStamp> stamp;
+  // Saved once the machine had closed the file for good; an unsettled row is one the machine was still changing
+  // when it stopped (a power loss), so a host file that moved on since is its own writing, not a person's.
+  bool settled = true;
+};
+
+// DIR/drives/<L>.meta: one row per file or folder (by upper-cased path) and the volume's free and total bytes.
+// Every call answers with the store's status (STATUS_DEVICE_BUSY, STATUS_IO_DEVICE_ERROR ...) and leaves nothing
+// half done.
 class SideStore {
  public:
-  explicit SideStore(const std::filesystem::path& path, uint64_t initial_free_bytes);
+  static NTSTATUS Open(const std::filesystem::path& path, uint64_t initial_free_bytes,
+                       std::unique_ptr<SideStore>* store);
   ~SideStore();
-  std::optional<FileRecord> Find(const std::u16string& key);
-  void Put(const std::u16string& key, const FileRecord& record);
-  void Remove(const std::u16string& key);
-  // Moves a file's row, and for a folder every row beneath it.
-  void Rename(const std::u16string& old_key, const std::u16string& new_key);
-  uint64_t FreeBytes() const { return free_bytes_; }
-  void SetFreeBytes(uint64_t bytes);
+  SideStore(const SideStore&) = delete;
+  SideStore& operator=(const SideStore&) = delete;
+
+  NTSTATUS Find(const std::u16string& key, std::optional<StoredRecord>* found);
+  NTSTATUS Put(const std::u16string& key, const StoredRecord& stored);
+  NTSTATUS Remove(const std::u16string& key);
+  // Moves a file's row over the target's, and for a folder every row beneath it, in one transaction.
+  NTSTATUS Rename(const std::u16string& old_key, const std::u16string& new_key);
+  // Takes `bytes` from the free bytes (gives them back when negative) in one statement; STATUS_DISK_FULL when
+  // fewer are free.
+  NTSTATUS Charge(int64_t bytes);
+  NTSTATUS FreeBytes(uint64_t* free);
   uint64_t TotalBytes() const { return total_bytes_; }
 
  private:
-  void Execute(const char* sql);
+  SideStore() = default;
   sqlite3* db_ = nullptr;
-  uint64_t free_bytes_ = 0;
   uint64_t total_bytes_ = 0;
 };
 
@@ -71,6 +96,9 @@ struct Fcb {
   ULONG open_count = 0;     // file objects not yet closed
   ULONG cleanup_count = 0;  // handles not yet cleaned up
   FileRecord record;
+  bool record_changed = false;  // record or valid data length changed since the last save
+  bool stored_settled = true;   // the stored row (if any) was saved settled
+  bool stored = false;          // the side store holds a row for the file
 };
 
 // Per file object: the enumeration state of a directory query.
@@ -110,13 +138,21 @@ std::u16string ParentOf(const std::u16string& path);
 std::u16string LastComponent(const std::u16string& path);
 
 // fcb.cc
-Fcb* FindOrCreateFcb(Vcb& vcb, const std::u16string& path, bool directory);
+// The stream's control block, made (its record loaded) when none is open; fails only when the side store does.
+NTSTATUS FindOrCreateFcb(Vcb& vcb, const std::u16string& path, bool directory, Fcb** fcb);
 void ReleaseFcb(Fcb* fcb);
 // Charges or credits the budget for an allocation change; STATUS_DISK_FULL when it does not fit.
 NTSTATUS ChargeAllocation(Vcb& vcb, LONGLONG old_allocation, LONGLONG new_allocation);
 LONGLONG RoundToCluster(LONGLONG bytes);
-void SaveRecord(Fcb& fcb);
-FileRecord LoadRecord(Vcb& vcb, const std::u16string& path, bool directory);
+// Writes the stream's record to the side store with the host file's stamp; settled once no file object of the
+// stream is left.
+NTSTATUS SaveRecord(Fcb& fcb);
+// The record a stream starts with: the stored one unless the host file changed behind the machine's back (then,
+// as for a file with no row, one made from the host file: archive attribute, its modification time).
+NTSTATUS LoadRecord(Fcb& fcb);
+// The same for a path no stream is open on (a directory listing); *stored_row and *settled tell of its row.
+NTSTATUS ReadRecord(Vcb& vcb, const std::u16string& path, bool directory, FileRecord* record, bool* stored_row,
+                    bool* settled);
 // Changes the file's size on disk and in the header (and the cache's sizes); keeps the budget.
 NTSTATUS SetEndOfFile(PFILE_OBJECT file, Fcb& fcb, LONGLONG size);
 

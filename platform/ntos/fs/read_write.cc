@@ -121,7 +121,9 @@ NTSTATUS Write(PDEVICE_OBJECT, PIRP irp) {
     written = offset >= file_size ? 0 : static_cast<ULONG>(std::min<LONGLONG>(length, file_size - offset));
     status = HostTransfer(*fcb, true, offset, buffer, written);
     if (NT_SUCCESS(status) && offset + written > fcb->header.ValidDataLength.QuadPart) {
+      // Saved once the flush this write belongs to is over (ReleaseForCcFlush), or at the stream's last close.
       fcb->header.ValidDataLength.QuadPart = offset + written;
+      fcb->record_changed = true;
     }
   } else if (non_cached) {
     State().cache.Flush(&fcb->section, &offset, length);
@@ -137,6 +139,11 @@ NTSTATUS Write(PDEVICE_OBJECT, PIRP irp) {
       InitializeCaching(file, *fcb);
       status = State().cache.CopyWrite(file, offset, length, buffer);
     }
+    // Written through: on the disk, with the length that makes it readable, before the call returns.
+    if (NT_SUCCESS(status) && (file->Flags & FO_WRITE_THROUGH) != 0) {
+      status = State().cache.Flush(&fcb->section, &offset, length);
+      if (NT_SUCCESS(status) && fcb->record_changed) status = SaveRecord(*fcb);
+    }
   }
   if (!NT_SUCCESS(status)) return status;
   if (paging || non_cached) PublishSizes(file, *fcb);
@@ -145,6 +152,7 @@ NTSTATUS Write(PDEVICE_OBJECT, PIRP irp) {
     file->Flags |= FO_FILE_MODIFIED;
     fcb->record.last_write_time = fcb->record.change_time = ke::SystemTime();
     fcb->record.attributes |= FILE_ATTRIBUTE_ARCHIVE;
+    fcb->record_changed = true;
     if (file->Flags & FO_SYNCHRONOUS_IO) file->CurrentByteOffset.QuadPart = offset + length;
   }
   return STATUS_SUCCESS;
@@ -154,8 +162,8 @@ NTSTATUS FlushBuffers(PDEVICE_OBJECT, PIRP irp) {
   Fcb* fcb = FcbOf(IoGetCurrentIrpStackLocation(irp)->FileObject);
   if (fcb == nullptr || fcb->volume || fcb->directory) return STATUS_SUCCESS;
   const NTSTATUS status = State().cache.Flush(&fcb->section, nullptr, 0);
-  SaveRecord(*fcb);
-  return status;
+  if (!NT_SUCCESS(status) || !fcb->record_changed) return status;
+  return SaveRecord(*fcb);
 }
 
 }  // namespace xp::ntos::fs

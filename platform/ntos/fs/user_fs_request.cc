@@ -7,9 +7,13 @@
 namespace xp::ntos::fs {
 namespace {
 
-void ChangeAttribute(Fcb& fcb, ULONG attribute, bool set) {
-  fcb.record.attributes = set ? (fcb.record.attributes | attribute) : (fcb.record.attributes & ~attribute);
-  SaveRecord(fcb);
+// A change the store could not keep is no change.
+NTSTATUS ChangeAttribute(Fcb& fcb, ULONG attribute, bool set) {
+  const ULONG before = fcb.record.attributes;
+  fcb.record.attributes = set ? (before | attribute) : (before & ~attribute);
+  const NTSTATUS status = SaveRecord(fcb);
+  if (!NT_SUCCESS(status)) fcb.record.attributes = before;
+  return status;
 }
 
 // A USHORT compression format; folders take it too (it is what their new files inherit on NTFS).
@@ -21,8 +25,7 @@ NTSTATUS SetCompression(Fcb& fcb, PIRP irp, ULONG input_length) {
       format != COMPRESSION_FORMAT_LZNT1) {
     return STATUS_INVALID_PARAMETER;
   }
-  ChangeAttribute(fcb, FILE_ATTRIBUTE_COMPRESSED, format != COMPRESSION_FORMAT_NONE);
-  return STATUS_SUCCESS;
+  return ChangeAttribute(fcb, FILE_ATTRIBUTE_COMPRESSED, format != COMPRESSION_FORMAT_NONE);
 }
 
 // No input makes the file sparse. XP cannot make a file not sparse, so an input byte of FALSE is refused rather
@@ -32,8 +35,7 @@ NTSTATUS SetSparse(Fcb& fcb, PIRP irp, ULONG input_length) {
   if (input_length != 0 && *static_cast<const BOOLEAN*>(irp->AssociatedIrp.SystemBuffer) == FALSE) {
     return STATUS_INVALID_PARAMETER;
   }
-  ChangeAttribute(fcb, FILE_ATTRIBUTE_SPARSE_FILE, true);
-  return STATUS_SUCCESS;
+  return ChangeAttribute(fcb, FILE_ATTRIBUTE_SPARSE_FILE, true);
 }
 
 // METHOD_NEITHER: the ENCRYPTION_BUFFER is the caller's own memory (checked by the I/O manager for user callers).
@@ -48,8 +50,7 @@ NTSTATUS SetEncryption(Fcb& fcb, PIO_STACK_LOCATION stack) {
   switch (operation) {
     case FILE_SET_ENCRYPTION:
     case FILE_CLEAR_ENCRYPTION:
-      ChangeAttribute(fcb, FILE_ATTRIBUTE_ENCRYPTED, operation == FILE_SET_ENCRYPTION);
-      return STATUS_SUCCESS;
+      return ChangeAttribute(fcb, FILE_ATTRIBUTE_ENCRYPTED, operation == FILE_SET_ENCRYPTION);
     case STREAM_SET_ENCRYPTION:
     case STREAM_CLEAR_ENCRYPTION: return STATUS_NOT_IMPLEMENTED;  // per-stream state is not modelled
     default: return STATUS_INVALID_PARAMETER;

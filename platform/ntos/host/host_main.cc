@@ -1,6 +1,7 @@
 // xp_ntoshost DIR: the kernel of a booted machine. Boots the kernel model over the machine's drives, starts the
 // drivers whose services start with the system, then serves the machine's programs on DIR/kernel/socket until
-// asked to shut down (or sent SIGTERM or SIGINT), and writes the cache back before it ends.
+// asked to shut down (or sent SIGTERM or SIGINT), and writes the cache back before it ends. It also ends, at once,
+// when its machine folder is removed.
 #include <signal.h>
 #include <stdlib.h>
 
@@ -48,6 +49,7 @@ int main(int argc, char** argv) {
   }
   xp::ntos::Kernel kernel(xp::ntos::KernelOptions{dir, /*echo_debug_output=*/true});
   xp::ntos::host::StartBootDrivers(kernel);
-  server.Serve(kernel, &stop_requested);
+  // A machine folder removed under the host leaves nothing to write back to: the host just ends.
+  if (!server.Serve(kernel, &stop_requested)) std::_Exit(0);
   return 0;
 }

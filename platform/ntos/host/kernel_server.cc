@@ -3,6 +3,8 @@
 #include "kernel_server.h"
 
 #include <poll.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -21,44 +23,33 @@ using kernel_host::Reply;
 using kernel_host::Request;
 
 constexpr int kLazyWriterPeriodMs = 1000;
+constexpr uint64_t kLazyWriterBytes = 32u << 20;
 constexpr auto kRequestSpin = std::chrono::microseconds(50);
 // A program that stops halfway through a request is dropped rather than left to stall every other program.
 constexpr int kRequestTimeoutSeconds = 10;
-
-int Connect(const fs::path& socket_path) {
-  sockaddr_un address;
-  int folder = -1;
-  const bool fits = kernel_host::SocketAddress(socket_path, &address, &folder);
-  int fd = fits ? ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0) : -1;
-  if (fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-    ::close(fd);
-    fd = -1;
-  }
-  if (folder >= 0) ::close(folder);
-  return fd;
-}
 
 }  // namespace
 
 KernelServer::KernelServer(fs::path machine_dir) : machine_dir_(std::move(machine_dir)) {}
 
 KernelServer::~KernelServer() {
-  for (Client& client : clients_) ::close(client.fd);
   if (listener_ >= 0) {
     ::close(listener_);
     std::error_code ignored;
     fs::remove(kernel_host::SocketPath(machine_dir_), ignored);
-    fs::remove(machine_dir_ / "kernel" / "pid", ignored);
+    fs::remove(kernel_host::PidPath(machine_dir_), ignored);
   }
+  // Last: a program waiting for the host to end sees its connection close once the socket is gone.
+  for (Client& client : clients_) ::close(client.fd);
+  if (host_lock_ >= 0) ::close(host_lock_);
 }
 
 bool KernelServer::Listen(std::string* error) {
   const fs::path socket_path = kernel_host::SocketPath(machine_dir_);
   std::error_code ignored;
   fs::create_directories(socket_path.parent_path(), ignored);
-  const int running = Connect(socket_path);
-  if (running >= 0) {
-    ::close(running);
+  host_lock_ = ::open(kernel_host::HostLockPath(machine_dir_).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  if (host_lock_ < 0 || ::flock(host_lock_, LOCK_EX | LOCK_NB) != 0) {
     *error = "a kernel host already runs for " + machine_dir_.string();
     return false;
   }
@@ -77,7 +68,7 @@ bool KernelServer::Listen(std::string* error) {
     *error = "cannot listen on " + socket_path.string() + ": " + std::strerror(errno);
     return false;
   }
-  std::ofstream(machine_dir_ / "kernel" / "pid") << ::getpid() << "\n";
+  std::ofstream(kernel_host::PidPath(machine_dir_)) << ::getpid() << "\n";
   return true;
 }
 
@@ -102,6 +93,7 @@ bool KernelServer::Answer(RequestHandler& handler, Client& client) {
     shutdown_ = true;
   } else {
     reply = handler.Handle(client, request, &payload);
+    if (request.op == kernel_host::Op::kWrite) written_since_tick_ += request.length;
   }
   iovec pieces[2] = {{&reply, sizeof reply}, {const_cast<uint8_t*>(payload), reply.payload}};
   const int count = reply.payload != 0 ? 2 : 1;
@@ -112,7 +104,7 @@ bool KernelServer::Answer(RequestHandler& handler, Client& client) {
   return kernel_host::SendAll(client.fd, pieces, count);
 }
 
-void KernelServer::Serve(Kernel& kernel, const volatile std::sig_atomic_t* stop) {
+bool KernelServer::Serve(Kernel& kernel, const volatile std::sig_atomic_t* stop) {
   RequestHandler handler(kernel);
   auto last_tick = std::chrono::steady_clock::now();
   std::vector<pollfd> polled;
@@ -140,12 +132,17 @@ void KernelServer::Serve(Kernel& kernel, const volatile std::sig_atomic_t* stop)
       if (polled[0].revents & POLLIN) Accept();
     }
     const auto now = std::chrono::steady_clock::now();
-    if (now - last_tick >= std::chrono::milliseconds(kLazyWriterPeriodMs)) {
+    // Once a second, and after every kLazyWriterBytes written: the cache never holds more than that dirty for long.
+    if (now - last_tick >= std::chrono::milliseconds(kLazyWriterPeriodMs) || written_since_tick_ >= kLazyWriterBytes) {
+      written_since_tick_ = 0;
+      std::error_code error;
+      if (!fs::exists(machine_dir_ / "machine.ini", error)) return false;
       kernel.MakeCurrent();
       kernel.LazyWriterTick();
       last_tick = now;
     }
   }
+  return true;
 }
 
 }  // namespace xp::ntos::host

@@ -10,12 +10,20 @@
 #include <cstring>
 #include <string>
 
+#include "host_control.h"
+#include "xp/faults.h"
+#include "xp/machine.h"
+#include "xp/registry.h"
+
 namespace xp::ntos::host {
 namespace {
 
 using kernel_host::Op;
 using kernel_host::Reply;
 using kernel_host::Request;
+
+// The fault point of a write that reached the kernel; its path is the file's name on its volume ("\dir\file").
+constexpr char kPowerLossAfterWrite[] = "kernel:write";
 
 Reply Status(NTSTATUS status, uint64_t information = 0) {
   Reply reply;
@@ -86,6 +94,9 @@ Reply RequestHandler::Handle(Client& client, const Request& request, const uint8
     case Op::kLoadDriver:
     case Op::kUnloadDriver:
     case Op::kDriverRunning: return Service(client, request);
+    case Op::kWriteBack:
+      kernel_.LazyWriterTick();
+      return Status(STATUS_SUCCESS);
     default: return Status(STATUS_NOT_IMPLEMENTED);
   }
   if (reply.payload != 0) *reply_payload = scratch_.data();
@@ -153,10 +164,22 @@ Reply RequestHandler::Write(Client& client, const Request& request) {
   IO_STATUS_BLOCK io_status{};
   LARGE_INTEGER at;
   at.QuadPart = request.offset;
-  UserBuffersScope user({RangeOf(data, length)});
-  const NTSTATUS status =
-      NtWriteFile(AsHandle(request.handle), nullptr, nullptr, nullptr, &io_status, data, length, &at, nullptr);
+  NTSTATUS status;
+  {
+    UserBuffersScope user({RangeOf(data, length)});
+    status = NtWriteFile(AsHandle(request.handle), nullptr, nullptr, nullptr, &io_status, data, length, &at, nullptr);
+  }
+  // A power loss armed for after this write: it reached the kernel (its cache), and nothing more ever does.
+  if (NT_SUCCESS(status) && machine::PowerLossPoint(kPowerLossAfterWrite, NameOf(request.handle))) {
+    PowerOff(machine::Root());
+  }
   return Status(status, NT_SUCCESS(status) ? io_status.Information : 0);
+}
+
+std::string RequestHandler::NameOf(uint64_t handle) const {
+  PFILE_OBJECT file = kernel_.FileObjectOf(AsHandle(handle));
+  if (file == nullptr || file->FileName.Buffer == nullptr) return std::string();
+  return registry::Utf16ToUtf8(std::u16string(file->FileName.Buffer, file->FileName.Length / sizeof(WCHAR)));
 }
 
 Reply RequestHandler::Query(Client&, const Request& request) {

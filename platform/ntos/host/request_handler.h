@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <set>
+#include <string>
 #include <vector>
 
 #include "xp/kernel_protocol.h"
@@ -58,6 +59,8 @@ class RequestHandler {
   kernel_host::Reply QueryDirectory(Client& client, const kernel_host::Request& request);
   kernel_host::Reply Control(Client& client, const kernel_host::Request& request);
   kernel_host::Reply Service(Client& client, const kernel_host::Request& request);
+  // The name an open file has on its volume, for fault points.
+  std::string NameOf(uint64_t handle) const;
   // A buffer of at least `size` bytes that outlives the request; zeroed when `zeroed`.
   uint8_t* Scratch(size_t size, bool zeroed);
 
