@@ -10,18 +10,29 @@
 #include <random>
 #include <stdexcept>
 
+#include <sys/wait.h>
+
+#include "host_control.h"
 #include "msvcrt.h"
 #include "run_program.h"
 #include "setupcore.h"
 #include "tokenio.h"
+#include "xp/boot.h"
+#include "xp/drive_paths.h"
 #include "xp/machine.h"
+#include "xp/msgina.h"
+#include "xp/processes.h"
 #include "xp/registry.h"
 #include "xp/usbtoken.h"
+#include "xp/winlogon.h"
 
 namespace tavik::scenarios {
 namespace {
 
 constexpr char kInstallFolder[] = "C:\\Program Files\\Quillmarsh\\Tavik\\XP";
+constexpr char kDiskseal[] = "C:\\Program Files\\Quillmarsh\\Tavik\\XP\\diskseal.exe";
+constexpr char kAdministrator[] = "Administrator";
+constexpr char kAdministratorPassword[] = "admin";
 constexpr char kFlagKey[] = "SOFTWARE\\Quillmarsh\\morvelFlag";
 constexpr char kRunOnceKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 // The dialogs and controls of diskseal that the scripts answer.
@@ -118,6 +129,21 @@ std::string InstalledKey() {
   return bValidXCFK(efkn) ? std::string(reinterpret_cast<char*>(efkn), 33) : "";
 }
 
+// A program or library of the build put on the machine's drive as the outside installer puts it: the file itself,
+// executable, under its Windows name.
+void PlaceBuilt(const std::string& built, const std::string& windows_path) {
+  const std::filesystem::path source = std::filesystem::path(xp::test::BuildProgram(built));
+  const size_t separator = windows_path.find_last_of('\\');
+  MakeFolders(windows_path.substr(0, separator + 1));
+  xp::machine::FoundPath folder;
+  if (xp::machine::FindOnDrives(windows_path.substr(0, separator), &folder) != xp::machine::PathLookup::kFound) {
+    throw std::runtime_error(windows_path + ": no folder");
+  }
+  const std::filesystem::path target = folder.host / windows_path.substr(separator + 1);
+  std::filesystem::copy_file(source, target, std::filesystem::copy_options::overwrite_existing);
+  std::filesystem::permissions(target, std::filesystem::perms::owner_all, std::filesystem::perm_options::add);
+}
+
 void CollectFiles(const std::string& folder, const std::vector<std::string>& history, const std::string& key,
                   std::map<std::string, std::string>* files) {
   WIN32_FIND_DATAA entry;
@@ -175,11 +201,11 @@ const std::vector<UserFile>& InstallMachine::UserFiles() {
   return files;
 }
 
-const std::vector<std::string>& MutatingOperations() {
-  static const std::vector<std::string> operations = {"CreateFileA",      "WriteFile",        "FlushFileBuffers",
-                                                      "MoveFileA",        "DeleteFileA",      "SetFileAttributesA",
-                                                      "SetFileTime",      "DeviceIoControl",  "EncryptFileA",
-                                                      "CreateDirectoryA", "RemoveDirectoryA", "RegSetValueExA"};
+const std::vector<CrashOperation>& MutatingOperations() {
+  static const std::vector<CrashOperation> operations = {
+      {"CreateFileA", 8},      {"WriteFile", 5},        {"FlushFileBuffers", 3}, {"MoveFileA", 1},
+      {"DeleteFileA", 1},      {"SetFileAttributesA", 2}, {"SetFileTime", 1},    {"DeviceIoControl", 1},
+      {"EncryptFileA", 1},     {"CreateDirectoryA", 1}, {"RemoveDirectoryA", 1}, {"RegSetValueExA", 2}};
   return operations;
 }
 
@@ -233,6 +259,14 @@ InstallMachine::InstallMachine() {
   std::filesystem::permissions(root_ / "drives/C/Program Files/Quillmarsh/Tavik/XP/tokenreg.exe",
                                std::filesystem::perms::owner_exec, std::filesystem::perm_options::add);
   if (!_construct_morvel_sys_files(true)) throw std::runtime_error("no install-folder paths");
+  PlaceBuilt("diskseal", kDiskseal);
+  PlaceBuilt("mrv_verify_cfk", InInstallFolder("MRVVerifyCFK.exe"));
+  PlaceBuilt("morvel", "C:\\WINDOWS\\system32\\drivers\\morvel.sys");
+  // The logon component is another issue's: until it is built, the logongate.dll that "GinaDLL" names after the
+  // install is the system's own logon (the MSGINA stand-in), so each boot after the install logs on through it.
+  PlaceBuilt("xp_msgina", "C:\\WINDOWS\\system32\\logongate.dll");
+  // All this was on the disk long before the install: no power loss takes it away.
+  if (!xp::ntos::host::WriteBackKernelCache(root_)) throw std::runtime_error("the machine's cache was not written back");
 }
 
 InstallMachine::~InstallMachine() {
@@ -250,20 +284,27 @@ InstallMachine::~InstallMachine() {
 
 int InstallMachine::RunDiskseal(const xp::ui::Script& script) {
   script.Install(root_);
-  const xp::test::ProgramRun run =
-      xp::test::RunProgram(xp::test::BuildProgram("diskseal"), {}, xp::test::Stderr::kApart);
-  // A user who was not asked what the script expected: show what diskseal said about it.
-  if (run.exit_code == xp::ui::kUiFailureExitCode) std::cerr << run.error;
-  return run.exit_code;
+  // As the outside installer starts it: a process of the machine, run from the drive, as the administrator.
+  xp::machine::FoundPath program;
+  if (xp::machine::FindOnDrives(kDiskseal, &program) != xp::machine::PathLookup::kFound) return -1;
+  xp::machine::LaunchRequest request{program.host, program.windows, {kDiskseal}, kAdministrator, ""};
+  xp::machine::LaunchedProcess launched;
+  if (xp::machine::LaunchProcess(request, &launched) != 0) return -1;
+  int status = 0;
+  while (::waitpid(launched.host_pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  const int exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  // A user who was not asked what the script expected: show what the UI said about it.
+  if (exit_code == xp::ui::kUiFailureExitCode) std::cerr << "diskseal: the UI script did not match\n";
+  return exit_code;
 }
 
-xp::ui::Script InstallMachine::ScriptForThisStart() const {
+void InstallMachine::AnswerThisStart(xp::ui::Script& script) const {
   using xp::ui::Pattern;
-  xp::ui::Script script;
   const std::optional<std::string> flag = Flag();
   if (flag == "0") {
     script.ExpectBox("Quillmarsh Tavik", Pattern::Wildcard("Congratulations!*")).Answer(IDOK);
-    return script;
+    return;
   }
   if (flag == "2") {
     script.Dialog(kResume).Click(kContinueChoice).Click(IDOK);
@@ -286,30 +327,55 @@ xp::ui::Script InstallMachine::ScriptForThisStart() const {
     script.Dialog(kMessage).Click(IDOK);
   }
   script.ExpectBox("Quillmarsh Tavik Installation", Pattern::Wildcard("Important: During encryption*")).Answer(IDOK);
-  return script;
 }
 
-int InstallMachine::RunFirstInstall() { return RunDiskseal(ScriptForThisStart()); }
+int InstallMachine::RunFirstInstall() {
+  xp::ui::Script script;
+  AnswerThisStart(script);
+  return RunDiskseal(script);
+}
 
-bool InstallMachine::RestartAndLogOn(int* exit_code) {
-  xp::usbtoken::Unplug(root_, token_);
-  xp::usbtoken::Plug(root_, token_);
-  std::filesystem::remove(root_ / "restart-requested");
-  if (!RunSetupArmed()) return false;
-  HKEY run_once = nullptr;
-  RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRunOnceKey, 0, KEY_ALL_ACCESS, &run_once);
-  RegDeleteValueA(run_once, "RunSetup");
-  RegCloseKey(run_once);
-  *exit_code = RunDiskseal(ScriptForThisStart());
-  return true;
+BootRun InstallMachine::RestartAndLogOn() {
+  BootRun run;
+  run.diskseal_started = RunSetupArmed();
+  xp::ui::Script script;
+  script.CtrlAltDel(xp::winlogon::kWelcomeScreen);
+  script.Dialog(xp::msgina::kLogonDialog)
+      .Type(xp::msgina::kLogonUserName, kAdministrator)
+      .Type(xp::msgina::kLogonPassword, kAdministratorPassword)
+      .Click(IDOK);
+  if (run.diskseal_started) AnswerThisStart(script);
+  script.Install(root_);
+  const uint32_t last_before = LastDisksealPid();
+  xp::boot::BootOptions options;
+  options.programs = std::filesystem::path(xp::test::BuildProgram("winlogon")).parent_path();
+  const xp::boot::BootResult result = xp::boot::Boot(root_, options);
+  ::unsetenv("XPMACHINE_UI");
+  // The last boot of an install ends with its script played out: nobody is left to press Ctrl+Alt+Del.
+  run.booted = result.booted && (result.winlogon_exit_code == 0 || result.nobody_at_the_keys);
+  if (!run.booted) std::cerr << "boot: " << result.error << " (winlogon " << result.winlogon_exit_code << ")\n";
+  const uint32_t last = LastDisksealPid();
+  if (last != last_before) {
+    const std::optional<xp::machine::ProcessRecord> record = xp::machine::FindProcess(last);
+    run.diskseal_exit_code = record ? static_cast<int>(record->ExitCodeOrStillActive()) : -1;
+  }
+  return run;
 }
 
 bool InstallMachine::RunToTheEnd(int limit) {
   for (int logon = 0; logon < limit; ++logon) {
-    int exit_code = 0;
-    if (!RestartAndLogOn(&exit_code)) return true;
+    if (!RunSetupArmed()) return true;
+    if (!RestartAndLogOn().booted) return false;
   }
   return !RunSetupArmed();
+}
+
+uint32_t InstallMachine::LastDisksealPid() const {
+  uint32_t last = 0;
+  for (const xp::machine::ProcessRecord& record : xp::machine::ListProcesses()) {
+    if (record.ExeFile() == "diskseal.exe") last = record.pid;
+  }
+  return last;
 }
 
 bool InstallMachine::RunSetupArmed() const { return RegistryValue(HKEY_LOCAL_MACHINE, kRunOnceKey, "RunSetup") != "-"; }

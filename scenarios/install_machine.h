@@ -22,6 +22,14 @@ namespace tavik::scenarios {
 inline constexpr char kPassword[] = "secret12";
 inline constexpr int kCrashedExitCode = 128 + 9;  // the program was killed at a crash point
 
+// What one boot of the machine did: whether it booted and Winlogon ran to its end, and whether RunOnce started
+// diskseal at the logon (with the exit code it ended with).
+struct BootRun {
+  bool booted = false;
+  bool diskseal_started = false;
+  int diskseal_exit_code = -1;
+};
+
 struct UserFile {
   std::string path;
   std::string content;
@@ -52,13 +60,15 @@ class InstallMachine {
   const std::filesystem::path& root() const { return root_; }
   static const std::vector<UserFile>& UserFiles();
 
-  // The installer starts diskseal, whose user goes through a first install; the exit code.
+  // The installer starts diskseal (a process of the machine, from its drive), whose user goes through a first
+  // install; the exit code (128 + 9 when it was killed).
   int RunFirstInstall();
-  // The machine restarts (after a crash, or as the install asked): the token loses its volatile state and a pending
-  // restart request is taken up. Then an administrator logs on, and Windows runs and deletes RunOnce's "RunSetup":
-  // diskseal starts again and its user answers what that start shows. False when RunSetup was not there.
-  bool RestartAndLogOn(int* exit_code);
-  // Restarts and logons until diskseal is no longer brought back; false when it still is after `limit` of them.
+  // The machine boots for real (after a crash, a power loss, or as the install asked): every process ends, the
+  // kernel starts afresh, the token loses its volatile state, Winlogon runs; the administrator logs on through the
+  // GINA that "GinaDLL" names, RunOnce starts diskseal if "RunSetup" is there, and its user answers what that start
+  // shows.
+  BootRun RestartAndLogOn();
+  // Boots until diskseal is no longer brought back; false when a boot fails or it still is after `limit` boots.
   bool RunToTheEnd(int limit);
 
   bool RunSetupArmed() const;
@@ -69,7 +79,10 @@ class InstallMachine {
 
  private:
   int RunDiskseal(const xp::ui::Script& script);
-  xp::ui::Script ScriptForThisStart() const;
+  // Appends what diskseal's user answers at its coming start, as the machine's state says it will go.
+  void AnswerThisStart(xp::ui::Script& script) const;
+  // The machine pid of the latest diskseal process; 0 when none ran.
+  uint32_t LastDisksealPid() const;
 
   std::filesystem::path root_;
   std::string token_;
@@ -81,7 +94,13 @@ class InstallMachine {
 std::string Digest(const std::string& content);
 
 // The file and registry calls of the machine after which a crash leaves a different state: the points the crash
-// harness crashes at.
-const std::vector<std::string>& MutatingOperations();
+// harness crashes at, each with how many ctest entries its points are spread over.
+struct CrashOperation {
+  std::string name;
+  uint32_t parts = 1;
+};
+const std::vector<CrashOperation>& MutatingOperations();
+// How many ctest entries the power losses after each write that reached the kernel are spread over.
+inline constexpr uint32_t kKernelWriteParts = 4;
 
 }  // namespace tavik::scenarios

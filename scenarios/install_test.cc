@@ -1,5 +1,5 @@
-// A whole install on a small machine, the restart it asks for and the finishing run at the next administrator's
-// logon: every eligible file in the system's format, exactly once, and nothing else touched.
+// A whole install on a small machine, the restart it asks for (a real boot) and the finishing run at the next
+// administrator's logon: every eligible file in the system's format, exactly once, and nothing else touched.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -33,9 +33,10 @@ TEST(WholeInstall, EncryptsEveryEligibleFileOnceAndFinishesAfterTheRestart) {
   EXPECT_EQ(std::count(state.install_lists.at("MRVENCHS").begin(), state.install_lists.at("MRVENCHS").end(), '\n'),
             static_cast<long>(eligible));
 
-  int exit_code = 0;
-  ASSERT_TRUE(machine.RestartAndLogOn(&exit_code));
-  EXPECT_EQ(exit_code, 1);
+  const BootRun boot = machine.RestartAndLogOn();
+  ASSERT_TRUE(boot.booted);
+  ASSERT_TRUE(boot.diskseal_started);
+  EXPECT_EQ(boot.diskseal_exit_code, 1);
   EXPECT_FALSE(machine.RunSetupArmed());
   const std::vector<std::string> ui = machine.UiJournal();
   const auto congratulated = [](const std::string& line) { return line.find("Congratulations!") != std::string::npos; };

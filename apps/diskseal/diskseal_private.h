@@ -48,6 +48,9 @@ std::string Stamp();
 std::string LogLine(const std::string& text);
 // Opens `file` for appending, writes prefix and text, flushes and closes it; false when it does not open.
 bool AppendToFile(const std::string& file, const std::string& prefix, const std::string& text);
+// Writes what the cache still holds of the (closed) file to the disk: a list the install's next checkpoint relies
+// on must survive a power loss. True once it is there.
+bool FlushedToDisk(const std::string& file);
 // One progress stamp of the encryption ("Start 1st round encryption.") in _mrvDebugInfo.txt.
 void StampDebugInfo(const char* event);
 

@@ -135,5 +135,9 @@ bool CInitEncrypt::GenerateEfl() {
   }
   std::fflush(out);
   std::fclose(out);
+  if (!tavik::diskseal::FlushedToDisk(InstallFile("MRVEFLST"))) {
+    Box(owner, "Error: generate EFL failed (error code 002).", kCaption, MB_OK);
+    return false;
+  }
   return true;
 }

@@ -42,6 +42,13 @@ bool AppendToFile(const std::string& file, const std::string& prefix, const std:
   return true;
 }
 
+bool FlushedToDisk(const std::string& file) {
+  const HANDLE handle = CreateFileA(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  const bool flushed = FlushFileBuffers(handle);
+  return CloseHandle(handle) && flushed;
+}
+
 void StampDebugInfo(const char* event) {
   AppendToFile(InstallFile("_mrvDebugInfo.txt"), "\n[Encrypting] ", Stamp() + event);
 }

@@ -2,7 +2,9 @@
 // setup program runs from its disc) into the machine under their Windows names, leaves the installer's lists in the
 // install folder, writes the web-service settings, makes the flag key with "Decrypted" = "4" and "ISLink", and starts
 // diskseal without arguments.
-// The flag key comes last: an install that stops before it is simply run again. Exit code 0 once diskseal started.
+// The flag key comes last: an install that stops before it is simply run again. It then waits for diskseal, as a
+// setup program waits for the program it hands over to (a person at the console answers diskseal meanwhile); exit
+// code 0 once diskseal has ended.
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -83,6 +85,7 @@ int main(int argc, char** argv) {
                   ").");
   }
   CloseHandle(process.hThread);
+  WaitForSingleObject(process.hProcess, INFINITE);
   CloseHandle(process.hProcess);
   return 0;
 }

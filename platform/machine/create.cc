@@ -6,7 +6,8 @@
 //                        drive.<L>.type (fixed | removable | cdrom | remote), drive.<L>.file_system,
 //                        drive.<L>.volume_serial (8 hex digits), drive.<L>.free_bytes,
 //                        account.<n>.name, account.<n>.password, account.<n>.administrator (yes | no), n = 1, 2, ...
-//   drives/<L>/        the contents of drive L: (C: starts with WINDOWS/system32 and Program Files)
+//   drives/<L>/        the contents of drive L: (C: starts with WINDOWS/system32, Program Files and the BOOT.INI
+//                      that starts Windows from C:\WINDOWS)
 //   devices/           plugged devices and their state (the emulated token)
 //   objects/           named objects shared by the machine's processes (mutexes)
 //   processes/         the process table, one record per process (see process_table.cc)
@@ -102,6 +103,15 @@ void WriteFileAtomically(const fs::path& path, const std::string& content) {
   fs::rename(temporary, path);
 }
 
+// The boot menu of a computer with Windows on the first partition, as XP's setup leaves it.
+std::string BootIni(const MachineOptions& options) {
+  const std::string name = options.edition == "Home" ? "Microsoft Windows XP Home Edition"
+                                                     : "Microsoft Windows XP " + options.edition;
+  return "[boot loader]\r\ntimeout=30\r\ndefault=multi(0)disk(0)rdisk(0)partition(1)\\WINDOWS\r\n"
+         "[operating systems]\r\nmulti(0)disk(0)rdisk(0)partition(1)\\WINDOWS=\"" +
+         name + "\" /fastdetect\r\n";
+}
+
 }  // namespace
 
 void Create(const fs::path& dir, const MachineOptions& options) {
@@ -115,6 +125,7 @@ void Create(const fs::path& dir, const MachineOptions& options) {
     if (drive.letter == 'C') {
       fs::create_directories(root / "WINDOWS" / "system32");
       fs::create_directories(root / "Program Files");
+      WriteFile(root / "BOOT.INI", BootIni(options));
     }
   }
   fs::create_directories(dir / "devices");

@@ -167,4 +167,9 @@ void TerminateCurrentProcess(uint32_t exit_code) {
   ::_exit(static_cast<int>(exit_code & 0xFF));
 }
 
+void ExitAtOnce(uint32_t exit_code) {
+  RecordExit(static_cast<int>(exit_code), nullptr);
+  ::_exit(static_cast<int>(exit_code & 0xFF));
+}
+
 }  // namespace xp::machine

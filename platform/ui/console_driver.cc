@@ -10,13 +10,15 @@
 namespace xp::ui {
 namespace {
 
-// Texts as shown: CR LF as one line break, a lone '&' (the keyboard accelerator mark) hidden.
-std::string Shown(std::string_view text, std::string_view indent) {
+// Texts as shown: CR LF as one line break. In a label (a static's, a button's) a lone '&' is the keyboard
+// accelerator mark and hidden, "&&" one '&'; what the user typed, list items, captions and box texts show every
+// character as it is.
+std::string Shown(std::string_view text, std::string_view indent, bool label = false) {
   std::string shown;
   for (size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
     if (c == '\r') continue;
-    if (c == '&') {
+    if (c == '&' && label) {
       if (i + 1 < text.size() && text[i + 1] == '&') shown += text[++i];
       continue;
     }
@@ -40,14 +42,14 @@ std::string Row(const Control& control) {
       if (control.limit != 0) row += "  limit " + std::to_string(control.limit);
       break;
     case ControlKind::kButton:
-      row += "<" + Shown(control.text, indent) + ">";
+      row += "<" + Shown(control.text, indent, /*label=*/true) + ">";
       if (control.default_button) row += "  default";
       break;
     case ControlKind::kCheckBox:
-      row += (control.checked ? "[x] " : "[ ] ") + Shown(control.text, indent);
+      row += (control.checked ? "[x] " : "[ ] ") + Shown(control.text, indent, /*label=*/true);
       break;
     case ControlKind::kRadioButton:
-      row += (control.checked ? "(o) " : "( ) ") + Shown(control.text, indent);
+      row += (control.checked ? "(o) " : "( ) ") + Shown(control.text, indent, /*label=*/true);
       break;
     case ControlKind::kComboBox:
     case ControlKind::kListBox:
@@ -62,7 +64,8 @@ std::string Row(const Control& control) {
       break;
     }
     default:
-      row += Shown(control.text, indent);
+      row += Shown(control.text, indent, /*label=*/control.kind == ControlKind::kStatic ||
+                                                    control.kind == ControlKind::kGroupBox);
   }
   if (!control.enabled) row += "  disabled";
   return row + "\n";

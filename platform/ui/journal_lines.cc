@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "ui_private.h"
+#include "xp/processes.h"
 #include "xp/machine.h"
 
 namespace xp::ui {
@@ -48,7 +49,7 @@ std::string ControlState(const Control& control) {
   std::fprintf(stderr, "xp ui: %s\n", message.c_str());
   // Ends at once: unwinding out of a modal loop would run the program's code as if the user had answered.
   std::fflush(nullptr);
-  ::_exit(kUiFailureExitCode);
+  machine::ExitAtOnce(kUiFailureExitCode);
 }
 
 }  // namespace xp::ui

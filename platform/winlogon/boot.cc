@@ -121,6 +121,7 @@ BootResult Boot(const fs::path& machine_dir, const BootOptions& options) {
   if (!PlaceWindowsPrograms(programs, &result.error)) return result;
   result.booted = true;
   result.winlogon_exit_code = RunWinlogon(programs / "winlogon", options.typed_logon, &result.error);
+  result.nobody_at_the_keys = result.winlogon_exit_code == winlogon::kNobodyThereExitCode;
   result.restart_requested = machine::PendingRestart().has_value();
   return result;
 }

@@ -1,5 +1,6 @@
 // winlogon: the Winlogon of a booted machine, started by the boot as SYSTEM. Exit code 0 when it ended for a
-// restart, a shutdown or with nobody left to press Ctrl+Alt+Del; 1 when its GINA could not be brought up.
+// restart or a shutdown; 2 when it stopped with nobody left to press Ctrl+Alt+Del (a UI script played out, or no
+// user at all); 1 when its GINA could not be brought up.
 #include <stdlib.h>
 
 #include <cstdio>
@@ -31,5 +32,5 @@ int main() {
     std::fprintf(stderr, "winlogon: the GINA could not be brought up (see the machine's journal)\n");
     return 1;
   }
-  return 0;
+  return outcome == xp::winlogon::Outcome::kNobodyThere ? xp::winlogon::kNobodyThereExitCode : 0;
 }

@@ -75,6 +75,11 @@ class Winlogon {
     return State::kEnded;
   }
 
+  State NobodyThere(const char* screen) {
+    machine::Journal(std::string("winlogon stopped on \"") + screen + "\": nobody to press Ctrl+Alt+Del");
+    return End(Outcome::kNobodyThere);
+  }
+
   // The GINA ends the machine's run: WlxShutdown, and for a restart the request the next boot takes up.
   State Shutdown(int action) {
     host_.gina.Shutdown(host_.context, static_cast<DWORD>(action));
@@ -94,7 +99,7 @@ class Winlogon {
       sas = TakeQueuedSas(host_);
     }
     if (!sas) {
-      if (!SomeoneCanAnswer()) return End(Outcome::kNobodyThere);
+      if (!SomeoneCanAnswer()) return NobodyThere(kWelcomeScreen);
       ui::WaitForCtrlAltDel(kWelcomeScreen);
       sas = WLX_SAS_TYPE_CTRL_ALT_DEL;
     }
@@ -154,7 +159,7 @@ class Winlogon {
       case SessionEvent::kRestart:
         return Restart();
       case SessionEvent::kNobodyThere:
-        return End(Outcome::kNobodyThere);
+        return NobodyThere(kDesktopScreen);
       case SessionEvent::kSas:
         break;
     }
@@ -192,7 +197,7 @@ class Winlogon {
       case SessionEvent::kRestart:
         return Restart();
       case SessionEvent::kNobodyThere:
-        return End(Outcome::kNobodyThere);
+        return NobodyThere(kLockedScreen);
       case SessionEvent::kSas:
         break;
     }

@@ -1,27 +1,42 @@
 // Parsing xpmachine's command line: new, token plug|unplug|show, run, ps, kernel start|stop, type, reg query, boot,
-// logon.
+// logon, power-off, web; and the usage text, whole or for one command.
 #include "arguments.h"
 
 #include <charconv>
 
 namespace xp::xpmachine {
-
-const char kUsage[] =
-    "usage: xpmachine new DIR [--token-seed N]     make a machine with one token plugged in\n"
-    "       xpmachine token plug|unplug|show DIR    plug, unplug or describe the machine's first token\n"
-    "       xpmachine run DIR [--as ACCOUNT] PROGRAM [ARGS...]\n"
-    "                                               run a program inside the machine (PROGRAM: a host program,\n"
-    "                                               or a Windows path on the machine's drives), as ACCOUNT\n"
-    "       xpmachine ps DIR                        list the machine's processes\n"
-    "       xpmachine kernel start|stop DIR         start the machine's kernel host, or write its cache back and\n"
-    "                                               stop it\n"
-    "       xpmachine type DIR PATH                 print a file of the machine (PATH: C:\\...) as its programs\n"
-    "                                               read it\n"
-    "       xpmachine reg query DIR KEY [/v NAME]   show a registry key, or one of its values, as reg.exe does\n"
-    "       xpmachine boot DIR                      restart the machine and run its Winlogon until it ends\n"
-    "       xpmachine logon DIR USER PASSWORD       boot, and log USER on at the system's own logon dialog\n";
-
 namespace {
+
+// One command's usage: its lines of the usage text.
+struct Usage {
+  const char* command;
+  const char* text;
+};
+
+constexpr Usage kUsages[] = {
+    {"new", "xpmachine new DIR [--token-seed N]     make a machine with one token plugged in\n"},
+    {"token", "xpmachine token plug|unplug|show DIR    plug, unplug or describe the machine's first token\n"},
+    {"run",
+     "xpmachine run DIR [--as ACCOUNT] PROGRAM [ARGS...]\n"
+     "                                         run a program inside the machine (PROGRAM: a host program, or a\n"
+     "                                         Windows path on the machine's drives), as ACCOUNT\n"},
+    {"ps", "xpmachine ps DIR                        list the machine's processes and their exit codes\n"},
+    {"kernel",
+     "xpmachine kernel start|stop DIR         start the machine's kernel (its programs start it when they need\n"
+     "                                         it), or have it write its cache back and stop\n"},
+    {"type",
+     "xpmachine type DIR PATH                 print a file of the machine (PATH: C:\\...) as its programs read\n"
+     "                                         it, through the machine's kernel and its filters\n"},
+    {"reg", "xpmachine reg query DIR KEY [/v NAME]   show a registry key, or one of its values, as reg.exe does\n"},
+    {"boot", "xpmachine boot DIR                      restart the machine and run its Winlogon until it ends\n"},
+    {"logon", "xpmachine logon DIR USER PASSWORD       boot, and log USER on at the system's own logon dialog\n"},
+    {"power-off",
+     "xpmachine power-off DIR                 cut the machine's power: its processes and its kernel end at once,\n"
+     "                                         and what was neither flushed nor written through is lost\n"},
+    {"web",
+     "xpmachine web start|stop DIR            run the maker's web service for the machine in its own process, or\n"
+     "                                         end it\n"},
+};
 
 std::optional<uint64_t> Number(const std::string& text) {
   uint64_t value = 0;
@@ -30,21 +45,27 @@ std::optional<uint64_t> Number(const std::string& text) {
   return value;
 }
 
-std::optional<Command> ParseNew(const std::vector<std::string>& a) {
+// A refusal: the reason, and no command.
+std::optional<Command> Refuse(std::string* why, const std::string& reason) {
+  *why = reason;
+  return std::nullopt;
+}
+
+std::optional<Command> ParseNew(const std::vector<std::string>& a, std::string* why) {
   Command command;
   command.dir = a[1];
   if (a.size() == 2) return command;
-  if (a.size() != 4 || a[2] != "--token-seed") return std::nullopt;
+  if (a[2] != "--token-seed") return Refuse(why, "unexpected '" + a[2] + "'");
+  if (a.size() == 3) return Refuse(why, "--token-seed needs a number");
+  if (a.size() > 4) return Refuse(why, "unexpected '" + a[4] + "'");
   const std::optional<uint64_t> seed = Number(a[3]);
-  if (!seed) return std::nullopt;
+  if (!seed) return Refuse(why, "'" + a[3] + "' is no token seed: a number from 0 to 18446744073709551615");
   command.token_seed = *seed;
   return command;
 }
 
-std::optional<Command> ParseToken(const std::vector<std::string>& a) {
-  if (a.size() != 3) return std::nullopt;
+std::optional<Command> ParseToken(const std::vector<std::string>& a, std::string* why) {
   Command command;
-  command.dir = a[2];
   if (a[1] == "plug") {
     command.kind = Command::Kind::kTokenPlug;
   } else if (a[1] == "unplug") {
@@ -52,85 +73,115 @@ std::optional<Command> ParseToken(const std::vector<std::string>& a) {
   } else if (a[1] == "show") {
     command.kind = Command::Kind::kTokenShow;
   } else {
-    return std::nullopt;
+    return Refuse(why, "expected plug, unplug or show, not '" + a[1] + "'");
   }
+  if (a.size() < 3 || a[2].empty()) return Refuse(why, "the machine folder DIR is missing");
+  if (a.size() > 3) return Refuse(why, "unexpected '" + a[3] + "'");
+  command.dir = a[2];
   return command;
 }
 
-std::optional<Command> ParseRun(const std::vector<std::string>& a) {
+std::optional<Command> ParseRun(const std::vector<std::string>& a, std::string* why) {
   Command command;
   command.kind = Command::Kind::kRun;
   command.dir = a[1];
   size_t program = 2;
   if (a.size() > program && a[program] == "--as") {
-    if (a.size() <= program + 1 || a[program + 1].empty()) return std::nullopt;
+    if (a.size() <= program + 1 || a[program + 1].empty()) return Refuse(why, "--as needs an account name");
     command.account = a[program + 1];
     program += 2;
   }
-  if (a.size() <= program) return std::nullopt;
+  if (a.size() <= program) return Refuse(why, "no program to run");
   command.program.assign(a.begin() + static_cast<std::ptrdiff_t>(program), a.end());
   return command;
 }
 
-std::optional<Command> ParseKernel(const std::vector<std::string>& a) {
-  if (a.size() != 3 || (a[1] != "start" && a[1] != "stop") || a[2].empty()) return std::nullopt;
+std::optional<Command> ParseKernel(const std::vector<std::string>& a, std::string* why) {
+  if (a[1] != "start" && a[1] != "stop") return Refuse(why, "expected start or stop, not '" + a[1] + "'");
+  if (a.size() < 3 || a[2].empty()) return Refuse(why, "the machine folder DIR is missing");
+  if (a.size() > 3) return Refuse(why, "unexpected '" + a[3] + "'");
   Command command;
   command.kind = a[1] == "start" ? Command::Kind::kKernelStart : Command::Kind::kKernelStop;
   command.dir = a[2];
   return command;
 }
 
-std::optional<Command> ParseRegQuery(const std::vector<std::string>& a) {
-  if (a[1] != "query" || (a.size() != 4 && a.size() != 6) || a[2].empty() || a[3].empty()) return std::nullopt;
+std::optional<Command> ParseRegQuery(const std::vector<std::string>& a, std::string* why) {
+  if (a[1] != "query") return Refuse(why, "only 'reg query' is known, not 'reg " + a[1] + "'");
+  if (a.size() < 3 || a[2].empty()) return Refuse(why, "the machine folder DIR is missing");
+  if (a.size() < 4 || a[3].empty()) return Refuse(why, "the KEY to show is missing");
+  if (a.size() == 5 || (a.size() == 6 && a[4] != "/v" && a[4] != "/V")) {
+    return Refuse(why, "expected '/v NAME' after the key, not '" + a[4] + "'");
+  }
+  if (a.size() > 6) return Refuse(why, "unexpected '" + a[6] + "'");
   Command command;
   command.kind = Command::Kind::kRegQuery;
   command.dir = a[2];
   command.key = a[3];
-  if (a.size() == 6) {
-    if (a[4] != "/v" && a[4] != "/V") return std::nullopt;
-    command.value = a[5];
-  }
+  if (a.size() == 6) command.value = a[5];
   return command;
 }
 
-std::optional<Command> ParseBoot(const std::vector<std::string>& a) {
+std::optional<Command> ParseBoot(const std::vector<std::string>& a, std::string* why) {
   Command command;
   command.dir = a[1];
-  if (a[0] == "boot" && a.size() == 2) {
+  if (a[0] == "boot") {
+    if (a.size() > 2) return Refuse(why, "unexpected '" + a[2] + "'");
     command.kind = Command::Kind::kBoot;
     return command;
   }
-  if (a[0] != "logon" || a.size() != 4 || a[2].empty()) return std::nullopt;
+  if (a.size() != 4 || a[2].empty()) return Refuse(why, "expected the USER and the PASSWORD to type");
   command.kind = Command::Kind::kLogon;
   command.account = a[2];
   command.password = a[3];
   return command;
 }
 
+// The commands that take only DIR.
+std::optional<Command> ParseDirOnly(Command::Kind kind, const std::vector<std::string>& a, std::string* why) {
+  if (a.size() > 2) return Refuse(why, "unexpected '" + a[2] + "'");
+  Command command;
+  command.kind = kind;
+  command.dir = a[1];
+  return command;
+}
+
 }  // namespace
 
-std::optional<Command> ParseArguments(const std::vector<std::string>& a) {
-  if (a.size() < 2 || a[1].empty()) return std::nullopt;
-  if (a[0] == "new") return ParseNew(a);
-  if (a[0] == "token") return ParseToken(a);
-  if (a[0] == "run") return ParseRun(a);
-  if (a[0] == "kernel") return ParseKernel(a);
-  if (a[0] == "reg") return ParseRegQuery(a);
-  if (a[0] == "boot" || a[0] == "logon") return ParseBoot(a);
-  if (a[0] == "type" && a.size() == 3 && !a[2].empty()) {
+std::string UsageOf(const std::string& command) {
+  std::string text;
+  for (const Usage& usage : kUsages) {
+    if (command.empty() || command == usage.command) text += std::string(text.empty() ? "usage: " : "       ") + usage.text;
+  }
+  return text;
+}
+
+std::optional<Command> ParseArguments(const std::vector<std::string>& a, std::string* why) {
+  std::string ignored;
+  if (why == nullptr) why = &ignored;
+  if (a.empty()) return Refuse(why, "no command given");
+  if (UsageOf(a[0]).empty()) return Refuse(why, "unknown command '" + a[0] + "'");
+  const bool takes_subcommand = a[0] == "token" || a[0] == "kernel" || a[0] == "reg";
+  if (a.size() < 2 || a[1].empty()) {
+    return Refuse(why, takes_subcommand ? "what to do is missing" : "the machine folder DIR is missing");
+  }
+  if (a[0] == "new") return ParseNew(a, why);
+  if (a[0] == "token") return ParseToken(a, why);
+  if (a[0] == "run") return ParseRun(a, why);
+  if (a[0] == "kernel") return ParseKernel(a, why);
+  if (a[0] == "reg") return ParseRegQuery(a, why);
+  if (a[0] == "boot" || a[0] == "logon") return ParseBoot(a, why);
+  if (a[0] == "type") {
+    if (a.size() < 3 || a[2].empty()) return Refuse(why, "the file's PATH (C:\\...) is missing");
+    if (a.size() > 3) return Refuse(why, "unexpected '" + a[3] + "'");
     Command command;
     command.kind = Command::Kind::kType;
     command.dir = a[1];
     command.path = a[2];
     return command;
   }
-  if (a[0] == "ps" && a.size() == 2) {
-    Command command;
-    command.kind = Command::Kind::kPs;
-    command.dir = a[1];
-    return command;
-  }
-  return std::nullopt;
+  if (a[0] == "ps") return ParseDirOnly(Command::Kind::kPs, a, why);
+  return ParseDirOnly(Command::Kind::kPowerOff, a, why);
 }
 
 }  // namespace xp::xpmachine

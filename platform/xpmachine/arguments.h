@@ -9,12 +9,14 @@
 
 namespace xp::xpmachine {
 
-extern const char kUsage[];
+// The usage text of `command` ("new", "token", ...), or of every command for an empty name; empty for a name that
+// is no command.
+std::string UsageOf(const std::string& command);
 
 struct Command {
   enum class Kind {
     kNew, kTokenPlug, kTokenUnplug, kTokenShow, kRun, kPs, kKernelStart, kKernelStop, kType, kRegQuery, kBoot,
-    kLogon
+    kLogon, kPowerOff
   };
   Kind kind = Kind::kNew;
   std::filesystem::path dir;
@@ -28,7 +30,8 @@ struct Command {
   std::optional<std::string> value;  // reg query /v: the one value to show
 };
 
-// The command, or nullopt when the arguments (without the program name) do not form one.
-std::optional<Command> ParseArguments(const std::vector<std::string>& arguments);
+// The command, or nullopt when the arguments (without the program name) do not form one; then *why (if given) says
+// what is wrong, for the person who typed it.
+std::optional<Command> ParseArguments(const std::vector<std::string>& arguments, std::string* why = nullptr);
 
 }  // namespace xp::xpmachine

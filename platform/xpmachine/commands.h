@@ -20,9 +20,13 @@ int TypeFile(const Command& command);       // type_command.cc
 int QueryRegistry(const Command& command);  // reg_command.cc
 int BootCommand(const Command& command);    // boot_command.cc: boot and logon
 int WebCommand(const std::vector<std::string>& arguments);  // web_command.cc: web start|stop DIR
+int PowerOffCommand(const Command& command);  // power_off_command.cc
 
 // machine_folder.cc: the command's machine folder, absolute, made the one XPMACHINE names; nullopt after saying
 // on stderr that DIR is not a machine.
 std::optional<std::filesystem::path> EnterMachine(const Command& command);
+
+// error_text.cc: "The system cannot find the file specified. (2)", as XP words a Win32 error.
+std::string WindowsErrorText(unsigned error);
 
 }  // namespace xp::xpmachine

@@ -43,8 +43,12 @@ std::optional<machine::LaunchRequest> Program(const std::string& name) {
   machine::LaunchRequest request;
   if (IsWindowsPath(name)) {
     machine::FoundPath found;
-    if (machine::FindOnDrives(name, &found) != machine::PathLookup::kFound) {
-      std::fprintf(stderr, "xpmachine: cannot run %s: not found on the machine's drives\n", name.c_str());
+    const machine::PathLookup lookup = machine::FindOnDrives(name, &found);
+    if (lookup != machine::PathLookup::kFound) {
+      const unsigned error = lookup == machine::PathLookup::kFileNotFound   ? 2
+                             : lookup == machine::PathLookup::kPathNotFound ? 3
+                                                                            : 123;
+      std::fprintf(stderr, "xpmachine: cannot run %s: %s\n", name.c_str(), WindowsErrorText(error).c_str());
       return std::nullopt;
     }
     request.host_file = found.host;

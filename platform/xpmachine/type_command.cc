@@ -41,7 +41,8 @@ int TypeFile(const Command& command) {
   const HANDLE file = calls.create_file(command.path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                         nullptr, OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
-    std::fprintf(stderr, "xpmachine: cannot open %s: error %u\n", command.path.c_str(), calls.get_last_error());
+    std::fprintf(stderr, "xpmachine: cannot open %s: %s\n", command.path.c_str(),
+                 WindowsErrorText(calls.get_last_error()).c_str());
     return 1;
   }
   static char buffer[64 * 1024];
@@ -52,7 +53,7 @@ int TypeFile(const Command& command) {
   }
   const DWORD error = read ? 0 : calls.get_last_error();
   calls.close_handle(file);
-  if (!read) std::fprintf(stderr, "xpmachine: cannot read %s: error %u\n", command.path.c_str(), error);
+  if (!read) std::fprintf(stderr, "xpmachine: cannot read %s: %s\n", command.path.c_str(), WindowsErrorText(error).c_str());
   return read ? 0 : 1;
 }
 

@@ -25,6 +25,14 @@ std::string ParentOf(const std::string& path) {
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 }  // namespace
+
+bool FlushedToDisk(const char* path) {
+  const HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  const bool flushed = FlushFileBuffers(file);
+  return CloseHandle(file) && flushed;
+}
+
 }  // namespace tavik::setupcore
 
 // Exported by setupcore. compress: NTFS compression in the default format; otherwise the sparse mark.

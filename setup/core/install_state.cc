@@ -1,6 +1,7 @@
 // The install state MRVSTATE: the last completed install or uninstall step as decimal text, no line end. It is
-// replaced as a whole, never rewritten in place: the new number is written to MRVSTATE.tmp and renamed over
-// MRVSTATE once complete, so a crash at any point leaves the old number or the new one, never an empty file.
+// replaced as a whole, never rewritten in place: the new number is written to MRVSTATE.tmp, flushed to the disk and
+// renamed over MRVSTATE, so a crash or a power loss at any point leaves the old number or the new one, never an
+// empty file.
 #include <cstring>
 #include <string>
 
@@ -17,6 +18,7 @@ constexpr size_t kStateTextLimit = 9;
 std::string StatePath() { return InstallFilePath(InstallFile::kState); }
 std::string WritingPath() { return StatePath() + ".tmp"; }
 
+
 bool WriteNumber(const std::string& path, unsigned short state) {
   std::FILE* stream = std::fopen(path.c_str(), "w");
   if (stream == nullptr) return false;
@@ -24,7 +26,9 @@ bool WriteNumber(const std::string& path, unsigned short state) {
   const bool written = std::fprintf(stream, "%d", static_cast<int>(state)) > 0;
   const bool flushed = std::fflush(stream) == 0;
   const bool closed = std::fclose(stream) == 0;
-  return written && flushed && closed;
+  // On the disk before its name replaces the old one: after a power loss the rename alone would leave MRVSTATE
+  // holding zeros.
+  return written && flushed && closed && FlushedToDisk(path.c_str());
 }
 
 // The leading decimal digits, or kUnreadable when there are none or they exceed 16 bits.

@@ -18,7 +18,8 @@ bool WriteRecord(InstallFile file, const unsigned char* data, unsigned length) {
   const bool written = std::fwrite(data, 1, length, stream) == length;
   const bool flushed = std::fflush(stream) == 0;
   const bool closed = std::fclose(stream) == 0;
-  return written && flushed && closed;
+  // The install records the keys' checkpoint next: a power loss must not leave it without them.
+  return written && flushed && closed && FlushedToDisk(InstallFilePath(file));
 }
 
 // Reads the record's `length` bytes; a shorter file is not a record. hex gets 2 * length lower-case digits and a

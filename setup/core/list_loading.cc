@@ -99,7 +99,7 @@ char _init_list_clean(const char* listFile, const char* backupFile, DirFileList*
   const bool torn = reader.last_line_unterminated();
   std::fclose(stream);
   backed_up = std::fflush(backup) == 0 && backed_up;
-  backed_up = std::fclose(backup) == 0 && backed_up;
+  backed_up = std::fclose(backup) == 0 && backed_up && FlushedToDisk(backupFile);
   if (torn) TerminateLastLine(listFile);
   *count = accepted;
   // An incomplete backup must never replace the list: report it as a backup that could not be made.

@@ -49,5 +49,5 @@ bool generateNEFL(void) {
   const bool copied = CopyUserFolders(out, &written);
   written = std::fflush(out) == 0 && written;
   written = std::fclose(out) == 0 && written;
-  return copied && written;
+  return copied && written && FlushedToDisk(InstallFilePath(InstallFile::kNefl));
 }

@@ -20,6 +20,11 @@ void ShowMessage(const std::string& text, UINT type = MB_OK, const char* caption
 // Switches a stream to unbuffered; when that fails, says so ("... for stream <stream_name>") and goes on.
 void MakeUnbuffered(std::FILE* file, const char* stream_name);
 
+// ---- file_utils.cc
+// Writes what the cache still holds of the (closed) file to the disk. A record the install relies on after a
+// checkpoint must be there after a power loss, not only in the cache: true once it is.
+bool FlushedToDisk(const char* path);
+
 // ---- drives.cc
 // "C:\", "D:\", ...: the fixed drives whose volume reports a file-system name, in letter order.
 std::vector<std::string> FormattedFixedRoots();

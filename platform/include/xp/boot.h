@@ -21,7 +21,8 @@ struct BootOptions {
 struct BootResult {
   bool booted = false;  // false: the restart itself failed, and `error` says why
   std::string error;
-  int winlogon_exit_code = -1;     // 0: Winlogon ended for a restart, a shutdown or with nobody at the keys
+  int winlogon_exit_code = -1;     // 0: Winlogon ended for a restart or a shutdown; see also nobody_at_the_keys
+  bool nobody_at_the_keys = false;  // Winlogon stopped waiting for Ctrl+Alt+Del that nobody could press
   bool restart_requested = false;  // the run ended with a restart request: the next boot takes it up
 };
 

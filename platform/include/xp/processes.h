@@ -74,6 +74,9 @@ ProcessRecord CurrentProcess();
 void RegisterCurrentProcess();
 // Records `exit_code`, journals "terminate pid N code C" and ends the process at once (no exit handlers run).
 [[noreturn]] void TerminateCurrentProcess(uint32_t exit_code);
+// Ends the process at once (no exit handlers, no unwinding) with `exit_code` recorded as an exit's is, so that the
+// process table shows it.
+[[noreturn]] void ExitAtOnce(uint32_t exit_code);
 
 // --- Starting processes inside the machine.
 struct LaunchRequest {

@@ -34,6 +34,9 @@ enum class Outcome {
   kFailed,       // the GINA could not be loaded, negotiated or initialised, or a typed logon is not possible
 };
 
+// The winlogon program's exit code for kNobodyThere (0: a restart or shutdown, 1: kFailed).
+inline constexpr int kNobodyThereExitCode = 2;
+
 // Runs Winlogon in the calling process until one of the outcomes; every step is journaled ("winlogon ...").
 Outcome Run(const Options& options);
 

@@ -109,7 +109,7 @@ TEST_F(DeviceTest, CallsOutsideTheDeviceFaceFail) {
     bool (*call)();  // true when the call succeeded
     DWORD error;
   } rows[] = {
-      {"a missing file", [] { return Open("C:\\boot.ini") != INVALID_HANDLE_VALUE; }, ERROR_FILE_NOT_FOUND},
+      {"a missing file", [] { return Open("C:\\missing.ini") != INVALID_HANDLE_VALUE; }, ERROR_FILE_NOT_FOUND},
       {"a device made anew",
        [] {
          return CreateFileA(xp::usbtoken::List(xp::machine::Root()).at(0).interface_path.c_str(), GENERIC_READ, 0,

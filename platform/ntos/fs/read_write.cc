@@ -40,20 +40,27 @@ void InitializeCaching(PFILE_OBJECT file, Fcb& fcb) {
   State().cache.Initialize(file, sizes, &fcb.vcb->cache_callbacks, fcb.vcb);
 }
 
-// Makes the file `size` bytes long if it is shorter (a write past its end).
-NTSTATUS Extend(PFILE_OBJECT file, Fcb& fcb, LONGLONG size) {
-  if (size <= fcb.header.FileSize.QuadPart) return STATUS_SUCCESS;
-  const LONGLONG valid = fcb.header.ValidDataLength.QuadPart;
-  NTSTATUS status = SetEndOfFile(file, fcb, size);
-  fcb.header.ValidDataLength.QuadPart = valid;
-  return status;
-}
-
-// Tells the cache about a valid data length the disk has reached.
+// Tells the cache the stream's sizes (a valid data length the disk has reached, a longer file).
 void PublishSizes(PFILE_OBJECT file, Fcb& fcb) {
   if (fcb.section.SharedCacheMap == nullptr) return;
   CC_FILE_SIZES sizes{fcb.header.AllocationSize, fcb.header.FileSize, fcb.header.ValidDataLength};
   CcSetFileSizes(file, &sizes);
+}
+
+// Makes the file `size` bytes long if it is shorter (a write past its end). Only the stream's sizes move, against
+// the volume's budget: the host file grows when the data itself reaches the disk, so a power loss before that
+// leaves the file as long as what was written of it, not a tail of zeros.
+NTSTATUS Extend(PFILE_OBJECT file, Fcb& fcb, LONGLONG size) {
+  if (size <= fcb.header.FileSize.QuadPart) return STATUS_SUCCESS;
+  const LONGLONG old_allocation = fcb.header.AllocationSize.QuadPart;
+  const LONGLONG new_allocation = size > old_allocation ? RoundToCluster(size) : old_allocation;
+  const NTSTATUS status = ChargeAllocation(*fcb.vcb, old_allocation, new_allocation);
+  if (!NT_SUCCESS(status)) return status;
+  fcb.header.AllocationSize.QuadPart = new_allocation;
+  fcb.header.FileSize.QuadPart = size;
+  fcb.record_changed = true;
+  PublishSizes(file, fcb);
+  return STATUS_SUCCESS;
 }
 
 }  // namespace

@@ -63,6 +63,7 @@ TEST_F(ConsoleDriverTest, ShowsTheDialogAndTakesActionsAsTyped) {
                                 "click 1010\n"
                                 "jump\n"
                                 "type 1000 secret123\n"
+                                "type 1001 R&D\n"
                                 "select 1003 User\n"
                                 "check 1005\n"
                                 "click IDOK\n");
@@ -81,8 +82,10 @@ TEST_F(ConsoleDriverTest, ShowsTheDialogAndTakesActionsAsTyped) {
       "  cannot click 1010: control 1010 is disabled\n",
       "  unknown action jump\n",
       "  [134] 1000     edit     [********]  limit 8\n",
+      // Typed text shows as typed: '&' marks an accelerator only in labels.
+      "  [134] 1001     edit     [R&D]  limit 8\n",
       "  [134] 1005     check    [x] Show characters\n",
-      "action type 1000 \"secret123\"\naction select 1003 \"User\"\naction check 1005\naction click IDOK\nend 1\n",
+      "action type 1000 \"secret123\"\naction type 1001 \"R&D\"\naction select 1003 \"User\"\naction check 1005\naction click IDOK\nend 1\n",
   };
   for (const char* text : shown) {
     EXPECT_NE(out.find(text), std::string::npos) << "missing: " << text << "\nin:\n" << out;

@@ -76,7 +76,21 @@ TEST_F(BootCommandTest, BootWithNobodyAtTheKeysEndsAtTheWelcomeScreen) {
   ASSERT_EQ(Tool("boot " + dir_.string()), 0);
   const std::string journal = Journal();
   EXPECT_NE(journal.find(" msgina WlxDisplaySASNotice\n"), std::string::npos) << journal;
+  EXPECT_NE(journal.find(" winlogon stopped on \"Welcome to Windows\": nobody to press Ctrl+Alt+Del\n"),
+            std::string::npos)
+      << journal;
   EXPECT_EQ(journal.find(" winlogon logon "), std::string::npos) << journal;
+}
+
+// Without a terminal or a script nobody can be asked; a script that ran out left the run unfinished: both fail.
+TEST_F(BootCommandTest, BootThatCannotAskOrRanOutOfScriptFails) {
+  EXPECT_EQ(Tool("boot " + dir_.string(), ""), 3);
+  std::ofstream(base_ / "empty.script") << "";
+  EXPECT_EQ(Tool("boot " + dir_.string(), "script:" + (base_ / "empty.script").string()), 3);
+  // The keys are pressed, and the logon dialog then finds the script at its end.
+  std::ofstream(base_ / "ui.script") << "ctrl-alt-del \"Welcome to Windows\"\n";
+  EXPECT_EQ(Tool("boot " + dir_.string(), "script:" + (base_ / "ui.script").string()), 3);
+  EXPECT_NE(Journal().find(" ui ctrl-alt-del \"Welcome to Windows\""), std::string::npos) << Journal();
 }
 
 TEST_F(BootCommandTest, LogonRefusesAUiScript) {

@@ -58,7 +58,7 @@ TEST_F(MachineViewTest, TypeReadsThroughTheMachinesOneKernel) {
   EXPECT_EQ(again.output, "xpmachine: " + dir_ + ": the machine's kernel already runs\n");
   const Outcome missing = Xpmachine({"type", dir_, "C:\\missing.txt"});
   EXPECT_EQ(missing.exit_code, 1);
-  EXPECT_EQ(missing.output, "xpmachine: cannot open C:\\missing.txt: error 2\n");
+  EXPECT_EQ(missing.output, "xpmachine: cannot open C:\\missing.txt: The system cannot find the file specified. (2)\n");
 
   EXPECT_EQ(Xpmachine({"kernel", "stop", dir_}).exit_code, 0);
   EXPECT_FALSE(fs::exists(fs::path(dir_) / "kernel/socket"));

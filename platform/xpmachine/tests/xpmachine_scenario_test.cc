@@ -111,10 +111,14 @@ TEST_F(XpmachineTest, FailuresAndBadCommandLines) {
     int exit_code;
     const char* output_start;
   } rows[] = {
-      {{}, 2, "usage: xpmachine new DIR"},
-      {{"token", "eject", "m"}, 2, "usage: xpmachine new DIR"},
-      {{"new", "m", "--token-seed", "seven"}, 2, "usage: xpmachine new DIR"},
-      {{"run", "/tmp"}, 2, "usage: xpmachine new DIR"},
+      {{}, 2, "xpmachine: no command given\nusage: xpmachine new DIR"},
+      {{"token", "eject", "m"}, 2, "xpmachine: token: expected plug, unplug or show, not 'eject'\nusage: xpmachine token"},
+      {{"new", "m", "--token-seed", "seven"}, 2, "xpmachine: new: 'seven' is no token seed"},
+      {{"run", "/tmp"}, 2, "xpmachine: run: no program to run\nusage: xpmachine run DIR"},
+      {{"reboot", "m"}, 2, "xpmachine: unknown command 'reboot'\nusage: xpmachine new DIR"},
+      {{"--help"}, 0, "usage: xpmachine new DIR"},
+      {{"help", "type"}, 0, "usage: xpmachine type DIR PATH"},
+      {{"help", "nope"}, 2, "xpmachine: help: unknown command 'nope'"},
       {{"token", "show", "/tmp"}, 1, "xpmachine: /tmp is not a machine"},
       {{"run", "/tmp", "true"}, 1, "xpmachine: /tmp is not a machine"},
       {{"ps", "/tmp"}, 1, "xpmachine: /tmp is not a machine"},
