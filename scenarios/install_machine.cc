@@ -370,6 +370,19 @@ bool InstallMachine::RunToTheEnd(int limit) {
   return !RunSetupArmed();
 }
 
+int InstallMachine::HandOverKey() {
+  const std::string program = xp::test::BuildProgram("hand_over_key");
+  xp::machine::LaunchRequest request{program, "hand_over_key", {program, kPassword}, kAdministrator, ""};
+  xp::machine::LaunchedProcess launched;
+  if (xp::machine::LaunchProcess(request, &launched) != 0) return -1;
+  int status = 0;
+  while (::waitpid(launched.host_pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::optional<std::string> InstallMachine::Read(const std::string& path) const { return Get(path); }
+
 uint32_t InstallMachine::LastDisksealPid() const {
   uint32_t last = 0;
   for (const xp::machine::ProcessRecord& record : xp::machine::ListProcesses()) {

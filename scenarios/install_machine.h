@@ -71,6 +71,12 @@ class InstallMachine {
   // Boots until diskseal is no longer brought back; false when a boot fails or it still is after `limit` boots.
   bool RunToTheEnd(int limit);
 
+  // What the logon component will do at a logon: the driver loaded and given the install's key (hand_over_key,
+  // a program of the machine); its exit code.
+  int HandOverKey();
+  // A file as the machine's programs read it now (through the driver once it holds the key).
+  std::optional<std::string> Read(const std::string& path) const;
+
   bool RunSetupArmed() const;
   std::optional<std::string> Flag() const;
   MachineState State() const;

@@ -41,6 +41,13 @@ TEST(WholeInstall, EncryptsEveryEligibleFileOnceAndFinishesAfterTheRestart) {
   const std::vector<std::string> ui = machine.UiJournal();
   const auto congratulated = [](const std::string& line) { return line.find("Congratulations!") != std::string::npos; };
   EXPECT_NE(std::find_if(ui.begin(), ui.end(), congratulated), ui.end());
+
+  // The key handed to the driver as the logon component will hand it: every file reads back as it was.
+  ASSERT_EQ(machine.HandOverKey(), 0);
+  for (const UserFile& file : InstallMachine::UserFiles()) {
+    SCOPED_TRACE(file.path);
+    EXPECT_TRUE(machine.Read(file.path) == file.content);
+  }
 }
 
 }  // namespace

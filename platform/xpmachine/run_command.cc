@@ -1,12 +1,14 @@
-// xpmachine run: becomes the program, as a process of the machine: XPMACHINE names the machine's folder,
-// XPMACHINE_USER the account, and the program's record in the process table is made and handed on. The program's
-// exit code is the tool's, since the program takes the tool's place.
+// xpmachine run: starts the program as a process of the machine (XPMACHINE names the machine's folder,
+// XPMACHINE_USER the account; its record in the process table is made and handed on), waits for it and for the
+// machine processes it started, and ends with its exit code.
 #include <stdlib.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <optional>
 #include <sstream>
 
@@ -65,6 +67,46 @@ std::optional<machine::LaunchRequest> Program(const std::string& name) {
   return request;
 }
 
+// The machine processes `root` started, directly or through others, that still run.
+std::vector<uint32_t> LiveDescendants(uint32_t root) {
+  const std::vector<machine::ProcessRecord> records = machine::ListProcesses();
+  std::map<uint32_t, uint32_t> parents;
+  for (const machine::ProcessRecord& record : records) parents[record.pid] = record.parent;
+  std::vector<uint32_t> live;
+  for (const machine::ProcessRecord& record : records) {
+    if (!record.live || record.pseudo) continue;
+    for (uint32_t at = record.parent; at != 0; at = parents.count(at) != 0 ? parents[at] : 0) {
+      if (at == root) {
+        live.push_back(record.pid);
+        break;
+      }
+    }
+  }
+  return live;
+}
+
+// Like a console that stays open while a program attached to it runs: the tool waits for the program, then for
+// every machine process it started (a setup program hands over to the program it starts, which may even end it),
+// and ends with the program's exit code (128 + the signal when it was killed without one).
+int AwaitProgram(pid_t child) {
+  int status = 0;
+  while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  std::optional<machine::ProcessRecord> program;
+  for (const machine::ProcessRecord& record : machine::ListProcesses()) {
+    if (record.host_pid == child && !record.pseudo) program = record;
+  }
+  if (!program) return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  for (std::vector<uint32_t> live = LiveDescendants(program->pid); !live.empty();
+       live = LiveDescendants(program->pid)) {
+    for (const uint32_t pid : live) machine::WaitForProcessEnd(pid, 0xFFFFFFFFu);
+  }
+  if (const std::optional<machine::ProcessRecord> ended = machine::FindProcess(program->pid); ended && ended->exit_code) {
+    return static_cast<int>(*ended->exit_code & 0xFF);
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
 }  // namespace
 
 int RunInMachine(const Command& command) {
@@ -92,9 +134,18 @@ int RunInMachine(const Command& command) {
   for (size_t i = 1; i < command.program.size(); ++i) {
     request->command_line += (i == 1 ? "" : " ") + command.program[i];
   }
-  const int start_error = machine::ExecInMachine(*request);
-  std::fprintf(stderr, "xpmachine: cannot run %s: %s\n", command.program.front().c_str(), std::strerror(start_error));
-  return 127;
+  const pid_t child = ::fork();
+  if (child < 0) {
+    std::fprintf(stderr, "xpmachine: cannot run %s: %s\n", command.program.front().c_str(), std::strerror(errno));
+    return 127;
+  }
+  if (child == 0) {
+    const int start_error = machine::ExecInMachine(*request);
+    std::fprintf(stderr, "xpmachine: cannot run %s: %s\n", command.program.front().c_str(),
+                 std::strerror(start_error));
+    ::_exit(127);
+  }
+  return AwaitProgram(child);
 }
 
 }  // namespace xp::xpmachine

@@ -1,16 +1,23 @@
 // xpmachine as a person uses it: make a machine, show and plug its token, run a program inside it as an account and
-// list the processes, and the usage text with exit code 2 for a command line it does not know.
+// list the processes, cut its power, and the usage text: asked for, or with what is wrong and exit code 2.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "run_program.h"
 #include "xp/usbtoken.h"
 
+
+extern char** environ;
 
 namespace {
 
@@ -90,6 +97,14 @@ TEST_F(XpmachineTest, RunsAsAnAccountAndListsTheProcessesWithTheirFullExitCodes)
   const Outcome user = Xpmachine({"run", dir_, "--as", "User", "sh", "-c", "echo \"$XPMACHINE_USER\""});
   EXPECT_EQ(user.output, "User\n");
 
+  // A box its UI script does not answer: the UI engine ends the program, whose exit code the table keeps.
+  const fs::path actor = fs::read_symlink("/proc/self/exe").parent_path() / "xp_ui_actor";
+  std::ofstream(base_ / "empty.script") << "";
+  ::setenv("XPMACHINE_UI", ("script:" + (base_ / "empty.script").string()).c_str(), 1);
+  const Outcome unanswered = Xpmachine({"run", dir_, actor.string(), "box", "Quillmarsh Tavik", "Continue?", "4"});
+  ::unsetenv("XPMACHINE_UI");
+  EXPECT_EQ(unanswered.exit_code, 86) << unanswered.output;
+
   const Outcome nobody = Xpmachine({"run", dir_, "--as", "nobody", "true"});
   EXPECT_EQ(nobody.exit_code, 1);
   EXPECT_EQ(nobody.output, "xpmachine: " + dir_ + " has no account nobody\n");
@@ -102,7 +117,37 @@ TEST_F(XpmachineTest, RunsAsAnAccountAndListsTheProcessesWithTheirFullExitCodes)
             "4      0      SYSTEM           running          System\n"
             "1000   0      SYSTEM           exit 603         xp_kernel32_child\n"
             "1004   0      LOCAL SERVICE    ended, no code   C:\\Program Files\\Quillmarsh\\recoverkit.exe\n"
-            "1008   0      User             ended, no code   sh\n");
+            "1008   0      User             ended, no code   sh\n"
+            "1012   0      Administrator    exit 86          xp_ui_actor\n");
+}
+
+// The power goes while a program runs: it and the kernel end at once; the next program's kernel call starts the
+// kernel again, which notes how the last one ended.
+TEST_F(XpmachineTest, PowerOffEndsTheMachinesProgramsAndItsKernel) {
+  ASSERT_EQ(Xpmachine({"new", dir_}).exit_code, 0);
+  ASSERT_EQ(Xpmachine({"kernel", "start", dir_}).exit_code, 0);
+  const std::string tool = xp::test::BuildProgram("xpmachine");
+  char* const argv[] = {const_cast<char*>(tool.c_str()), const_cast<char*>("run"), const_cast<char*>(dir_.c_str()),
+                        const_cast<char*>("sleep"), const_cast<char*>("600"), nullptr};
+  pid_t running = 0;
+  ASSERT_EQ(::posix_spawn(&running, tool.c_str(), nullptr, nullptr, argv, environ), 0);
+  for (int i = 0; i < 2000 && Xpmachine({"ps", dir_}).output.find("running          sleep") == std::string::npos; ++i) {
+    ::usleep(1000);
+  }
+  const Outcome off = Xpmachine({"power-off", dir_});
+  EXPECT_EQ(off.exit_code, 0) << off.output;
+  EXPECT_EQ(off.output, "machine " + dir_ + " is off\n");
+  int status = 0;
+  ASSERT_EQ(::waitpid(running, &status, 0), running);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+  EXPECT_NE(Xpmachine({"ps", dir_}).output.find("ended, no code   sleep"), std::string::npos);
+  EXPECT_EQ(Xpmachine({"kernel", "stop", dir_}).exit_code, 1);
+  EXPECT_EQ(Xpmachine({"type", dir_, "C:\\BOOT.INI"}).exit_code, 0);
+  std::ifstream journal(fs::path(dir_) / "journal.log");
+  const std::string text((std::istreambuf_iterator<char>(journal)), {});
+  EXPECT_NE(text.find(" power off\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("had ended without shutting down"), std::string::npos) << text;
+  Xpmachine({"kernel", "stop", dir_});
 }
 
 TEST_F(XpmachineTest, FailuresAndBadCommandLines) {
