@@ -265,12 +265,21 @@ InstallMachine::InstallMachine() {
   // The logon component is another issue's: until it is built, the logongate.dll that "GinaDLL" names after the
   // install is the system's own logon (the MSGINA stand-in), so each boot after the install logs on through it.
   PlaceBuilt("xp_msgina", "C:\\WINDOWS\\system32\\logongate.dll");
+  static bool said = false;
+  if (!said) {
+    std::printf("note: logongate.dll is not built yet: the machines log on through the system's own logon in its "
+                "place\n");
+    said = true;
+  }
   // All this was on the disk long before the install: no power loss takes it away.
   if (!xp::ntos::host::WriteBackKernelCache(root_)) throw std::runtime_error("the machine's cache was not written back");
 }
 
 InstallMachine::~InstallMachine() {
   xp::machine::ClearFaults();
+  xp::boot::EndMachineProcesses();
+  std::string ignored;
+  if (xp::ntos::host::KernelHostAnswers(root_)) xp::ntos::host::StopKernelHost(root_, &ignored);
   for (const auto& [name, value] : saved_) {
     if (value) {
       ::setenv(name.c_str(), value->c_str(), 1);
