@@ -345,22 +345,30 @@ int InstallMachine::RunFirstInstall() {
 }
 
 BootRun InstallMachine::RestartAndLogOn() {
+  const bool armed = RunSetupArmed();
+  BootRun run = BootAndLogOn([&](xp::ui::Script& script) {
+    if (armed) AnswerThisStart(script);
+  });
+  run.diskseal_started = armed;
+  return run;
+}
+
+BootRun InstallMachine::BootAndLogOn(const std::function<void(xp::ui::Script&)>& answer_programs) {
   BootRun run;
-  run.diskseal_started = RunSetupArmed();
   xp::ui::Script script;
   script.CtrlAltDel(xp::winlogon::kWelcomeScreen);
   script.Dialog(xp::msgina::kLogonDialog)
       .Type(xp::msgina::kLogonUserName, kAdministrator)
       .Type(xp::msgina::kLogonPassword, kAdministratorPassword)
       .Click(IDOK);
-  if (run.diskseal_started) AnswerThisStart(script);
+  answer_programs(script);
   script.Install(root_);
   const uint32_t last_before = LastDisksealPid();
   xp::boot::BootOptions options;
   options.programs = std::filesystem::path(xp::test::BuildProgram("winlogon")).parent_path();
   const xp::boot::BootResult result = xp::boot::Boot(root_, options);
   ::unsetenv("XPMACHINE_UI");
-  // The last boot of an install ends with its script played out: nobody is left to press Ctrl+Alt+Del.
+  // A boot's script ends with the session's programs: nobody is left to press Ctrl+Alt+Del.
   run.booted = result.booted && (result.winlogon_exit_code == 0 || result.nobody_at_the_keys);
   if (!run.booted) std::cerr << "boot: " << result.error << " (winlogon " << result.winlogon_exit_code << ")\n";
   const uint32_t last = LastDisksealPid();

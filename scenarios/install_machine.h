@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -68,6 +69,9 @@ class InstallMachine {
   // GINA that "GinaDLL" names, RunOnce starts diskseal if "RunSetup" is there, and its user answers what that start
   // shows.
   BootRun RestartAndLogOn();
+  // The general form, for runs other than the install's (an uninstall, a key rotation): the machine boots for real
+  // and the administrator logs on; `answer_programs` appends what the user answers the programs the logon starts.
+  BootRun BootAndLogOn(const std::function<void(xp::ui::Script&)>& answer_programs);
   // Boots until diskseal is no longer brought back; false when a boot fails or it still is after `limit` boots.
   bool RunToTheEnd(int limit);
 
