@@ -2,68 +2,28 @@
 // administrator's logon: every eligible file in the system's format, exactly once, and nothing else touched.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <stdlib.h>
 
 #include <algorithm>
-#include <cstdio>
+#include <memory>
 
 #include "install_machine.h"
+#include "program_dialogue.h"
 #include "run_program.h"
 #include "xp/machine.h"
-
-extern char** environ;
 
 namespace tavik::scenarios {
 namespace {
 
 // A service's program (it runs as SYSTEM, which the install never ends) holding a file open without sharing:
-// xp_kernel32_file_holder, started with pipes, appends each line it is given and closes the file at the end.
-class ServiceHoldingAFile {
- public:
-  explicit ServiceHoldingAFile(const std::string& path) {
-    int in[2];
-    int out[2];
-    if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0) return;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, in[0], 0);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    const std::string program = xp::test::BuildProgram("xp_kernel32_file_holder");
-    char* const argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>(path.c_str()), nullptr};
-    ::setenv("XPMACHINE_USER", "SYSTEM", 1);
-    if (::posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv, environ) != 0) pid_ = -1;
-    ::unsetenv("XPMACHINE_USER");
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(in[0]);
-    ::close(out[1]);
-    input_ = in[1];
-    output_ = ::fdopen(out[0], "r");
-  }
-  ~ServiceHoldingAFile() { End(); }
-  bool Holds() {
-    char line[64] = {};
-    return output_ != nullptr && std::fgets(line, sizeof line, output_) != nullptr && std::string(line) == "held\n";
-  }
-  void Append(const std::string& line) { (void)::write(input_, line.data(), line.size()); }
-  int End() {
-    if (input_ >= 0) ::close(input_);
-    input_ = -1;
-    if (output_ != nullptr) std::fclose(output_);
-    output_ = nullptr;
-    int status = 0;
-    if (pid_ <= 0 || ::waitpid(pid_, &status, 0) != pid_) return -1;
-    pid_ = -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-
- private:
-  pid_t pid_ = -1;
-  int input_ = -1;
-  FILE* output_ = nullptr;
-};
+// xp_kernel32_file_holder appends each line it is given and closes the file at the end.
+std::unique_ptr<xp::test::ProgramDialogue> ServiceHolding(const std::string& path) {
+  ::setenv("XPMACHINE_USER", "SYSTEM", 1);
+  auto holder = std::make_unique<xp::test::ProgramDialogue>(xp::test::BuildProgram("xp_kernel32_file_holder"),
+                                                           std::vector<std::string>{path});
+  ::unsetenv("XPMACHINE_USER");
+  return holder;
+}
 
 TEST(WholeInstall, EncryptsEveryEligibleFileOnceAndFinishesAfterTheRestart) {
   InstallMachine machine;
@@ -115,11 +75,11 @@ TEST(WholeInstall, AFileAServiceHoldsOpenStaysPlainAndWhole) {
   DWORD written = 0;
   ASSERT_TRUE(WriteFile(file, "the service's own records;", 26, &written, nullptr));
   CloseHandle(file);
-  ServiceHoldingAFile holder(path);
-  ASSERT_TRUE(holder.Holds());
+  const std::unique_ptr<xp::test::ProgramDialogue> holder = ServiceHolding(path);
+  ASSERT_EQ(holder->ReadLine(), "held\n");
   EXPECT_EQ(machine.RunFirstInstall(), 1);
-  holder.Append("appended later\n");
-  EXPECT_EQ(holder.End(), 0);
+  holder->Write("appended later\n");
+  EXPECT_EQ(holder->End(), 0);
   EXPECT_EQ(machine.Read(path), "the service's own records;appended later\n");
   EXPECT_NE(machine.State().install_lists.at("MRVBADFILES").find(path), std::string::npos);
 }

@@ -1,7 +1,6 @@
 // One kernel for the whole machine: what one program does to a file (its share mode, its writes, the space it
 // takes) holds for every other program, a replacing rename goes through while only the cache still holds the
 // target, and the disk is the truth: a file a person changed while the machine was stopped is read as it is.
-#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -11,6 +10,7 @@
 
 #include "built_programs.h"
 #include "files_fixture.h"
+#include "program_dialogue.h"
 
 extern char** environ;
 
@@ -18,55 +18,6 @@ namespace xp::kernel32::testing {
 namespace {
 
 using OneKernelTest = FilesTest;
-
-// file_holder, started with pipes to its standard input and output.
-class Holder {
- public:
-  explicit Holder(const std::string& path) {
-    int to_child[2];
-    int from_child[2];
-    if (::pipe2(to_child, O_CLOEXEC) != 0 || ::pipe2(from_child, O_CLOEXEC) != 0) return;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, to_child[0], 0);
-    posix_spawn_file_actions_adddup2(&actions, from_child[1], 1);
-    const std::string program = xp::test::BuildProgram("xp_kernel32_file_holder");
-    char* const argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>(path.c_str()), nullptr};
-    if (::posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv, environ) != 0) pid_ = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(to_child[0]);
-    ::close(from_child[1]);
-    input_ = to_child[1];
-    output_ = ::fdopen(from_child[0], "r");
-  }
-  ~Holder() { End(); }
-
-  // The holder's first line: "held", or the error it could not open the file with.
-  std::string FirstLine() {
-    char line[64] = {};
-    if (output_ == nullptr || std::fgets(line, sizeof line, output_) == nullptr) return "<no answer>";
-    return line;
-  }
-  void Append(const std::string& line) { (void)::write(input_, line.data(), line.size()); }
-  // Closes its input: it closes the file and ends. Its exit status.
-  int End() {
-    if (input_ >= 0) ::close(input_);
-    input_ = -1;
-    if (output_ != nullptr) std::fclose(output_);
-    output_ = nullptr;
-    int status = 0;
-    if (pid_ > 0 && ::waitpid(pid_, &status, 0) == pid_) {
-      pid_ = -1;
-      return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    return -1;
-  }
-
- private:
-  pid_t pid_ = -1;
-  int input_ = -1;
-  FILE* output_ = nullptr;
-};
 
 int RunWriter(const std::string& path, int chunks, int size) {
   const std::string chunk_count = std::to_string(chunks);
@@ -90,8 +41,9 @@ uint64_t FreeBytes(const char* root) {
 TEST_F(OneKernelTest, AnotherProgramsShareModeAndWritesHoldHere) {
   CreateDirectoryA("C:\\Data", nullptr);
   MakeFile("C:\\Data\\f.bin", "original;");
-  Holder holder("C:\\Data\\f.bin");
-  ASSERT_EQ(holder.FirstLine(), "held\n");
+  // file_holder holds the file without sharing, says "held" and appends each line it is given.
+  test::ProgramDialogue holder(xp::test::BuildProgram("xp_kernel32_file_holder"), {"C:\\Data\\f.bin"});
+  ASSERT_EQ(holder.ReadLine(), "held\n");
   const HANDLE refused = CreateFileA("C:\\Data\\f.bin", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                      OPEN_EXISTING, 0, nullptr);
   EXPECT_EQ(refused, INVALID_HANDLE_VALUE);
@@ -99,7 +51,7 @@ TEST_F(OneKernelTest, AnotherProgramsShareModeAndWritesHoldHere) {
   EXPECT_FALSE(DeleteFileA("C:\\Data\\f.bin"));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
   EXPECT_FALSE(MoveFileA("C:\\Data\\f.bin", "C:\\Data\\g.bin"));
-  holder.Append("appended\n");
+  holder.Write("appended\n");
   EXPECT_EQ(holder.End(), 0);
   EXPECT_EQ(ReadAll("C:\\Data\\f.bin"), "original;appended\n");
 }
