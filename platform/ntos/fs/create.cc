@@ -281,7 +281,7 @@ NTSTATUS Close(PDEVICE_OBJECT, PIRP irp) {
   }
   // The stream's last file object: what the lazy writer changed since the last handle went, and the row settled.
   if (fcb->open_count == 0 && fcb->vcb != nullptr && (fcb->record_changed || (fcb->stored && !fcb->stored_settled))) {
-    SaveRecord(*fcb);
+    SaveRecord(*fcb, /*settled=*/true);
   }
   ReleaseFcb(fcb);
   return STATUS_SUCCESS;

@@ -68,7 +68,7 @@ NTSTATUS LoadRecord(Fcb& fcb) {
   return ReadRecord(*fcb.vcb, fcb.path, fcb.directory, &fcb.record, &fcb.stored, &fcb.stored_settled);
 }
 
-NTSTATUS SaveRecord(Fcb& fcb) {
+NTSTATUS SaveRecord(Fcb& fcb, bool settled) {
   if (fcb.volume || fcb.path == u"\\" || fcb.vcb == nullptr) return STATUS_SUCCESS;
   StoredRecord stored;
   stored.record = fcb.record;
@@ -77,7 +77,7 @@ NTSTATUS SaveRecord(Fcb& fcb) {
     stored.record.valid_data_length = fcb.header.ValidDataLength.QuadPart;
   }
   stored.stamp = StampOf(HostPath(*fcb.vcb, fcb.path));
-  stored.settled = fcb.open_count == 0;
+  stored.settled = settled;
   const NTSTATUS status = fcb.vcb->store->Put(fcb.key, stored);
   if (NT_SUCCESS(status)) {
     fcb.record_changed = false;

@@ -144,9 +144,9 @@ void ReleaseFcb(Fcb* fcb);
 // Charges or credits the budget for an allocation change; STATUS_DISK_FULL when it does not fit.
 NTSTATUS ChargeAllocation(Vcb& vcb, LONGLONG old_allocation, LONGLONG new_allocation);
 LONGLONG RoundToCluster(LONGLONG bytes);
-// Writes the stream's record to the side store with the host file's stamp; settled once no file object of the
-// stream is left.
-NTSTATUS SaveRecord(Fcb& fcb);
+// Writes the stream's record to the side store with the host file's stamp. `settled` only from the stream's last
+// close: every other save is of a file the machine is still using.
+NTSTATUS SaveRecord(Fcb& fcb, bool settled = false);
 // The record a stream starts with: the stored one unless the host file changed behind the machine's back (then,
 // as for a file with no row, one made from the host file: archive attribute, its modification time).
 NTSTATUS LoadRecord(Fcb& fcb);
