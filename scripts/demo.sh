@@ -26,8 +26,8 @@ printf 'Dear diary,\r\nthe disk is about to be encrypted.\r\n' > "$docs/diary.tx
 cp "$top/demo/BOOT.INI" "$pc/drives/C/BOOT.INI"
 cp "$top/demo/install.script" "$pc/install.script"
 echo "The outside installer copies the system in and starts diskseal; a script plays the person at the screen."
-XPMACHINE_UI=script:install.script "$bin/xpmachine" run "$pc" "$bin/tavik_setup" 2>/dev/null
-while "$bin/xpmachine" ps "$pc" | grep -q 'running .*diskseal'; do sleep 1; done
+# diskseal ends every running program of the user before it encrypts, the installer too: it ends with code 1.
+XPMACHINE_UI=script:install.script "$bin/xpmachine" run "$pc" "$bin/tavik_setup" 2>/dev/null || true
 echo "What the person saw (from the machine's journal):"
 grep -E ' ui (box|dialog [0-9]+ "[^"]*" open)' "$pc/journal.log" | cut -d' ' -f3- | cut -c1-110 | sed 's/^/  /'
 grep -E 'restart requested' "$pc/journal.log" | cut -d' ' -f3- | sed 's/^/  /'
@@ -36,5 +36,9 @@ echo "The registry now:"
 "$bin/xpmachine" reg query "$pc" 'HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\Winlogon' | sed '/^$/d; s/^/  /'
 echo "The diary on the disk (it was plain text; now it holds the system's format, same length):"
 od -A d -t x1 "$docs/diary.txt" | head -3 | sed 's/^/  /'
+echo "The diary through the machine, once the driver holds the key (as the logon component will hand it over):"
+"$bin/xpmachine" run "$pc" "$bin/hand_over_key" Secret12 2>/dev/null | sed 's/^/  /'
+"$bin/xpmachine" type "$pc" 'C:\Documents and Settings\Administrator\My Documents\diary.txt' | sed 's/^/  /'
+"$bin/xpmachine" kernel stop "$pc"
 echo "The restart's logon goes through the logon component that GinaDLL names; it is not built yet, so the demo"
-echo "stops here (the tests finish the install with a simulated restart and logon)."
+echo "stops here (the tests boot for real and log on through the system's own logon in its place)."
