@@ -258,12 +258,3 @@ function(xp_layering_tests)
   math(EXPR timeout "${XP_TEST_TIMEOUT} * ${XP_TIMEOUT_SCALE}")
   set_tests_properties(include_layering include_layering_finds_violations PROPERTIES LABELS unit TIMEOUT ${timeout})
 endfunction()
-
-# A program of the platform that is no program of any machine (the kernel host): it links neither the C runtime
-# stand-in nor, through it, kernel32, so it never enters a machine as one of its processes.
-function(xp_host_program)
-  cmake_parse_arguments(A "" "NAME" "SOURCES;LINK" ${ARGN})
-  add_executable(${A_NAME} ${A_SOURCES})
-  target_include_directories(${A_NAME} PRIVATE ${XP_PLATFORM_INCLUDE} ${CMAKE_CURRENT_SOURCE_DIR})
-  target_link_libraries(${A_NAME} PRIVATE ${A_LINK})
-endfunction()

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "built_programs.h"
 #include "run_program.h"
 #include "xp/usbtoken.h"
 
@@ -98,7 +99,7 @@ TEST_F(XpmachineTest, RunsAsAnAccountAndListsTheProcessesWithTheirFullExitCodes)
   EXPECT_EQ(user.output, "User\n");
 
   // A box its UI script does not answer: the UI engine ends the program, whose exit code the table keeps.
-  const fs::path actor = fs::read_symlink("/proc/self/exe").parent_path() / "xp_ui_actor";
+  const fs::path actor = xp::test::BuildProgram("xp_ui_actor");
   std::ofstream(base_ / "empty.script") << "";
   ::setenv("XPMACHINE_UI", ("script:" + (base_ / "empty.script").string()).c_str(), 1);
   const Outcome unanswered = Xpmachine({"run", dir_, actor.string(), "box", "Quillmarsh Tavik", "Continue?", "4"});

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "built_programs.h"
 #include "fileapi.h"
 #include "host_control.h"
 #include "scratch_machine.h"
@@ -66,12 +67,12 @@ class RestartTest : public ::testing::Test {
  protected:
   void SetUp() override {
     std::string error;
-    ASSERT_TRUE(StartKernelHost(XP_NTOSHOST, machine_.root(), &error)) << error;
+    ASSERT_TRUE(StartKernelHost(xp::test::BuildProgram("xp_ntoshost"), machine_.root(), &error)) << error;
   }
   void Restart() {
     std::string error;
     ASSERT_TRUE(StopKernelHost(machine_.root(), &error)) << error;
-    ASSERT_TRUE(StartKernelHost(XP_NTOSHOST, machine_.root(), &error)) << error;
+    ASSERT_TRUE(StartKernelHost(xp::test::BuildProgram("xp_ntoshost"), machine_.root(), &error)) << error;
   }
   fs::path Drive(const std::string& relative) const { return machine_.root() / "drives" / "C" / relative; }
 
