@@ -1,15 +1,11 @@
 // Faults on purpose in the file calls: a failing nth call (optionally on a path), short reads and writes, and a
 // program that ends at once after its nth write, leaving on disk exactly what it had written.
-#include <spawn.h>
 #include <sys/wait.h>
 
 #include <csignal>
 
-#include "built_programs.h"
 #include "files_fixture.h"
 #include "xp/faults.h"
-
-extern char** environ;
 
 namespace xp::kernel32::testing {
 namespace {
@@ -69,17 +65,11 @@ TEST_F(FaultsTest, WritesAndReadsFailOrComeUpShort) {
   CloseHandle(in);
 }
 
-// Runs the writer program in this machine; its wait status.
+// Runs the writer program in this machine to its end; its wait status.
 int RunWriter(const std::string& path, int chunks, int size) {
-  const std::string chunk_text = std::to_string(chunks);
-  const std::string size_text = std::to_string(size);
-  const std::string program = xp::test::BuildProgram("xp_kernel32_file_writer");
-  char* const argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>(path.c_str()),
-                        const_cast<char*>(chunk_text.c_str()), const_cast<char*>(size_text.c_str()), nullptr};
-  pid_t pid = 0;
-  if (::posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, environ) != 0) return -1;
+  const pid_t pid = StartWriter(path, chunks, size);
   int status = 0;
-  ::waitpid(pid, &status, 0);
+  if (pid > 0) ::waitpid(pid, &status, 0);
   return status;
 }
 

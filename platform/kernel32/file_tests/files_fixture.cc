@@ -1,8 +1,14 @@
 // The file-layer tests' machine and helpers.
 #include "files_fixture.h"
 
+#include <spawn.h>
+
 #include <fstream>
 #include <sstream>
+
+#include "built_programs.h"
+
+extern char** environ;
 
 namespace xp::kernel32::testing {
 
@@ -59,6 +65,16 @@ std::string FilesTest::ReadAll(const std::string& path) const {
   while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got != 0) content.append(chunk, got);
   CloseHandle(file);
   return content;
+}
+
+pid_t StartWriter(const std::string& path, int chunks, int size) {
+  const std::string chunk_text = std::to_string(chunks);
+  const std::string size_text = std::to_string(size);
+  const std::string program = xp::test::BuildProgram("xp_kernel32_file_writer");
+  char* const argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>(path.c_str()),
+                        const_cast<char*>(chunk_text.c_str()), const_cast<char*>(size_text.c_str()), nullptr};
+  pid_t pid = 0;
+  return ::posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, environ) == 0 ? pid : -1;
 }
 
 std::vector<std::string> Listing(const std::string& pattern) {

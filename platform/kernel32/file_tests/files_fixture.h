@@ -4,6 +4,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sys/types.h>
 
 #include <filesystem>
 #include <string>
@@ -33,6 +34,10 @@ class FilesTest : public ::testing::Test {
 
   test::ScratchMachine machine_;
 };
+
+// Starts file_writer in the machine: `chunks` chunks of `size` bytes to a new file at `path`. Its pid, -1 when it
+// did not start.
+pid_t StartWriter(const std::string& path, int chunks, int size);
 
 // The names FindFirstFileA/FindNextFileA give for `pattern`, or the error of FindFirstFileA as "error <n>".
 std::vector<std::string> Listing(const std::string& pattern);

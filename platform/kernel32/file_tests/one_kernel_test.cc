@@ -1,7 +1,6 @@
 // One kernel for the whole machine: what one program does to a file (its share mode, its writes, the space it
 // takes) holds for every other program, a replacing rename goes through while only the cache still holds the
 // target, and the disk is the truth: a file a person changed while the machine was stopped is read as it is.
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,23 +11,10 @@
 #include "files_fixture.h"
 #include "program_dialogue.h"
 
-extern char** environ;
-
 namespace xp::kernel32::testing {
 namespace {
 
 using OneKernelTest = FilesTest;
-
-int RunWriter(const std::string& path, int chunks, int size) {
-  const std::string chunk_count = std::to_string(chunks);
-  const std::string chunk_size = std::to_string(size);
-  const std::string program = xp::test::BuildProgram("xp_kernel32_file_writer");
-  char* const argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>(path.c_str()),
-                        const_cast<char*>(chunk_count.c_str()), const_cast<char*>(chunk_size.c_str()), nullptr};
-  pid_t pid = 0;
-  if (::posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, environ) != 0) return -1;
-  return pid;
-}
 
 uint64_t FreeBytes(const char* root) {
   ULARGE_INTEGER available{};
@@ -60,8 +46,8 @@ TEST_F(OneKernelTest, EveryProgramsWritesAreChargedToTheOneVolume) {
   const uint64_t before = FreeBytes("C:\\");
   constexpr int kChunks = 25;
   constexpr int kChunkSize = 1 << 20;
-  const int first = RunWriter("C:\\first.bin", kChunks, kChunkSize);
-  const int second = RunWriter("C:\\second.bin", kChunks, kChunkSize);
+  const int first = StartWriter("C:\\first.bin", kChunks, kChunkSize);
+  const int second = StartWriter("C:\\second.bin", kChunks, kChunkSize);
   for (const int pid : {first, second}) {
     int status = 0;
     ASSERT_EQ(::waitpid(pid, &status, 0), pid);
