@@ -106,7 +106,7 @@ bool TokenDevice::WaitReady() {
       Reset();
       return false;
     }
-    if (status & 1) return true;
+    if (status & kStatusReady) return true;
     Sleep(kReadyPollSleepMs);
   }
   return false;
@@ -114,7 +114,7 @@ bool TokenDevice::WaitReady() {
 
 bool TokenDevice::MemoryAccessAllowed() {
   uint8_t status = 0;
-  return ReadStatus(&status) && (status & 7) != 0;
+  return ReadStatus(&status) && (status & kStatusMemoryAccess) != 0;
 }
 
 bool TokenDevice::ProgramChunk(uint8_t block, uint8_t offset, const uint8_t* data, unsigned n) {

@@ -28,6 +28,11 @@ bool ProgramPasswordBlock(const uint8_t block[kPasswordBlockSize]) {
   return true;
 }
 
+// A compare is accepted when the status shows exactly ready and accepted, with bit 2 or without it.
+bool CompareAccepted(uint8_t status) { return status == kStatusAccepted || status == (kStatusAccepted | kStatusBit2); }
+
+// The count after this attempt; -1 when the token did not confirm it, so that no caller is handed a count the token
+// may not hold (a token pulled after the compare would otherwise keep its old count unseen).
 int CheckPasswordBlock(const uint8_t block[kPasswordBlockSize]) {
   TokenDevice device;
   if (!device.ok()) return -1;
@@ -38,13 +43,12 @@ int CheckPasswordBlock(const uint8_t block[kPasswordBlockSize]) {
     if (!device.Command(kCmdComparePasswordByte)) return -1;
   }
   uint8_t status = 0;
-  if (!device.ReadStatus(&status)) return -1;
-  device.WaitReady();
+  if (!device.ReadStatus(&status) || !device.WaitReady()) return -1;
   const uint16_t old_count = counter > kCounterLimit ? kCounterLimit : counter;
-  const uint16_t new_count =
-      (status == 3 || status == 7) ? 0 : static_cast<uint16_t>(old_count < kCounterLimit ? old_count + 1 : old_count);
-  device.WriteFailCounter(new_count);
-  device.WaitReady();
+  const uint16_t new_count = CompareAccepted(status)
+                                 ? 0
+                                 : static_cast<uint16_t>(old_count < kCounterLimit ? old_count + 1 : old_count);
+  if (!device.WriteFailCounter(new_count) || !device.WaitReady()) return -1;
   return new_count;
 }
 
@@ -85,7 +89,7 @@ extern "C" int IsPwdValidated(void) {
   TokenDevice device;
   uint8_t status = 0;
   if (!device.ok() || !device.ReadStatus(&status)) return 0;
-  return (status & 3) == 3 ? 1 : 0;
+  return (status & kStatusAccepted) == kStatusAccepted ? 1 : 0;
 }
 
 // Exported by tokenio.

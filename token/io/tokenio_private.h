@@ -40,6 +40,14 @@ inline constexpr uint8_t kCmdReadUserFlash = 0x0B;
 inline constexpr uint8_t kCmdSelectKeySlot = 0x0C;
 inline constexpr uint8_t kCmdClearPassword = 0x0E;
 
+// Status register bits. Ready and password-accepted together mean an accepted password; memory operations need
+// any one of the three bits.
+inline constexpr uint8_t kStatusReady = 0x01;
+inline constexpr uint8_t kStatusPasswordAccepted = 0x02;
+inline constexpr uint8_t kStatusBit2 = 0x04;
+inline constexpr uint8_t kStatusAccepted = kStatusReady | kStatusPasswordAccepted;
+inline constexpr uint8_t kStatusMemoryAccess = kStatusReady | kStatusPasswordAccepted | kStatusBit2;
+
 inline constexpr int kPageSize = 512;
 inline constexpr int kBlockSize = 64;
 inline constexpr int kChunkSize = 8;

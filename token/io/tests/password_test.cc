@@ -102,6 +102,34 @@ TEST_F(PasswordTest, FailedCompareWriteFailsTheCheck) {
   EXPECT_EQ(CheckPwd(""), -1);
 }
 
+// A check whose counter write or either ready wait fails is no answer: -1, never a count the token does not hold.
+// A token pulled at that moment would otherwise hand back a low count while it keeps its old one.
+TEST_F(PasswordTest, FailedCounterWriteOrReadyWaitFailsTheCheck) {
+  xp::usbtoken::RequestFault counter_write = xp::usbtoken::RequestFault::Code(0x22000C);
+  counter_write.times = 1;
+  // The check reads the status once, then waits (one status read when ready), writes the counter and waits again.
+  xp::usbtoken::RequestFault first_wait = xp::usbtoken::RequestFault::StatusRead();
+  first_wait.skip = 1;
+  xp::usbtoken::RequestFault second_wait = xp::usbtoken::RequestFault::StatusRead();
+  second_wait.skip = 2;
+  const struct {
+    const char* what;
+    xp::usbtoken::RequestFault fault;
+  } cases[] = {{"counter write", counter_write}, {"first wait", first_wait}, {"second wait", second_wait}};
+  ASSERT_EQ(BurnPwd("Secret1"), 1);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    xp::usbtoken::SetCounter(machine_.root(), token(), 5);
+    xp::usbtoken::AddRequestFault(machine_.root(), token(), c.fault);
+    EXPECT_EQ(CheckPwd("wrong1"), -1);
+    xp::usbtoken::ClearFaults(machine_.root(), token());
+  }
+  // Without a fault the same check counts, so the cases above failed for their fault alone.
+  xp::usbtoken::SetCounter(machine_.root(), token(), 5);
+  EXPECT_EQ(CheckPwd("wrong1"), 6);
+  EXPECT_EQ(Snap().counter, 6);
+}
+
 TEST_F(PasswordTest, ResetPwdSetsAndProvesTheNewPassword) {
   ASSERT_EQ(BurnPwd("Secret1"), 1);
   ASSERT_EQ(CheckPwd("Secret1"), 0);
