@@ -1,5 +1,8 @@
 // The PIN functions over the token's password block and failure counter.
+#include <link.h>
+
 #include <string>
+#include <string_view>
 
 #include "api_fixture.h"
 #include "tokenapi.h"
@@ -77,6 +80,48 @@ TEST_F(PinTest, SetAndResetChangeThePassword) {
   std::string empty;
   EXPECT_EQ(NuboSetPin(empty.data(), 0), 0);
   EXPECT_EQ(Check(""), 0);  // a token without a password accepts the empty one
+}
+
+// Whether `text` lies anywhere in the writable memory of the loaded tokenapi library (its data and zeroed data).
+bool InLibraryMemory(std::string_view text) {
+  struct Search {
+    std::string_view text;
+    bool found = false;
+  } search{text};
+  dl_iterate_phdr(
+      [](dl_phdr_info* info, size_t, void* data) {
+        auto* search = static_cast<Search*>(data);
+        if (std::string_view(info->dlpi_name).find("libtokenapi.so") == std::string_view::npos) return 0;
+        for (int i = 0; i < info->dlpi_phnum; ++i) {
+          const ElfW(Phdr)& segment = info->dlpi_phdr[i];
+          if (segment.p_type != PT_LOAD || (segment.p_flags & PF_W) == 0) continue;
+          const std::string_view memory(reinterpret_cast<const char*>(info->dlpi_addr + segment.p_vaddr),
+                                        segment.p_memsz);
+          search->found = search->found || memory.find(search->text) != std::string_view::npos;
+        }
+        return 0;
+      },
+      &search);
+  return search.found;
+}
+
+// A password handed to the library does not stay in its memory once the call is over, whatever the call did.
+TEST_F(PinTest, NoPinStaysInTheLibrarysMemory) {
+  std::string candidate = "Kq7#vrT2";
+  const struct {
+    const char* what;
+    int (*call)(char*, int);
+  } calls[] = {{"check", NuboCheckPin}, {"set", NuboSetPin}, {"reset", NuboResetPin}};
+  for (const auto& c : calls) {
+    SCOPED_TRACE(c.what);
+    c.call(candidate.data(), static_cast<int>(candidate.size()));
+    EXPECT_FALSE(InLibraryMemory(candidate));
+    Unplug();  // and when the token is gone
+    c.call(candidate.data(), static_cast<int>(candidate.size()));
+    EXPECT_FALSE(InLibraryMemory(candidate));
+    xp::usbtoken::Plug(machine_.root(), token());
+  }
+  EXPECT_EQ(Check(candidate), 0);  // the calls did reach the token
 }
 
 }  // namespace
