@@ -47,7 +47,7 @@ Action NextAction(const DialogView& dialog) {
     Action action = driver->NextAction(dialog);
     const std::string problem = CheckAction(dialog, action);
     if (problem.empty()) {
-      JournalUi("dialog " + dialog.id + ": " + ActionText(action));
+      JournalUi("dialog " + dialog.id + ": " + ActionLine(dialog, action));
       return action;
     }
     driver->Rejected(dialog, action, problem);
@@ -63,7 +63,7 @@ std::optional<Action> PumpAction(const DialogView& dialog) {
     driver->Rejected(dialog, *action, problem);
     return std::nullopt;
   }
-  JournalUi("pump " + dialog.id + ": " + ActionText(*action));
+  JournalUi("pump " + dialog.id + ": " + ActionLine(dialog, *action));
   return action;
 }
 

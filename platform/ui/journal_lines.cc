@@ -11,6 +11,13 @@
 
 namespace xp::ui {
 
+namespace {
+
+// A password edit's text as the journal keeps it: one '*' per character, so the length is all a reader learns.
+std::string Masked(const std::string& text) { return std::string(text.size(), '*'); }
+
+}  // namespace
+
 void JournalUi(const std::string& line) { machine::Journal("ui " + line); }
 
 std::string BoxQuestion(const Box& box) {
@@ -23,7 +30,8 @@ std::string DialogQuestion(const DialogView& dialog) {
 
 std::string ControlState(const Control& control) {
   std::string state = ControlRefName(control.name.empty() ? ControlRef(control.id) : ControlRef(control.name));
-  state += std::string(" ") + ControlKindName(control.kind) + " " + Quote(control.text);
+  state += std::string(" ") + ControlKindName(control.kind) + " " +
+           Quote(control.password ? Masked(control.text) : control.text);
   if (!control.visible) state += " hidden";
   if (!control.enabled) state += " disabled";
   if (control.read_only) state += " readonly";
@@ -41,6 +49,14 @@ std::string ControlState(const Control& control) {
              std::to_string(control.range_max);
   }
   return state;
+}
+
+std::string ActionLine(const DialogView& dialog, const Action& action) {
+  const Control* target = dialog.Find(action.control);
+  if (action.kind != ActionKind::kType || target == nullptr || !target->password) return ActionText(action);
+  Action masked = action;
+  masked.text = Masked(action.text);
+  return ActionText(masked);
 }
 
 [[noreturn]] void FailUnanswered(const std::string& question, const std::string& message) {

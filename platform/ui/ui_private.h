@@ -60,7 +60,9 @@ std::string CheckAction(const DialogView& dialog, Action& action);
 void JournalUi(const std::string& line);
 std::string BoxQuestion(const Box& box);          // box "caption" "text" MB_OK
 std::string DialogQuestion(const DialogView& dialog);  // dialog 134 "caption"
+// Password edits are journaled masked: their text and what is typed into them as one '*' per character.
 std::string ControlState(const Control& control);  // 1000 edit "" limit=63 password
+std::string ActionLine(const DialogView& dialog, const Action& action);  // type 1000 "********"
 // Journals "<question> -> none" and "fail <message>", prints "xp ui: <message>" on stderr and ends the process
 // with kUiFailureExitCode.
 [[noreturn]] void FailUnanswered(const std::string& question, const std::string& message);

@@ -1,5 +1,6 @@
 // A whole install by the program, as a person makes it on a fresh machine: every eligible file ends in the
 // system's format, the registry and the install folder as the install leaves them, and a restart requested.
+#include <fstream>
 #include <map>
 
 #include "program_fixture.h"
@@ -74,6 +75,11 @@ TEST_F(InstallTest, AFreshMachineEndsEncryptedRegisteredAndRestarting) {
   EXPECT_EQ(read_nubo_s1(s1, 16), 0);
   const std::vector<std::string> history = Lines(InInstallFolder("MRVENCHS"));
   EXPECT_EQ(history.size(), 4u);
+  // The password typed into three dialogs is nowhere in the machine's journal.
+  std::ifstream journal(root() / "journal.log");
+  const std::string journaled((std::istreambuf_iterator<char>(journal)), std::istreambuf_iterator<char>());
+  EXPECT_NE(journaled.find("type 1016 \"********\""), std::string::npos);
+  EXPECT_EQ(journaled.find(kPassword), std::string::npos);
 }
 
 }  // namespace

@@ -47,7 +47,7 @@ TEST_F(DialogTest, TypingPastTheLimitKeepsTheLimitAndRunsTheMaxTextHandler) {
   CSampleDlg dialog;
   EXPECT_EQ(dialog.DoModal(), IDCANCEL);
   EXPECT_EQ(dialog.handled, (std::vector<std::string>{"OnPasswordFull", "OnCancel"}));
-  EXPECT_TRUE(Journaled("dialog 300 control 1000 edit \"12345678\" password limit=8"));
+  EXPECT_TRUE(Journaled("dialog 300 control 1000 edit \"********\" password limit=8"));
 }
 
 TEST_F(DialogTest, ACancelClickedDuringALongHandlerStopsTheWork) {

@@ -54,8 +54,8 @@ TEST_F(DialogBoxTest, JournalsTheDialogAsShownEachChangeAndTheResult) {
   EXPECT_EQ(sample.messages, (std::vector<std::string>{"init", "command 1000 change", "command 1000 maxtext",
                                                        "command 1002 clicked", "command 1 clicked"}));
   EXPECT_EQ(UiJournal(), Joined(kSampleOpened, {
-                                                   "dialog 200: type 1000 \"secret1234\"",
-                                                   "dialog 200 control 1000 edit \"secret12\" password limit=8",
+                                                   "dialog 200: type 1000 \"**********\"",
+                                                   "dialog 200 control 1000 edit \"********\" password limit=8",
                                                    "dialog 200: click 1002",
                                                    "dialog 200 control 1002 check \"Remember\" checked",
                                                    "dialog 200: click IDOK",
