@@ -10,6 +10,8 @@ namespace {
 
 constexpr char kWinlogonKey[] = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
 constexpr char kUserinit[] = "Userinit";
+// An inserted Userinit text must stay below this many bytes (the size Winlogon's readers of the value allow).
+constexpr size_t kUserinitInsertLimit = 340;
 
 std::string SystemFolder() {
   char folder[MAX_PATH + 1] = {};
@@ -64,17 +66,22 @@ bool NamesProgram(std::string entry, const char* program) {
   return start != std::string::npos && EqualsIgnoringCase(std::string_view(entry).substr(start), program);
 }
 
-// Rewrites Userinit through `edit` when it begins with the system's userinit.exe; the value is left alone on
-// every failure.
+// Rewrites Userinit through `edit` when it begins with the system's userinit.exe and the new text stays below
+// `limit` bytes; the value is left alone on every failure.
 template <typename Edit>
-bool EditUserinit(Edit edit) {
+bool EditUserinit(Edit edit, size_t limit = std::string::npos) {
   HKEY key = nullptr;
   std::string value;
   const char check = ReadUserinit(&key, &value);
   bool done = false;
   if (check == 0) {
     std::vector<std::string> entries = SplitEntries(value);
-    done = !edit(&entries) || WriteText(key, kUserinit, JoinEntries(entries));
+    if (!edit(&entries)) {
+      done = true;
+    } else {
+      const std::string edited = JoinEntries(entries);
+      done = edited.size() < limit && WriteText(key, kUserinit, edited);
+    }
   }
   if (key != nullptr) RegCloseKey(key);
   return done;
@@ -104,7 +111,7 @@ bool InsertIntoUserinit(const char* program) {
     }
     entries->insert(entries->begin() + 1, program);
     return true;
-  });
+  }, kUserinitInsertLimit);
 }
 
 bool RemoveFromUserinit(const char* program) {
@@ -122,7 +129,8 @@ bool RemoveFromUserinit(const char* program) {
 char checkUserInit(void) { return tavik::setupcore::CheckUserinit(); }
 
 // Exported by setupcore. Userinit becomes "<system folder>\userinit.exe,<program>," followed by whatever other
-// programs it listed; a program already listed is not added again.
+// programs it listed; a program already listed is not added again, and a text that would reach 340 bytes is not
+// written.
 bool insertWinLogOnRegData(const char* program) {
   return program != nullptr && *program != '\0' && tavik::setupcore::InsertIntoUserinit(program);
 }

@@ -53,14 +53,29 @@ TEST_F(RegistrySettingsTest, UserinitGainsAndLosesOnlyTheKeyCheckProgram) {
   }
 }
 
-TEST_F(RegistrySettingsTest, UserinitLongerThanItsOldBufferStillChecks) {
-  std::string value = kUserinit;
-  for (int i = 0; i < 12; ++i) value += "C:\\Program Files\\Agent" + std::to_string(i) + "\\agent.exe,";
-  ASSERT_GT(value.size(), 340u);
-  SetUserinit(value);
-  EXPECT_EQ(checkUserInit(), 0);
-  ASSERT_TRUE(insertWinLogOnRegData(kVerifier.c_str()));
-  EXPECT_EQ(Userinit(), kUserinit + kVerifier + "," + value.substr(std::string(kUserinit).size()));
+// Winlogon reads Userinit into a buffer of 340 bytes: an insert whose text would reach 340 bytes is refused and
+// leaves the value as it was. A longer value listed by other programs still checks.
+TEST_F(RegistrySettingsTest, AnInsertThatWouldReach340BytesIsRefused) {
+  const struct {
+    size_t inserted_length;
+    bool inserted;
+  } cases[] = {{338, true}, {339, true}, {340, false}, {600, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.inserted_length);
+    // The other program's entry fills the text to the length the insert would make.
+    const size_t fill = c.inserted_length - std::string(kUserinit).size() - kVerifier.size() - 1 - 1;
+    const std::string other = "C:\\" + std::string(fill - 7, 'a') + ".exe,";
+    ASSERT_EQ(other.size(), fill + 1);
+    const std::string before = kUserinit + other;
+    SetUserinit(before);
+    EXPECT_EQ(checkUserInit(), 0);
+    EXPECT_EQ(insertWinLogOnRegData(kVerifier.c_str()), c.inserted);
+    const std::string expected = c.inserted ? kUserinit + kVerifier + "," + other : before;
+    EXPECT_EQ(Userinit(), expected);
+    if (c.inserted) {
+      EXPECT_EQ(expected.size(), c.inserted_length);
+    }
+  }
 }
 
 TEST_F(RegistrySettingsTest, AnyOtherUserinitIsLeftAlone) {
