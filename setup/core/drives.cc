@@ -1,4 +1,4 @@
-// The drives the install works on: fixed drives that carry a file system.
+// The drives the install works on: fixed drives that carry a file system; and whether a drive is there at all.
 #include "setupcore_private.h"
 
 namespace tavik::setupcore {
@@ -17,6 +17,12 @@ std::vector<std::string> FormattedFixedRoots() {
     }
   }
   return roots;
+}
+
+bool DriveExists(char letter) {
+  const char upper = static_cast<char>(letter & ~0x20);
+  if (upper < 'A' || upper > 'Z') return false;
+  return (GetLogicalDrives() & (1u << (upper - 'A'))) != 0;
 }
 
 }  // namespace tavik::setupcore

@@ -2,7 +2,7 @@
 // "inclusion" from MRVEFLST and "Exception" from MRVBADFILES, under HKLM "SOFTWARE\Quillmarsh\Tavik". Each value
 // "1", "2", ... holds a path: on drive C: without its drive ("\WINDOWS"), on any other drive with its letter
 // ("D:\Recycler"), so that the driver applies it on the right volume. A path whose 8.3 form is shorter is written
-// a second time in that form under the next number.
+// a second time in that form under the next number. Folder lines on a drive the machine does not have are skipped.
 #include <vector>
 
 #include "setupcore_private.h"
@@ -191,6 +191,9 @@ bool CopyLines(const RuleListCopy& copy, std::FILE* list, HKEY key) {
       return false;
     }
     if (line.empty() || !Accepts(copy.filter, line)) continue;
+    // A folder on a drive that is not there (a user's list, a drive gone between runs) has no files to rule on,
+    // and its short form cannot be asked for.
+    if (copy.folders && !DriveExists(line[0])) continue;
     if (!SetRule(key, number++, RuleText(line))) {
       ShowError(copy.first_write_error);
       return false;

@@ -28,6 +28,8 @@ bool FlushedToDisk(const char* path);
 // ---- drives.cc
 // "C:\", "D:\", ...: the fixed drives whose volume reports a file-system name, in letter order.
 std::vector<std::string> FormattedFixedRoots();
+// Whether the machine has a drive of this letter (either case), of any type.
+bool DriveExists(char letter);
 
 // ---- install_paths.cc
 inline constexpr char kInstallFolder[] = "C:\\Program Files\\Quillmarsh\\Tavik\\XP";

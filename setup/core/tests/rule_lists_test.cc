@@ -82,6 +82,30 @@ TEST_F(RuleListsTest, ExclusionsKeepTheSystemVolumeDrivelessAndOtherDrivesByLett
   EXPECT_EQ(std::u16string(data, size / 2), std::u16string(u"\\WINDOWS\0", 9));
 }
 
+// A line on a drive the machine does not have (a user's own list, or a drive gone since the list was made) names
+// nothing to protect or leave plain: it is skipped, and the lines after it are copied.
+TEST_F(RuleListsTest, LinesOnADriveThatIsNotThereAreSkipped) {
+  const struct {
+    const char* list;
+    const char* text;
+    bool (*copy)();
+    const char* subkey;
+    std::vector<StoredValue> values;
+  } cases[] = {
+      {"MRVNEFLI", "C:\\WINDOWS\r\nG:\\Recycler\r\nD:\\Recycler\r\n", addNEFL2Registry, "exclusion",
+       {Sz("\\WINDOWS"), Sz("D:\\Recycler")}},
+      {"MRVEFLST", "C:\\WINDOWS\\Temp\nz:\\Data\nF:\\Listed\n", addEFL2Registry, "inclusion",
+       {Sz("\\WINDOWS\\Temp"), Sz("F:\\Listed")}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.list);
+    Put(InInstallFolder(c.list), c.text);
+    ExpectBoxes({});
+    EXPECT_TRUE(c.copy());
+    EXPECT_EQ(RuleValues(c.subkey), c.values);
+  }
+}
+
 TEST_F(RuleListsTest, AFolderThatDoesNotExistIsProbedAndLeftAsItWas) {
   Put(InInstallFolder("MRVEFLST"), "C:\\WINDOWS\\Temp\nC:\\New\\Deep\\Folder\n");
   ASSERT_TRUE(addEFL2Registry());
