@@ -156,7 +156,8 @@ void CDisksealDlg::OnOK() {
 
 bool CDisksealDlg::VerifyOrBurnPassword() {
   const std::string password = Password();
-  if (read_hd_install_state() < install_state::kPasswordBurned && CheckPwd("") == 0) {
+  const std::optional<unsigned short> state = ReadInstallState();
+  if (state && *state < install_state::kPasswordBurned && CheckPwd("") == 0) {
     if (BurnPwd(password.c_str()) != 1) {
       ShowMessageDlg(this, "Please make sure the Tavik has been properly inserted.", "Burn Password Failed!");
       return false;

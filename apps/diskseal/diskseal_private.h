@@ -90,6 +90,22 @@ bool ReadSnFile(unsigned char* sn, char* hex);
 bool ReadEfknFile(unsigned char* efkn);
 // Whether `xcfk` is the key the install's records hold: the token's answer to MRVPUZSN opens MRVENTFE into it.
 bool KeyMatchesRecords(const unsigned char* xcfk);
+// The XCFK the token's S1 gives (through the token's answer), into 33 bytes.
+enum class TokenKey { kMade, kNoS1, kS1NotRead, kNoAnswer };
+TokenKey KeyFromToken(unsigned char* xcfk);
+// Whether the token's S1 gives the key the records hold: then files may be encrypted under it, and the token must
+// never get a new S1. kUnknown when the token could not be asked.
+enum class TokenKeyUse { kNotUsed, kUsed, kUnknown };
+TokenKeyUse TokenKeyForRecords();
+
+// ---- resume_records.cc
+// Whether the disk-state flag says encryption has begun ("2").
+bool EncryptionHasBegun();
+// The install state; nullopt when it cannot be read as a number, or is missing once encryption has begun (then
+// it is not created).
+std::optional<unsigned short> ReadInstallState();
+// Whether the encryption history or its backup can be read.
+bool HistoryReadable();
 
 // ---- run_setup.cc
 // The RunOnce value "RunSetup" that starts diskseal at the next administrator logon: deleted and set again.

@@ -19,6 +19,12 @@ constexpr char kEncryptionWarning[] =
     "reset switch or power switch on your computer!\r\n\r\nQuillmarsh Tavik will now shut down all running "
     "applications and will encrypt\r\nyour hard drive(s). This may take from five minutes to more than one "
     "hour.\r\nAfter encryption, your computer will automatically restart.";
+constexpr char kStateUnreadable[] =
+    "Read install state error.\r\nThe install state cannot be read, so the installation cannot tell which of its "
+    "steps are done.\r\nNothing has been changed. Please contact software vendor for help.";
+constexpr char kHistoryUnreadable[] =
+    "Read encryption history error.\r\nThe encryption history cannot be read, so the installation cannot tell "
+    "which files are encrypted.\r\nNothing has been changed. Please contact software vendor for help.";
 
 std::string WindowsTemp() {
   char windows[MAX_PATH] = {};
@@ -38,7 +44,12 @@ int CInitEncrypt::RunInstall() {
   CWnd* owner = owner_->Window();
   try {
     owner_->ShowProgressBar(false);
-    const unsigned short state = read_hd_install_state();
+    // Without the state or, once encryption has begun, the history, a resume could claim steps done or encrypt
+    // files twice: nothing is changed, and the disk-state flag and RunOnce keep the install for a later start.
+    const std::optional<unsigned short> read_state = ReadInstallState();
+    if (!read_state) Stop(kStateUnreadable);
+    const unsigned short state = *read_state;
+    if (state < kSecondPassDone && EncryptionHasBegun() && !HistoryReadable()) Stop(kHistoryUnreadable);
     PumpMessages();
     if (state < kSecondPassDone) {
       if (Box(owner, kEmptyTempQuestion, kInstallCaption, MB_YESNO | MB_ICONQUESTION) == IDYES) {

@@ -33,6 +33,17 @@ void CInitEncrypt::WriteTokenS1() {
   char s1_hex[33] = {};
   generate_s1(s1, s1_hex);
   CheckTokenAndPassword();
+  // A state that went back (or was lost) must not cost the key the files may be encrypted under.
+  switch (tavik::diskseal::TokenKeyForRecords()) {
+    case tavik::diskseal::TokenKeyUse::kUsed:
+      AppendProgressText("\r\n\tKey already exists! Old Key will be used.");
+      WriteState(tavik::install_state::kS1Written);
+      return;
+    case tavik::diskseal::TokenKeyUse::kUnknown:
+      Stop("Read S1 from Tavik Failed");
+    case tavik::diskseal::TokenKeyUse::kNotUsed:
+      break;
+  }
   if (!write_nubo_s1(s1, 16)) Stop("write_nubo_s1 Error(CInitEncrypt::doMRVInstall())");
   unsigned char back[17] = {};
   if (read_nubo_s1(back, 16) != 0) Stop("Read S1 from Tavik Failed");

@@ -16,14 +16,15 @@ void CInitEncrypt::CheckTokenAndPassword() {
 
 void CInitEncrypt::PrepareKeyFromToken(const char* marker_error) {
   CheckTokenAndPassword();
-  unsigned char s1[17] = {};
-  if (read_nubo_s1(s1, 16) != 0) Stop("Read S1 from Tavik Failed");
-  char s1_hex[33] = {};
-  expandBin(s1, 16, s1_hex);
-  unsigned char cfk[17] = {};
-  char response[33] = {};
-  if (!generate_cfk(s1_hex, cfk, response)) Stop("Error: generate_cfk() (CInitEncrypt::doMRVInstall())");
-  expand_cfk(cfk, key_);
+  switch (tavik::diskseal::KeyFromToken(key_)) {
+    case tavik::diskseal::TokenKey::kMade:
+      break;
+    case tavik::diskseal::TokenKey::kNoS1:
+    case tavik::diskseal::TokenKey::kS1NotRead:
+      Stop("Read S1 from Tavik Failed");
+    case tavik::diskseal::TokenKey::kNoAnswer:
+      Stop("Error: generate_cfk() (CInitEncrypt::doMRVInstall())");
+  }
   if (!bValidXCFK(key_)) Stop(marker_error);
   if (!tavik::diskseal::KeyMatchesRecords(key_)) {
     Stop(
