@@ -77,6 +77,46 @@ Bytes AesUnder(const uint8_t* key16, Bytes data) {
 
 class ControlDeviceTest : public MorvelTest {};
 
+// Each record as the bytes a caller sends, written out here rather than taken from the driver's own layout.
+TEST_F(ControlDeviceTest, EachRecordAsALiteralRow) {
+  StartWithoutKey();
+  // KeyUnwrapRequest: kn all zero, the test key's XCFK as efk, flag 1 (the plain path).
+  const Bytes unwrap = FromHex(
+      "00000000000000000000000000000000"
+      "54a061a776ae69b56bbc58c363ca66d1 6bd84ddf61e672ed6bf465fb72023109"
+      "01");
+  const Reply set = Control(kMorvelSetFKn, unwrap, 1);
+  EXPECT_EQ(set.status, STATUS_SUCCESS);
+  EXPECT_EQ(set.output, Bytes{1});
+  // StatsReply: no failed unwrap, one flagged attempt, a key held.
+  EXPECT_EQ(Stats().output, FromHex("00000000 01000000 01000000"));
+
+  // DataRequest: address (filled in below), length 16, the FIPS-197 key and 16 more bytes, mode 2 (the key as it
+  // is); the reply is the FIPS-197 ciphertext of its plaintext.
+  Bytes data = FromHex(
+      "00000000 10000000"
+      "000102030405060708090a0b0c0d0e0f 00000000000000000000000000000000"
+      "02000000");
+  const uint32_t address = LowAddress(FromHex("00112233445566778899aabbccddeeff"));
+  for (int i = 0; i < 4; ++i) data[i] = static_cast<uint8_t>(address >> (8 * i));
+  EXPECT_EQ(Control(kEncryptData, data, 16).output, FromHex("69c4e0d86a7b0430d8cdb78070b4c55a"));
+
+  // RuleEditRequest: lengths 5 and 5, then "\Docs" and "\Work" in UTF-16, each with its NUL.
+  const Bytes rules = FromHex(
+      "05000000 05000000"
+      "5c00 4400 6f00 6300 7300 0000"
+      "5c00 5700 6f00 7200 6b00 0000");
+  EXPECT_EQ(Control(kSetExclusion, rules, 0).status, STATUS_SUCCESS);
+  MakeHostFolder('C', "Work");
+  for (const char* folder : {"Docs", "Work"}) {
+    SCOPED_TRACE(folder);
+    const std::string name = std::string(folder) + "/plain.txt";
+    const std::string nt_name = std::string("\\??\\C:\\") + folder + "\\plain.txt";
+    ASSERT_EQ(WriteFile(std::u16string(nt_name.begin(), nt_name.end()), Pattern(50)), STATUS_SUCCESS);
+    EXPECT_EQ(HostBytes('C', name), Pattern(50));
+  }
+}
+
 TEST_F(ControlDeviceTest, OpensOneHandleAtATime) {
   StartWithoutKey();
   const Opened first = OpenControl();

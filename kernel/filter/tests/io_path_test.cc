@@ -65,6 +65,20 @@ TEST_F(IoPathTest, APageWithTheEndOfTheFileEncryptsUpToTheEnd) {
   Close(unbuffered.handle);
 }
 
+// The test key's file key K (the XCFK's first 16 bytes: marker "TavikXcf" interleaved with CFK bytes A0 A7 AE ..)
+// and a known plaintext of two equal FIPS-197 blocks and the 5-byte tail "Tavik". The ciphertext was computed
+// apart from this project: each block by another AES-128 implementation, the tail by hand from the FIPS-197 key
+// expansion of K (bytes E[4], E[12], E[20], E[28], E[36] XORed in, then the 40 bits rotated left by 3).
+TEST_F(IoPathTest, AKnownPlaintextLiesOnDiskAsComputedApart) {
+  ASSERT_EQ(Bytes(Key().xcfk.begin(), Key().xcfk.begin() + 16), FromHex("54a061a7 76ae69b5 6bbc58c3 63ca66d1"));
+  const Bytes plain = FromHex("00112233445566778899aabbccddeeff 00112233445566778899aabbccddeeff 546176696b");
+  const Bytes cipher = FromHex("5c92366457f60caff06cb0c09e776cfd 5c92366457f60caff06cb0c09e776cfd 101109b561");
+  ASSERT_EQ(WriteFile(u"\\??\\C:\\Docs\\known.doc", plain), STATUS_SUCCESS);
+  EXPECT_EQ(HostBytes('C', "Docs/known.doc"), cipher);
+  PutHostFile('C', "Docs/given.doc", cipher);
+  EXPECT_EQ(ReadFile(u"\\??\\C:\\Docs\\given.doc"), plain);
+}
+
 // Any length, both ways: a file written through the machine is the setup library's encrypted form of it, and a
 // file the setup library encrypted reads back as its plaintext, cached and not.
 TEST_F(IoPathTest, FilesInterchangeWithTheSetupLibrary) {

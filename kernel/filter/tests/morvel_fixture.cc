@@ -6,6 +6,7 @@
 
 #include "built_programs.h"
 #include "cipher_exports.h"
+#include "hex.h"
 #include "key_format.h"
 #include "morvel_ioctl.h"
 #include "xp/registry.h"
@@ -70,6 +71,16 @@ Bytes Decrypted(const Bytes& cipher) {
   auto key = FileCipherKey();
   if (!data.empty()) _dec(data.data(), static_cast<unsigned>(data.size()), key.data(), 33);
   return data;
+}
+
+Bytes FromHex(std::string_view hex) {
+  std::string digits;
+  for (const char c : hex) {
+    if (c != ' ') digits.push_back(c);
+  }
+  Bytes bytes(digits.size() / 2);
+  if (!tavik::hex::DecodeStrict(digits, bytes.data(), bytes.size())) ADD_FAILURE() << "not hex: " << hex;
+  return bytes;
 }
 
 Bytes Pattern(size_t size, uint8_t seed) {

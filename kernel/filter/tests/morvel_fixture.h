@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "scratch_machine.h"
@@ -32,6 +33,8 @@ const TestKey& Key();
 Bytes Encrypted(const Bytes& plain);
 Bytes Decrypted(const Bytes& cipher);
 Bytes Pattern(size_t size, uint8_t seed = 7);
+// Bytes written as hex digits, spaces allowed between them ("00 11 22").
+Bytes FromHex(std::string_view hex);
 
 struct Opened {
   NTSTATUS status = 0;
