@@ -94,8 +94,7 @@ TEST_F(PartlyEncryptedTest, WithoutAReadableStateOrHistoryNothingIsChanged) {
     EXPECT_EQ(run.exit_code, 0) << run.err;
     EXPECT_EQ(xp::ui::ScriptStepsLeft(), 0u);
     const std::vector<std::string> shown = MessagesShown();
-    ASSERT_FALSE(shown.empty());
-    EXPECT_EQ(shown.back(), xp::ui::Quote(c.message));
+    EXPECT_EQ(shown.empty() ? "" : shown.back(), xp::ui::Quote(c.message));
 
     EXPECT_EQ(Disk(), before);
     EXPECT_EQ(Get(InInstallFolder("MRVSTATE")), state_damaged);
