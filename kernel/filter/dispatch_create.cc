@@ -14,8 +14,9 @@ NTSTATUS OpenControlDevice(PIRP irp) {
   const bool free = state.control_device_free == 1;
   if (free) state.control_device_free = 0;
   KeReleaseSpinLock(&state.control_open_lock, irql);
-  return free ? CompleteRequest(irp, STATUS_SUCCESS, FILE_OPENED)
-              : CompleteRequest(irp, STATUS_DEVICE_ALREADY_ATTACHED, 0);
+  if (free) return CompleteRequest(irp, STATUS_SUCCESS, FILE_OPENED);
+  DbgPrint("\nControl device busy");
+  return CompleteRequest(irp, STATUS_DEVICE_ALREADY_ATTACHED, 0);
 }
 
 // True for an open that may change the file it names.

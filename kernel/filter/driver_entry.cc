@@ -50,6 +50,9 @@ NTSTATUS UndoEntry(PDRIVER_OBJECT driver, NTSTATUS status, bool link_made) {
 void WaitForRequestsInFlight() {
   LARGE_INTEGER interval;
   interval.QuadPart = kDrainPollInterval;
+  // Logged so that a wait that does not end can be told from one that never began.
+  const LONG running = InterlockedCompareExchange(&State().requests_in_flight, 0, 0);
+  if (running != 0) DbgPrint("\nWaiting for %d requests in the driver", static_cast<int>(running));
   while (InterlockedCompareExchange(&State().requests_in_flight, 0, 0) != 0) {
     KeDelayExecutionThread(KernelMode, FALSE, &interval);
   }

@@ -2,13 +2,17 @@
 // hand-over and rotation, a key answer check, the device held by another program, removal, and the calls' refusals.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <thread>
+#include <vector>
 
 #include "aes.h"
 #include "filter_install.h"
 #include "interface.h"
 #include "key_format.h"
 #include "scratch_machine.h"
+#include "xp/ntos.h"
 
 namespace xp::driver_interface::testing {
 namespace {
@@ -113,10 +117,23 @@ TEST_F(InterfaceTest, WaitsWhileAnotherProgramHoldsTheDevice) {
   ASSERT_TRUE(MorvelLoadDriver());
   const HANDLE held = CreateFileA("\\\\.\\Morvel", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  xp::ntos::Kernel* kernel = xp::ntos::Kernel::Current();
+  ASSERT_NE(kernel, nullptr);
+  kernel->ClearDebugLog();
   BOOL answered = FALSE;
   BYTE key_held = 0xEE;
-  std::thread caller([&] { answered = IsCFKSet(&key_held); });
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  std::atomic<bool> returned{false};
+  std::thread caller([&] {
+    answered = IsCFKSet(&key_held);
+    returned = true;
+  });
+  // Closed only once the driver has turned the caller away at least once, so the call is seen waiting its turn.
+  const auto refused = [&] {
+    const std::vector<std::string> log = kernel->DebugLog();
+    return std::find(log.begin(), log.end(), "\nControl device busy") != log.end();
+  };
+  while (!refused() && !returned) std::this_thread::yield();
+  EXPECT_FALSE(returned);
   CloseHandle(held);
   caller.join();
   EXPECT_TRUE(answered);
