@@ -115,7 +115,8 @@ TEST_F(PasswordTest, FailedCounterWriteOrReadyWaitFailsTheCheck) {
   const struct {
     const char* what;
     xp::usbtoken::RequestFault fault;
-  } cases[] = {{"counter write", counter_write}, {"first wait", first_wait}, {"second wait", second_wait}};
+    int counter_kept;  // what the token holds afterwards
+  } cases[] = {{"counter write", counter_write, 5}, {"first wait", first_wait, 5}, {"second wait", second_wait, 6}};
   ASSERT_EQ(BurnPwd("Secret1"), 1);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -123,6 +124,7 @@ TEST_F(PasswordTest, FailedCounterWriteOrReadyWaitFailsTheCheck) {
     xp::usbtoken::AddRequestFault(machine_.root(), token(), c.fault);
     EXPECT_EQ(CheckPwd("wrong1"), -1);
     xp::usbtoken::ClearFaults(machine_.root(), token());
+    EXPECT_EQ(Snap().counter, c.counter_kept);
   }
   // Without a fault the same check counts, so the cases above failed for their fault alone.
   xp::usbtoken::SetCounter(machine_.root(), token(), 5);
