@@ -1,4 +1,4 @@
-// interface against the real driver in the process's own kernel: loading (also when it runs already), the key
+// interface against the real driver in the machine's kernel host: loading (also when it runs already), the key
 // hand-over and rotation, a key answer check, the device held by another program, removal, and the calls' refusals.
 #include <gtest/gtest.h>
 
