@@ -1,6 +1,8 @@
 // Kernel32 base services the system calls: handles, last error, sleeping, mutexes, modules and devices.
 #pragma once
 
+#include <stdarg.h>
+
 #include "ddk/io_codes.h"  // the generic rights and share modes, shared with kernel code
 #include "windef.h"
 #include "winnt.h"
@@ -45,6 +47,20 @@ HLOCAL LocalFree(HLOCAL memory);
 HMODULE LoadLibraryA(LPCSTR file_name);
 FARPROC GetProcAddress(HMODULE module, LPCSTR proc_name);
 BOOL FreeLibrary(HMODULE module);
+// A module the process has loaded (NULL: the program), without a new reference; NULL, ERROR_MOD_NOT_FOUND, when it
+// is not loaded.
+HMODULE GetModuleHandleA(LPCSTR module_name);
+
+// The system's message texts (XP's, in English, ending in CR LF). With FORMAT_MESSAGE_ALLOCATE_BUFFER, `buffer`
+// receives a LocalAlloc'ed text (free it with LocalFree). No text for the code: 0, ERROR_MR_MID_NOT_FOUND.
+#define FORMAT_MESSAGE_ALLOCATE_BUFFER 0x00000100u
+#define FORMAT_MESSAGE_IGNORE_INSERTS 0x00000200u
+#define FORMAT_MESSAGE_FROM_SYSTEM 0x00001000u
+#define LANG_NEUTRAL 0x00
+#define SUBLANG_DEFAULT 0x01
+#define MAKELANGID(primary, sub) ((((WORD)(sub)) << 10) | (WORD)(primary))
+DWORD FormatMessageA(DWORD flags, LPCVOID source, DWORD message_id, DWORD language_id, LPSTR buffer, DWORD size,
+                     va_list* arguments);
 
 typedef DWORD (*LPTHREAD_START_ROUTINE)(LPVOID parameter);
 HANDLE CreateThread(LPSECURITY_ATTRIBUTES attributes, SIZE_T stack_size, LPTHREAD_START_ROUTINE start,
@@ -98,7 +114,8 @@ DWORD GetCurrentProcessId(void);
 // Records the full 32-bit code in the process table, then ends the process as exit() does.
 void ExitProcess(UINT exit_code);
 // access: PROCESS_TERMINATE, PROCESS_VM_READ, PROCESS_QUERY_INFORMATION, SYNCHRONIZE. Pids 0 and 4 (the idle
-// process and System) are refused with ERROR_ACCESS_DENIED; an ordinary account opens only its own processes.
+// process and System) are refused with ERROR_ACCESS_DENIED; an ordinary account opens only its own processes, an
+// administrator every process, but one of SYSTEM for PROCESS_TERMINATE only with SeDebugPrivilege enabled.
 HANDLE OpenProcess(DWORD desired_access, BOOL inherit_handle, DWORD process_id);
 BOOL TerminateProcess(HANDLE process, UINT exit_code);
 // STILL_ACTIVE while the process runs.
@@ -112,7 +129,9 @@ BOOL CreateProcessA(LPCSTR application_name, LPSTR command_line, LPSECURITY_ATTR
                     LPPROCESS_INFORMATION process_information);
 
 // The system's version: Windows XP Service Pack 2 (5.1.2600, VER_PLATFORM_WIN32_NT). dwOSVersionInfoSize must be
-// sizeof(OSVERSIONINFOA) or sizeof(OSVERSIONINFOEXA), else ERROR_INSUFFICIENT_BUFFER.
+// sizeof(OSVERSIONINFOA) or sizeof(OSVERSIONINFOEXA), else ERROR_INSUFFICIENT_BUFFER. A machine described as
+// Windows 98 (4.10.1998) or Me (4.90.3000) reports VER_PLATFORM_WIN32_WINDOWS and knows only OSVERSIONINFOA; one
+// described as Win32s reports VER_PLATFORM_WIN32s (3.10).
 typedef struct _OSVERSIONINFOA {
   DWORD dwOSVersionInfoSize;
   DWORD dwMajorVersion;

@@ -99,6 +99,8 @@ typedef struct tagMSG {
 #define WM_CLOSE 0x0010
 #define WM_INITDIALOG 0x0110
 #define WM_COMMAND 0x0111
+// Sent to every top-level window of the machine when its devices change; wParam is a DBT_ event (dbt.h).
+#define WM_DEVICECHANGE 0x0219
 #define WM_USER 0x0400
 
 #define BN_CLICKED 0

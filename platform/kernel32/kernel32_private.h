@@ -5,6 +5,7 @@
 
 #include "windows.h"
 #include "xp/handles.h"
+#include "xp/processes.h"
 
 namespace xp::kernel32 {
 
@@ -32,6 +33,14 @@ void SetLoadingLibrary(bool loading);
 bool TakeFailedDllInit();
 // dll_entry.cc: true for a library that registered a DLL entry (its DllMain's module handle).
 bool IsRegisteredModule(HMODULE module);
+
+// process.cc: whether the caller may open `target` for `desired_access`: ERROR_SUCCESS or ERROR_ACCESS_DENIED.
+// Its own account's processes always; an administrator every process, but SYSTEM's for ending only with
+// SeDebugPrivilege enabled.
+DWORD ProcessAccess(const machine::ProcessRecord& target, DWORD desired_access);
+
+// system_messages.cc: the system's text for a Win32 error code, ending in CR LF; nullptr when it has none.
+const char* SystemMessage(DWORD code);
 
 // device.cc: the emulated token's interface paths ("\\?\usb#...") and their opens, for CreateFileA.
 bool IsUsbDevicePath(const char* path);

@@ -1,9 +1,10 @@
-// LoadLibraryA, GetProcAddress and FreeLibrary over dlopen. A DLL on the machine's drives is loaded from there, as
-// XP loads it: a full Windows path names its file; a bare name is looked for in the program's folder, then in
-// system32 and the Windows folder. Otherwise "tokenio.dll" (any case) is libtokenio.so of the build, looked for beside
-// the program first, then beside the stand-ins' own libraries (the build's bin folder, where the deliverables lie
-// while test programs lie in bin/tests), then along the usual library search. A Windows DLL that a stand-in plays
-// ("Kernel32.DLL", "PSAPI.DLL") is that stand-in's library, libxp_kernel32.so, found the same way.
+// LoadLibraryA, GetProcAddress, FreeLibrary and GetModuleHandleA over dlopen. A DLL on the machine's drives is loaded
+// from there, as XP loads it: a full Windows path names its file; a bare name is looked for in the program's folder,
+// then in system32 and the Windows folder. Otherwise "tokenio.dll" (any case) is libtokenio.so of the build, looked for
+// beside the program first, then beside the stand-ins' own libraries (the build's bin folder, where the deliverables
+// lie while test programs lie in bin/tests), then along the usual library search. A Windows DLL that a stand-in plays
+// ("Kernel32.DLL", "PSAPI.DLL") is that stand-in's library, libxp_kernel32.so, found the same way. LoadLibraryA,
+// GetProcAddress and GetModuleHandleA are fault points of the machine, on the DLL's or the entry point's name.
 #include <dlfcn.h>
 
 #include <algorithm>
@@ -12,6 +13,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -20,6 +22,7 @@
 #include "kernel32_private.h"
 #include "xp/debug.h"
 #include "xp/drive_paths.h"
+#include "xp/faults.h"
 #include "xp/loader.h"
 #include "xp/machine.h"
 #include "xp/processes.h"
@@ -106,10 +109,12 @@ DWORD ErrorOfFailedLoad(const std::string& message) {
   return ERROR_BAD_EXE_FORMAT;
 }
 
-// How often LoadLibraryA returned each module and FreeLibrary has not yet given it back.
+// How often LoadLibraryA returned each module and FreeLibrary has not yet given it back; and the modules
+// GetModuleHandleA found loaded (by the program's own imports, say), which stay for the life of the process.
 struct LoadedModules {
   std::mutex lock;
   std::map<HMODULE, int> references;
+  std::set<HMODULE> resident;
 };
 
 LoadedModules& Loaded() {
@@ -121,9 +126,32 @@ bool IsKnownModule(HMODULE module) {
   {
     LoadedModules& loaded = Loaded();
     const std::lock_guard<std::mutex> lock(loaded.lock);
-    if (loaded.references.count(module) != 0) return true;
+    if (loaded.references.count(module) != 0 || loaded.resident.count(module) != 0) return true;
   }
   return IsRegisteredModule(module);
+}
+
+// The files LoadLibraryA would look at for a DLL that is not the machine's own copy: the build's library of that
+// name, then the stand-in's, each beside the program, beside the stand-ins or along the library search.
+std::vector<std::string> BuildCandidates(const std::string& so_name) {
+  return {BuiltLibrary(so_name), BuiltLibrary("libxp_" + so_name.substr(3))};
+}
+
+// The module already loaded under one of the names LoadLibraryA would load, or nullptr.
+HMODULE LoadedModule(const std::string& file_name, const std::string& so_name) {
+  std::vector<std::string> candidates;
+  if (const auto copy = MachineCopy(file_name)) candidates.push_back(copy->string());
+  for (const std::string& candidate : BuildCandidates(so_name)) {
+    candidates.push_back(candidate);
+    candidates.push_back(std::filesystem::path(candidate).filename().string());
+  }
+  for (const std::string& candidate : candidates) {
+    if (void* const module = ::dlopen(candidate.c_str(), RTLD_NOW | RTLD_NOLOAD)) {
+      ::dlclose(module);  // RTLD_NOLOAD counted a reference; the module stays loaded
+      return module;
+    }
+  }
+  return nullptr;
 }
 
 }  // namespace
@@ -141,6 +169,10 @@ extern "C" HMODULE LoadLibraryA(LPCSTR file_name) {
     SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
     return nullptr;
   }
+  if (const std::optional<uint32_t> error = xp::machine::FailPoint("LoadLibraryA", file_name)) {
+    SetLastError(*error);
+    return nullptr;
+  }
   xp::kernel32::SetLoadingLibrary(true);
   HMODULE module = nullptr;
   const char* message = nullptr;
@@ -148,8 +180,8 @@ extern "C" HMODULE LoadLibraryA(LPCSTR file_name) {
     module = ::dlopen(copy->c_str(), RTLD_NOW | RTLD_LOCAL);
     message = module == nullptr ? ::dlerror() : nullptr;
   } else {
-    for (const std::string& name : {*so_name, "libxp_" + so_name->substr(3)}) {
-      module = ::dlopen(xp::kernel32::BuiltLibrary(name).c_str(), RTLD_NOW | RTLD_LOCAL);
+    for (const std::string& target : xp::kernel32::BuildCandidates(*so_name)) {
+      module = ::dlopen(target.c_str(), RTLD_NOW | RTLD_LOCAL);
       message = module == nullptr ? ::dlerror() : nullptr;
       const bool missing = module == nullptr && xp::kernel32::ErrorOfFailedLoad(message) == ERROR_MOD_NOT_FOUND;
       if (!missing) break;
@@ -193,6 +225,10 @@ extern "C" FARPROC GetProcAddress(HMODULE module, LPCSTR proc_name) {
     SetLastError(ERROR_MOD_NOT_FOUND);
     return nullptr;
   }
+  if (const std::optional<uint32_t> error = xp::machine::FailPoint("GetProcAddress", proc_name)) {
+    SetLastError(*error);
+    return nullptr;
+  }
   void* const symbol = ::dlsym(module, proc_name);
   if (symbol == nullptr) {
     SetLastError(ERROR_PROC_NOT_FOUND);
@@ -215,4 +251,28 @@ extern "C" BOOL FreeLibrary(HMODULE module) {
   }
   ::dlclose(module);  // the last reference runs the library's destructor: DLL_PROCESS_DETACH
   return TRUE;
+}
+
+// Exported by kernel32.
+extern "C" HMODULE GetModuleHandleA(LPCSTR module_name) {
+  if (const std::optional<uint32_t> error =
+          xp::machine::FailPoint("GetModuleHandleA", module_name != nullptr ? module_name : "")) {
+    SetLastError(*error);
+    return nullptr;
+  }
+  if (module_name == nullptr) {
+    XP_FIXME("GetModuleHandleA", "the program's own module is not implemented");
+    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+    return nullptr;
+  }
+  const std::optional<std::string> so_name = xp::kernel32::SharedObjectName(module_name);
+  const HMODULE module = so_name ? xp::kernel32::LoadedModule(module_name, *so_name) : nullptr;
+  if (module == nullptr) {
+    SetLastError(ERROR_MOD_NOT_FOUND);
+    return nullptr;
+  }
+  xp::kernel32::LoadedModules& loaded = xp::kernel32::Loaded();
+  const std::lock_guard<std::mutex> lock(loaded.lock);
+  loaded.resident.insert(module);
+  return module;
 }

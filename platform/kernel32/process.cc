@@ -4,6 +4,7 @@
 #include <strings.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <mutex>
 #include <set>
@@ -43,7 +44,26 @@ bool IsAdministrator(const std::string& account_name) {
   return account && account->administrator;
 }
 
+bool IsSystem(const std::string& account_name) {
+  const std::optional<machine::Account> account = machine::FindAccount(account_name);
+  return account && account->kind == machine::AccountKind::kSystem;
+}
+
 }  // namespace
+
+DWORD ProcessAccess(const machine::ProcessRecord& target, DWORD desired_access) {
+  const machine::ProcessRecord caller = machine::CurrentProcess();
+  const bool own = ::strcasecmp(caller.account.c_str(), target.account.c_str()) == 0;
+  if (own) return ERROR_SUCCESS;
+  if (!IsAdministrator(caller.account)) return ERROR_ACCESS_DENIED;
+  // As SYSTEM's processes grant administrators: query and read, not ending, unless they debug.
+  const bool debugging =
+      std::find(caller.privileges.begin(), caller.privileges.end(), "SeDebugPrivilege") != caller.privileges.end();
+  if ((desired_access & PROCESS_TERMINATE) != 0 && IsSystem(target.account) && !debugging) {
+    return ERROR_ACCESS_DENIED;
+  }
+  return ERROR_SUCCESS;
+}
 
 void AddChild(pid_t host_pid) {
   Children& children = Started();
@@ -127,10 +147,8 @@ extern "C" HANDLE OpenProcess(DWORD desired_access, BOOL inherit_handle, DWORD p
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
-  const xp::machine::ProcessRecord caller = xp::machine::CurrentProcess();
-  const bool own = ::strcasecmp(caller.account.c_str(), target->account.c_str()) == 0;
-  if (!own && !xp::kernel32::IsAdministrator(caller.account)) {
-    SetLastError(ERROR_ACCESS_DENIED);
+  if (const DWORD error = xp::kernel32::ProcessAccess(*target, desired_access)) {
+    SetLastError(error);
     return nullptr;
   }
   return xp::InsertHandle(std::make_shared<xp::kernel32::ProcessObject>(process_id, desired_access, 0));

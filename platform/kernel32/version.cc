@@ -1,4 +1,5 @@
-// The system's version and folders: Windows XP Service Pack 2, installed in C:\WINDOWS.
+// The system's version and folders: Windows XP Service Pack 2, installed in C:\WINDOWS; or the older Windows the
+// machine description's "windows" names (98, Me, Win32s), for programs that also run there.
 #include <cstring>
 #include <string>
 
@@ -13,6 +14,30 @@ static_assert(sizeof(OSVERSIONINFOA) == 148 && sizeof(OSVERSIONINFOEXA) == 156, 
 
 constexpr char kWindowsFolder[] = "C:\\WINDOWS";
 constexpr char kSystemFolder[] = "C:\\WINDOWS\\system32";
+
+struct OlderWindows {
+  const char* name;
+  DWORD platform;
+  DWORD major;
+  DWORD minor;
+  DWORD build;
+};
+
+// The 9x family's build number carries the version in its high word.
+constexpr OlderWindows kOlderWindows[] = {
+    {"98", VER_PLATFORM_WIN32_WINDOWS, 4, 10, 0x040A07CE},
+    {"Me", VER_PLATFORM_WIN32_WINDOWS, 4, 90, 0x045A0BB8},
+    {"Win32s", VER_PLATFORM_WIN32s, 3, 10, 0},
+};
+
+const OlderWindows* DescribedOlderWindows() {
+  const std::optional<std::string> windows = machine::Setting("windows");
+  if (!windows) return nullptr;
+  for (const OlderWindows& older : kOlderWindows) {
+    if (*windows == older.name) return &older;
+  }
+  return nullptr;
+}
 
 UINT CopyFolder(const char* folder, LPSTR buffer, UINT size) {
   const UINT length = static_cast<UINT>(std::strlen(folder));
@@ -38,6 +63,20 @@ extern "C" BOOL GetVersionExA(LPOSVERSIONINFOA version_information) {
   if (const std::optional<uint32_t> error = xp::machine::FailPoint("GetVersionExA")) {
     SetLastError(*error);
     return FALSE;
+  }
+  if (const xp::kernel32::OlderWindows* older = xp::kernel32::DescribedOlderWindows()) {
+    if (size != sizeof(OSVERSIONINFOA)) {
+      SetLastError(ERROR_INSUFFICIENT_BUFFER);
+      return FALSE;
+    }
+    std::memset(version_information, 0, size);
+    version_information->dwOSVersionInfoSize = size;
+    version_information->dwMajorVersion = older->major;
+    version_information->dwMinorVersion = older->minor;
+    version_information->dwBuildNumber = older->build;
+    version_information->dwPlatformId = older->platform;
+    std::strcpy(version_information->szCSDVersion, " ");
+    return TRUE;
   }
   std::memset(version_information, 0, size);
   version_information->dwOSVersionInfoSize = size;

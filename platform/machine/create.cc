@@ -6,9 +6,12 @@
 //                        drive.<L>.type (fixed | removable | cdrom | remote), drive.<L>.file_system,
 //                        drive.<L>.volume_serial (8 hex digits), drive.<L>.free_bytes,
 //                        account.<n>.name, account.<n>.password, account.<n>.administrator (yes | no), n = 1, 2, ...
+//                        and, written by hand only: windows (98 | Me | Win32s: the version programs are told; XP
+//                        when absent)
 //   drives/<L>/        the contents of drive L: (C: starts with WINDOWS/system32, Program Files and the BOOT.INI
 //                      that starts Windows from C:\WINDOWS)
-//   devices/           plugged devices and their state (the emulated token)
+//   devices/           plugged devices and their state (the emulated token), the pending-installation mark
+//   broadcasts         the messages sent to every window of the machine (WM_DEVICECHANGE)
 //   objects/           named objects shared by the machine's processes (mutexes)
 //   processes/         the process table, one record per process (see process_table.cc)
 //   journal.log        what a user or a test would observe, one stamped line per event

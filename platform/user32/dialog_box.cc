@@ -66,6 +66,8 @@ INT_PTR RunModal(HINSTANCE instance, ULONG_PTR template_name, DLGPROC dialog_pro
     ReportOpened(dialog);
     while (!Ended(dialog, &result)) {
       if (DispatchQueuedInput(dialog)) continue;
+      DeliverBroadcasts();
+      if (Ended(dialog, &result)) break;
       PerformAction(dialog, ui::NextAction(CurrentView(dialog)), true);
     }
     ReportEnded(dialog, result);

@@ -78,6 +78,7 @@ extern "C" BOOL PeekMessageA(LPMSG msg, HWND window, UINT filter_min, UINT filte
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
+  DeliverBroadcasts();
   if (queue.empty()) TakeUserInput(window, filter_min, filter_max);
   for (auto input = queue.begin(); input != queue.end(); ++input) {
     if (!Accepts(window, filter_min, filter_max, input->msg)) continue;

@@ -3,6 +3,7 @@
 // and carries them out after releasing it.
 #pragma once
 
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -54,7 +55,9 @@ struct Window {
   std::vector<HWND> controls;  // in template order
   HWND focus = nullptr;
   bool opened = false;  // shown to the user once WM_INITDIALOG returned without ending it
-  bool ended = false;   // EndDialog: hidden, and gone once its current message is handled
+  // A top-level window hears the machine's broadcast messages sent after this cursor (window_broadcasts.cc).
+  uint64_t broadcasts_heard = 0;
+  bool ended = false;  // EndDialog: hidden, and gone once its current message is handled
   INT_PTR result = 0;
 
   bool Shown() const { return opened && !ended; }
@@ -85,6 +88,7 @@ Window* LookupOrFail(HWND handle);
 Window* FindControl(const Window& dialog, int id);
 Window& AddWindow(Window window);
 void RemoveWindow(HWND handle);
+void ForEachTopLevelWindow(const std::function<void(Window&)>& visit);
 // Reports the changes, then sends the notifications; called without the lock.
 void CarryOut(const Effects& effects);
 
@@ -155,6 +159,12 @@ void PerformAction(HWND dialog, const ui::Action& action, bool dialog_manager);
 // dialog_box.cc: the calling thread's innermost modal dialog, or nullptr.
 HWND InnermostDialog();
 void HandleSecureAttention(HWND dialog);
+
+// window_broadcasts.cc: sends the machine's broadcast messages (WM_DEVICECHANGE) that its top-level windows have
+// not yet heard to them, each window in the order they came; called as the process pumps messages, without the lock.
+void DeliverBroadcasts();
+// The cursor a window made now starts from.
+uint64_t CurrentBroadcastCursor();
 
 // message_pump.cc: carries out the oldest user action a pump took but left in the queue; false when none waits.
 bool DispatchQueuedInput(HWND dialog);

@@ -45,6 +45,7 @@ Window* FindControl(const Window& dialog, int id) {
 Window& AddWindow(Window window) {
   WindowTable& table = Table();
   window.handle = reinterpret_cast<HWND>(table.next_handle);
+  if (window.parent == nullptr) window.broadcasts_heard = CurrentBroadcastCursor();
   table.next_handle += 4;
   auto stored = std::make_unique<Window>(std::move(window));
   Window& added = *stored;
@@ -53,6 +54,12 @@ Window& AddWindow(Window window) {
 }
 
 void RemoveWindow(HWND handle) { Table().windows.erase(handle); }
+
+void ForEachTopLevelWindow(const std::function<void(Window&)>& visit) {
+  for (auto& [handle, window] : Table().windows) {
+    if (window->parent == nullptr) visit(*window);
+  }
+}
 
 void CarryOut(const Effects& effects) {
   for (const HWND control : effects.changed) ReportChange(control);

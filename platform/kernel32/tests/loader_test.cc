@@ -1,5 +1,6 @@
-// LoadLibraryA, GetProcAddress and FreeLibrary, and the DLL entry calls: process attach and detach with the load,
-// thread attach and detach around threads that CreateThread starts, and a refused attach failing the load.
+// LoadLibraryA, GetProcAddress, FreeLibrary and GetModuleHandleA, and the DLL entry calls: process attach and detach
+// with the load, thread attach and detach around threads that CreateThread starts, and a refused attach failing the
+// load.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -11,6 +12,7 @@
 #include "built_programs.h"
 #include "scratch_machine.h"
 #include "windows.h"
+#include "xp/faults.h"
 
 namespace {
 
@@ -169,6 +171,36 @@ TEST_F(LoaderTest, ADllOnTheMachinesDrivesLoadsFromThere) {
     EXPECT_EQ(answer(), 42) << c.name;
     EXPECT_TRUE(FreeLibrary(module));
   }
+}
+
+// GetModuleHandleA finds a library the process has loaded, by its Windows name, without adding a reference; and
+// the loader's fault points fail a named DLL or a named entry point only.
+TEST_F(LoaderTest, ModuleHandlesOfLoadedLibrariesAndTheLoadersFaultPoints) {
+  const xp::test::ScratchMachine machine;
+  const HMODULE kernel32 = GetModuleHandleA("KERNEL32.dll");
+  ASSERT_NE(kernel32, nullptr) << "linked by this program";
+  EXPECT_EQ(As<decltype(&GetLastError)>(GetProcAddress(kernel32, "GetLastError")), &GetLastError);
+  SetLastError(0xdeadbeef);
+  EXPECT_EQ(GetModuleHandleA("xpk32probe.dll"), nullptr) << "not loaded yet";
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
+  const HMODULE probe = LoadLibraryA("xpk32probe.dll");
+  ASSERT_NE(probe, nullptr);
+  EXPECT_EQ(GetModuleHandleA("XPK32PROBE"), probe);
+  EXPECT_TRUE(FreeLibrary(probe));
+  EXPECT_EQ(GetModuleHandleA("xpk32probe.dll"), nullptr) << "the handle added no reference";
+
+  xp::machine::ArmFault({xp::machine::FaultAction::kFail, "LoadLibraryA", 1, 0, ERROR_ACCESS_DENIED, "probe"});
+  xp::machine::ArmFault({xp::machine::FaultAction::kFail, "GetProcAddress", 1, 0, ERROR_INVALID_HANDLE, "Tick"});
+  SetLastError(0xdeadbeef);
+  EXPECT_EQ(LoadLibraryA("xpk32probe.dll"), nullptr);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  const HMODULE loaded = LoadLibraryA("Kernel32.DLL");
+  ASSERT_NE(loaded, nullptr) << "another DLL loads";
+  EXPECT_EQ(GetProcAddress(loaded, "GetTickCount"), nullptr);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+  EXPECT_NE(GetProcAddress(loaded, "GetLastError"), nullptr) << "another entry point is found";
+  EXPECT_TRUE(FreeLibrary(loaded));
+  xp::machine::ClearFaults();
 }
 
 }  // namespace

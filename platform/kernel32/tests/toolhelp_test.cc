@@ -1,5 +1,5 @@
-// Toolhelp snapshots list the machine's live processes, never the host's, and are reached the way the system
-// reaches them: LoadLibraryA("Kernel32.DLL") and GetProcAddress.
+// Toolhelp snapshots list the machine's live processes, never the host's, and a process's program as its module, and
+// are reached the way the system reaches them: LoadLibraryA("Kernel32.DLL") and GetProcAddress.
 #include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -76,6 +76,47 @@ TEST_F(ToolhelpTest, ListsTheLiveMachineProcessesAndNoHostProcess) {
   ::waitpid(host_process, nullptr, 0);
 }
 
+TEST_F(ToolhelpTest, AModuleSnapshotListsTheProgramOfAProcessItMayRead) {
+  const std::string diskseal = "C:\\Program Files\\Quillmarsh\\Tavik\\XP\\diskseal.exe";
+  xp::kernel32::testing::Install(machine_.root(), diskseal);
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION running{};
+  std::string wait = "diskseal.exe wait-for " + (machine_.root() / "go").string();
+  ASSERT_TRUE(
+      CreateProcessA(diskseal.c_str(), wait.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &running));
+  const auto modules = [](DWORD pid) {
+    std::vector<std::pair<std::string, std::string>> names;
+    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, pid);
+    EXPECT_NE(snapshot, INVALID_HANDLE_VALUE) << pid;
+    MODULEENTRY32 entry;
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Module32First(snapshot, &entry); more; more = Module32Next(snapshot, &entry)) {
+      EXPECT_EQ(entry.th32ProcessID, pid);
+      names.emplace_back(entry.szModule, entry.szExePath);
+    }
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_MORE_FILES));
+    CloseHandle(snapshot);
+    return names;
+  };
+  EXPECT_EQ(modules(running.dwProcessId),
+            (std::vector<std::pair<std::string, std::string>>{{"diskseal.exe", diskseal}}));
+  EXPECT_TRUE(modules(4).empty()) << "System has no modules";
+
+  SetLastError(0xdeadbeef);
+  EXPECT_EQ(CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, 0x7FFFFFF0), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+  ::setenv("XPMACHINE_USER", "User", 1);
+  EXPECT_EQ(CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, running.dwProcessId), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED)) << "the administrator's process";
+  ::unsetenv("XPMACHINE_USER");
+
+  std::ofstream(machine_.root() / "go");
+  WaitForSingleObject(running.hProcess, INFINITE);
+  CloseHandle(running.hThread);
+  CloseHandle(running.hProcess);
+}
+
 TEST_F(ToolhelpTest, TheSystemReachesItThroughKernel32DllByName) {
   const HMODULE kernel32 = LoadLibraryA("Kernel32.DLL");
   ASSERT_NE(kernel32, nullptr) << GetLastError();
@@ -90,7 +131,7 @@ TEST_F(ToolhelpTest, TheSystemReachesItThroughKernel32DllByName) {
 
 TEST_F(ToolhelpTest, RefusesWhatIsNotImplementedAndAWrongRecordSize) {
   SetLastError(0xdeadbeef);
-  EXPECT_EQ(CreateToolhelp32Snapshot(0x00000008 /* TH32CS_SNAPMODULE */, 0), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(CreateToolhelp32Snapshot(0x00000004 /* TH32CS_SNAPTHREAD */, 0), INVALID_HANDLE_VALUE);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CALL_NOT_IMPLEMENTED));
 
   const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);

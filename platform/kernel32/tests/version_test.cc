@@ -1,4 +1,5 @@
-// The version, the Windows folders, the machine's date in its Win32 and C run-time forms, and debug strings.
+// The version (XP's, or the older Windows a machine is described as), the Windows folders, the machine's date in its
+// Win32 and C run-time forms, and debug strings.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -64,6 +65,32 @@ TEST(Version, RefusesOtherRecordSizesAndCanBeMadeToFail) {
   EXPECT_FALSE(GetVersionExA(&version));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
   EXPECT_TRUE(GetVersionExA(&version));
+}
+
+TEST(Version, IsTheOlderWindowsTheDescriptionNames) {
+  const xp::test::ScratchMachine machine;
+  const struct {
+    const char* windows;
+    DWORD major, minor, build, platform;
+  } rows[] = {
+      {"98", 4, 10, 0x040A07CE, VER_PLATFORM_WIN32_WINDOWS},
+      {"Me", 4, 90, 0x045A0BB8, VER_PLATFORM_WIN32_WINDOWS},
+      {"Win32s", 3, 10, 0, VER_PLATFORM_WIN32s},
+  };
+  std::ofstream(machine.root() / "machine.ini", std::ios::app) << "windows = 98\n";
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.windows);
+    SetDescription(machine.root(), "windows", row.windows);
+    OSVERSIONINFOEXA version{};
+    version.dwOSVersionInfoSize = sizeof(OSVERSIONINFOA);
+    ASSERT_TRUE(GetVersionExA(reinterpret_cast<LPOSVERSIONINFOA>(&version)));
+    EXPECT_EQ(version.dwMajorVersion, row.major);
+    EXPECT_EQ(version.dwMinorVersion, row.minor);
+    EXPECT_EQ(version.dwBuildNumber, row.build);
+    EXPECT_EQ(version.dwPlatformId, row.platform);
+    version.dwOSVersionInfoSize = sizeof(OSVERSIONINFOEXA);
+    EXPECT_FALSE(GetVersionExA(reinterpret_cast<LPOSVERSIONINFOA>(&version))) << "the extended record is NT's";
+  }
 }
 
 TEST(Folders, AreCopiedWhenTheyFitElseTheSizeNeededIsGiven) {

@@ -61,6 +61,9 @@ INT_PTR SampleDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
     case WM_CLOSE:
       sample.messages.push_back("close");
       return sample.handle_close;
+    case WM_DEVICECHANGE:
+      sample.messages.push_back("devicechange " + std::to_string(wparam));
+      return TRUE;
     case WM_COMMAND: {
       const int id = LOWORD(wparam);
       sample.messages.push_back("command " + std::to_string(id) + " " + CodeName(HIWORD(wparam)));

@@ -36,7 +36,7 @@ enum SampleControl {
 };
 
 // How the sample dialog behaves, and what its procedure saw: "init", "close", "command <id> <code>" with the codes
-// clicked, change, maxtext, selchange.
+// clicked, change, maxtext, selchange, "devicechange <wParam>".
 struct SampleDialog {
   bool handle_close = false;  // WM_CLOSE is handled (and ignored) instead of left to the dialog manager
   std::function<void(HWND)> on_init;
