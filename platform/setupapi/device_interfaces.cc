@@ -1,22 +1,25 @@
 // SetupAPI's device-interface enumeration, as far as the token library uses it: the present interfaces of a
-// class (the plugged tokens for the token's class, none for any other), walked by member index, each giving
-// its device path through the two-call detail protocol. Other flags and arguments fail loudly.
+// class in the machine's device database, walked by member index, each giving its device path through the two-call
+// detail protocol. Other flags and arguments fail loudly. SetupDiGetClassDevsA also makes the list of every device
+// (DIGCF_ALLCLASSES, device_list.cc).
 #include <cstddef>
 #include <cstring>
 #include <string>
 
 #include "device_info_set.h"
 #include "setupapi.h"
+#include "setupapi_private.h"
 #include "windows.h"
 #include "xp/debug.h"
-#include "xp/machine.h"
-#include "xp/usbtoken.h"
+#include "xp/pnp.h"
 
 XP_DEBUG_CHANNEL(setupapi);
 
 namespace {
 
 using xp::setupapi::DeviceInfoSet;
+using xp::setupapi::Fail;
+using xp::setupapi::Succeed;
 
 constexpr DWORD kSupportedFlags = DIGCF_PRESENT | DIGCF_DEVICEINTERFACE;
 constexpr DWORD SPINT_ACTIVE = 0x00000001;
@@ -24,16 +27,6 @@ constexpr DWORD SPINT_ACTIVE = 0x00000001;
 constexpr DWORD kDetailFixedSize = offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath) + sizeof(CHAR);
 
 bool SameGuid(const GUID& a, const GUID& b) { return std::memcmp(&a, &b, sizeof(GUID)) == 0; }
-
-BOOL Fail(DWORD error) {
-  SetLastError(error);
-  return FALSE;
-}
-
-BOOL Succeed() {
-  SetLastError(ERROR_SUCCESS);
-  return TRUE;
-}
 
 // The member an interface record names: Reserved holds its index + 1, set by SetupDiEnumDeviceInterfaces.
 bool MemberOf(const DeviceInfoSet& set, const SP_DEVICE_INTERFACE_DATA& data, DWORD* index) {
@@ -46,8 +39,11 @@ bool MemberOf(const DeviceInfoSet& set, const SP_DEVICE_INTERFACE_DATA& data, DW
 
 // Exported by setupapi.
 extern "C" HDEVINFO SetupDiGetClassDevsA(const GUID* class_guid, LPCSTR enumerator, HWND, DWORD flags) {
+  if (class_guid == nullptr && enumerator == nullptr && (flags & ~DIGCF_PRESENT) == DIGCF_ALLCLASSES) {
+    return xp::setupapi::AllDevices((flags & DIGCF_PRESENT) != 0);
+  }
   if (flags != kSupportedFlags || enumerator != nullptr) {
-    XP_FIXME("SetupDiGetClassDevsA", "flags 0x%x enumerator %s: only present device interfaces of a class",
+    XP_FIXME("SetupDiGetClassDevsA", "flags 0x%x enumerator %s: only present device interfaces of a class, or every device",
              static_cast<unsigned>(flags), enumerator ? enumerator : "(none)");
     SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
     return INVALID_HANDLE_VALUE;
@@ -56,15 +52,15 @@ extern "C" HDEVINFO SetupDiGetClassDevsA(const GUID* class_guid, LPCSTR enumerat
     SetLastError(ERROR_INVALID_PARAMETER);
     return INVALID_HANDLE_VALUE;
   }
-  if (const DWORD error = xp::setupapi::ClassDevsFailure()) {
-    SetLastError(error);
-    return INVALID_HANDLE_VALUE;
+  std::optional<DWORD> error = xp::setupapi::FaultOf("SetupDiGetClassDevsA");
+  if (!error && xp::setupapi::ClassDevsFailure() != 0) error = xp::setupapi::ClassDevsFailure();
+  DeviceInfoSet set{*class_guid, {}, {}};
+  if (!error) {
+    if (const LONG listed = xp::pnp::PresentInterfaces(*class_guid, &set.paths)) error = static_cast<DWORD>(listed);
   }
-  DeviceInfoSet set{*class_guid, {}};
-  if (SameGuid(*class_guid, xp::usbtoken::kInterfaceClass)) {
-    for (const xp::usbtoken::TokenInfo& token : xp::usbtoken::List(xp::machine::Root())) {
-      if (token.plugged) set.paths.push_back(token.interface_path);
-    }
+  if (error) {
+    SetLastError(*error);
+    return INVALID_HANDLE_VALUE;
   }
   const HDEVINFO handle = xp::setupapi::AddSet(std::move(set));
   SetLastError(ERROR_SUCCESS);

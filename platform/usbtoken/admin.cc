@@ -1,5 +1,5 @@
-// What the machine's owner does with its tokens: plug, unplug, list, look inside, preset the counter, read the
-// request log.
+// What the machine's owner does with its tokens: plug, unplug (both heard by the machine, see arrivals.cc), list,
+// look inside, preset the counter, read the request log.
 #include <algorithm>
 
 #include "firmware.h"
@@ -9,22 +9,26 @@
 namespace xp::usbtoken {
 
 bool Plug(const std::filesystem::path& machine, const std::string& id) {
-  return UpdateToken(machine, id, [](TokenState& state) {
+  const bool plugged = UpdateToken(machine, id, [](TokenState& state) {
     if (state.plugged) return false;
     state.plugged = true;
     Firmware(state).ResetVolatile();
     return true;
   });
+  if (plugged) NoteArrival(machine, id);
+  return plugged;
 }
 
 bool Unplug(const std::filesystem::path& machine, const std::string& id) {
-  return UpdateToken(machine, id, [](TokenState& state) {
+  const bool unplugged = UpdateToken(machine, id, [](TokenState& state) {
     if (!state.plugged) return false;
     state.plugged = false;
     ++state.plug_generation;
     Firmware(state).ResetVolatile();
     return true;
   });
+  if (unplugged) NoteDeparture(machine);
+  return unplugged;
 }
 
 std::vector<TokenInfo> List(const std::filesystem::path& machine) {

@@ -80,6 +80,9 @@ std::string ProvisionToken(const std::filesystem::path& machine, uint64_t seed,
     }
     state.instance = instance;
     if (!StateFile(dir).Create(state)) break;
+    // The factory's first token comes with its driver installed, as on a fresh machine.
+    if (instance == 1) InstallDriverFile(machine);
+    NoteArrival(machine, id);
     return id;
   }
   throw std::runtime_error("cannot create a token under " + TokensDir(machine).string());

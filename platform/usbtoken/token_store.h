@@ -21,6 +21,11 @@ std::optional<std::filesystem::path> TokenDir(const std::filesystem::path& machi
 
 class StateFile;
 
+// arrivals.cc: a plug leaves the arrival mark for the Plug and Play manager; both plug and unplug tell the machine's
+// windows that the device tree changed.
+void NoteArrival(const std::filesystem::path& machine, const std::string& id);
+void NoteDeparture(const std::filesystem::path& machine);
+
 // StateFile::Update on the token `id` of `machine`; false when there is no such token.
 bool UpdateToken(const std::filesystem::path& machine, const std::string& id,
                  const std::function<bool(TokenState&)>& change);

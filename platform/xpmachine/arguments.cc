@@ -1,5 +1,5 @@
 // Parsing xpmachine's command line: new, token plug|unplug|show, run, ps, kernel start|stop, type, reg query, boot,
-// logon, power-off, web; and the usage text, whole or for one command.
+// logon, power-off, web, device list|pending; and the usage text, whole or for one command.
 #include "arguments.h"
 
 #include <charconv>
@@ -36,6 +36,9 @@ constexpr Usage kUsages[] = {
     {"web",
      "xpmachine web start|stop DIR            run the maker's web service for the machine in its own process, or\n"
      "                                         end it\n"},
+    {"device",
+     "xpmachine device list DIR               list the machine's devices and their hardware IDs\n"
+     "       xpmachine device pending DIR on|off     say whether a device installation is in progress\n"},
 };
 
 std::optional<uint64_t> Number(const std::string& text) {
@@ -146,6 +149,23 @@ std::optional<Command> ParseDirOnly(Command::Kind kind, const std::vector<std::s
   return command;
 }
 
+std::optional<Command> ParseDevice(const std::vector<std::string>& a, std::string* why) {
+  if (a[1] != "list" && a[1] != "pending") return Refuse(why, "expected list or pending, not '" + a[1] + "'");
+  if (a.size() < 3 || a[2].empty()) return Refuse(why, "the machine folder DIR is missing");
+  Command command;
+  command.dir = a[2];
+  if (a[1] == "list") {
+    if (a.size() > 3) return Refuse(why, "unexpected '" + a[3] + "'");
+    command.kind = Command::Kind::kDeviceList;
+    return command;
+  }
+  if (a.size() < 4 || (a[3] != "on" && a[3] != "off")) return Refuse(why, "expected on or off");
+  if (a.size() > 4) return Refuse(why, "unexpected '" + a[4] + "'");
+  command.kind = Command::Kind::kDevicePending;
+  command.pending = a[3] == "on";
+  return command;
+}
+
 }  // namespace
 
 std::string UsageOf(const std::string& command) {
@@ -161,7 +181,7 @@ std::optional<Command> ParseArguments(const std::vector<std::string>& a, std::st
   if (why == nullptr) why = &ignored;
   if (a.empty()) return Refuse(why, "no command given");
   if (UsageOf(a[0]).empty()) return Refuse(why, "unknown command '" + a[0] + "'");
-  const bool takes_subcommand = a[0] == "token" || a[0] == "kernel" || a[0] == "reg";
+  const bool takes_subcommand = a[0] == "token" || a[0] == "kernel" || a[0] == "reg" || a[0] == "device";
   if (a.size() < 2 || a[1].empty()) {
     return Refuse(why, takes_subcommand ? "what to do is missing" : "the machine folder DIR is missing");
   }
@@ -171,6 +191,7 @@ std::optional<Command> ParseArguments(const std::vector<std::string>& a, std::st
   if (a[0] == "kernel") return ParseKernel(a, why);
   if (a[0] == "reg") return ParseRegQuery(a, why);
   if (a[0] == "boot" || a[0] == "logon") return ParseBoot(a, why);
+  if (a[0] == "device") return ParseDevice(a, why);
   if (a[0] == "type") {
     if (a.size() < 3 || a[2].empty()) return Refuse(why, "the file's PATH (C:\\...) is missing");
     if (a.size() > 3) return Refuse(why, "unexpected '" + a[3] + "'");

@@ -16,7 +16,7 @@ std::string UsageOf(const std::string& command);
 struct Command {
   enum class Kind {
     kNew, kTokenPlug, kTokenUnplug, kTokenShow, kRun, kPs, kKernelStart, kKernelStop, kType, kRegQuery, kBoot,
-    kLogon, kPowerOff
+    kLogon, kPowerOff, kDeviceList, kDevicePending
   };
   Kind kind = Kind::kNew;
   std::filesystem::path dir;
@@ -28,6 +28,7 @@ struct Command {
   std::string path;                  // type: the Windows path of the file to read through the machine
   std::string key;                   // reg query: the key, such as HKLM\SOFTWARE\Quillmarsh
   std::optional<std::string> value;  // reg query /v: the one value to show
+  bool pending = false;              // device pending: on
 };
 
 // The command, or nullopt when the arguments (without the program name) do not form one; then *why (if given) says

@@ -21,6 +21,7 @@ int QueryRegistry(const Command& command);  // reg_command.cc
 int BootCommand(const Command& command);    // boot_command.cc: boot and logon
 int WebCommand(const std::vector<std::string>& arguments);  // web_command.cc: web start|stop DIR
 int PowerOffCommand(const Command& command);  // power_off_command.cc
+int DeviceCommand(const Command& command);  // device_command.cc: device list and pending
 
 // machine_folder.cc: the command's machine folder, absolute, made the one XPMACHINE names; nullopt after saying
 // on stderr that DIR is not a machine.

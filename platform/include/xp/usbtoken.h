@@ -35,8 +35,9 @@ inline constexpr size_t kPasswordBlockSize = 64;
 std::shared_ptr<xp::DeviceFile> OpenInterface(const std::string& device_path, DWORD* error);
 
 // Creates a token from a seed, plugged in, and returns its id ("token1", "token2", ... in creation order).
-// The seed fixes the serial number (8 digits), the challenge, the key slots and the key-byte map. Throws
-// std::runtime_error when the machine folder cannot be written.
+// The seed fixes the serial number (8 digits), the challenge, the key slots and the key-byte map. The machine's
+// first token comes with its driver file installed (InstallDriverFile). Throws std::runtime_error when the machine
+// folder cannot be written.
 std::string Provision(const std::filesystem::path& machine, uint64_t seed);
 // The same with a chosen identity text in place of the seeded serial number; std::invalid_argument when it
 // has more than 20 characters or holds a NUL or 0xFF.
@@ -46,6 +47,20 @@ std::string Provision(const std::filesystem::path& machine, uint64_t seed, const
 // ERROR_DEVICE_NOT_CONNECTED (also after a new plug) and hides the interface. False when there is no such token.
 bool Plug(const std::filesystem::path& machine, const std::string& id);
 bool Unplug(const std::filesystem::path& machine, const std::string& id);
+
+// The Plug and Play manager's look at a plug: true, once, for each plug (and the provisioning) of token `id` since
+// the last look.
+bool TakeArrival(const std::filesystem::path& machine, const std::string& id);
+
+// The token's driver (its service name), its file on the machine, and the file's bytes: a small image that carries a
+// version record (the VS_FIXEDFILEINFO of a version resource, file version 1.0.0.1). A plugged token's device works
+// only while the file is installed. InstallDriverFile writes it onto drive C of the machine (nothing on a machine
+// without one).
+inline constexpr char kDriverService[] = "nubousb";
+inline constexpr char kDriverFileName[] = "nubousb.sys";
+inline constexpr char kDriverFilePath[] = "C:\\WINDOWS\\system32\\drivers\\nubousb.sys";
+std::string DriverFileImage();
+void InstallDriverFile(const std::filesystem::path& machine);
 
 // "\\?\usb#vid_7a5c&pid_0c01#<id>#{00873fdf-61a8-11d1-aa5e-00c04fb1728b}", the path setupapi gives for a token.
 std::string InterfacePath(const std::string& id);

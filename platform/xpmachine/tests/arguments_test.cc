@@ -35,6 +35,8 @@ TEST(Arguments, AcceptedForms) {
        {"diskseal", "--as"},
        "LOCAL SERVICE"},
       {{"ps", "m"}, Command::Kind::kPs, "m", 1, {}},
+      {{"device", "list", "m"}, Command::Kind::kDeviceList, "m", 1, {}},
+      {{"device", "pending", "m", "on"}, Command::Kind::kDevicePending, "m", 1, {}},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(::testing::PrintToString(row.arguments));
@@ -46,6 +48,8 @@ TEST(Arguments, AcceptedForms) {
     EXPECT_EQ(command->program, row.program);
     EXPECT_EQ(command->account, row.account);
   }
+  EXPECT_TRUE(ParseArguments({"device", "pending", "m", "on"})->pending);
+  EXPECT_FALSE(ParseArguments({"device", "pending", "m", "off"})->pending);
 }
 
 TEST(Arguments, RefusedForms) {
@@ -70,6 +74,11 @@ TEST(Arguments, RefusedForms) {
       {"ps", "m", "extra"},
       {"boot"},
       {"reboot", "m"},
+      {"device", "list"},
+      {"device", "list", "m", "extra"},
+      {"device", "pending", "m"},
+      {"device", "pending", "m", "yes"},
+      {"device", "remove", "m"},
   };
   for (const Args& arguments : rows) {
     EXPECT_FALSE(ParseArguments(arguments).has_value()) << ::testing::PrintToString(arguments);

@@ -75,6 +75,25 @@ TEST_F(XpmachineTest, UnplugAndPlugTheToken) {
   EXPECT_TRUE(xp::usbtoken::List(dir_).at(0).plugged);
 }
 
+TEST_F(XpmachineTest, ListsTheDevicesAndSetsThePendingInstallation) {
+  ASSERT_EQ(Xpmachine({"new", dir_}).exit_code, 0);
+  Outcome list = Xpmachine({"device", "list", dir_});
+  EXPECT_EQ(list.exit_code, 0);
+  EXPECT_NE(list.output.find("ROOT\\LEGACY_BEEP\\0000              present      (none)\n"), std::string::npos)
+      << list.output;
+  EXPECT_NE(list.output.find("USB\\VID_7A5C&PID_0C01\\token1       present      USB\\VID_7A5C&PID_0C01&REV_0100, "
+                             "USB\\VID_7A5C&PID_0C01\n"),
+            std::string::npos)
+      << list.output;
+  ASSERT_EQ(Xpmachine({"token", "unplug", dir_}).exit_code, 0);
+  EXPECT_NE(Xpmachine({"device", "list", dir_}).output.find("token1       not present"), std::string::npos);
+
+  EXPECT_EQ(Xpmachine({"device", "pending", dir_, "on"}).output, "a device installation is pending\n");
+  EXPECT_TRUE(fs::exists(fs::path(dir_) / "devices/install-pending"));
+  EXPECT_EQ(Xpmachine({"device", "pending", dir_, "off"}).output, "no device installation is pending\n");
+  EXPECT_FALSE(fs::exists(fs::path(dir_) / "devices/install-pending"));
+}
+
 TEST_F(XpmachineTest, RunsAProgramInsideTheMachineAndPassesItsExitCodeOn) {
   ASSERT_EQ(Xpmachine({"new", dir_}).exit_code, 0);
   const fs::path relative = fs::relative(dir_);
