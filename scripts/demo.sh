@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The system's main job today, on throwaway simulated machines: the token library driven from a program, then a
-# scripted install that encrypts the machine's files and asks for a restart.
+# scripted install that encrypts the machine's files and asks for a restart, then the console utilities the install
+# left beside the system: the token's device removed and brought back, and a program ended by name.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 bash "$top/scripts/build.sh" "$top/build" -DCMAKE_BUILD_TYPE=Release >/dev/null
@@ -40,5 +41,38 @@ echo "The diary through the machine, once the driver holds the key (as the logon
 "$bin/xpmachine" run "$pc" "$bin/hand_over_key" Secret12 2>/dev/null | sed 's/^/  /'
 "$bin/xpmachine" type "$pc" 'C:\Documents and Settings\Administrator\My Documents\diary.txt' | sed 's/^/  /'
 "$bin/xpmachine" kernel stop "$pc"
-echo "The restart's logon goes through the logon component that GinaDLL names; it is not built yet, so the demo"
+echo "The restart's logon goes through the logon component that GinaDLL names; it is not built yet, so the install"
 echo "stops here (the tests boot for real and log on through the system's own logon in its place)."
+
+echo
+echo "== 3. The console utilities =="
+folder='C:\Program Files\Quillmarsh\Tavik\XP'
+# Runs an installed utility in the machine; its output is indented, its exit code kept in $code.
+utility() {
+  local name=$1; shift
+  if "$bin/xpmachine" run "$pc" "$folder\\$name.exe" "$@" > "$work/out" 2>/dev/null; then code=0; else code=$?; fi
+  sed 's/^/  /' "$work/out"; [ -s "$work/out" ] && [ -n "$(tail -c1 "$work/out")" ] && echo
+  return 0
+}
+utility tokenping; echo "tokenping says $code: a token is plugged in"
+echo "Remove with a lower-case prefix of the token's hardware ID:"
+utility Remove 'usb\vid_7a5c'; echo "  (exit code $code)"
+"$bin/xpmachine" device list "$pc" | grep -E 'INSTANCE|VID_7A5C' | sed 's/^/  /'
+utility tokenping; echo "tokenping says $code: the token is still in its socket, but no longer in the device tree"
+echo "Its driver file goes too, as if it had never been installed; Install puts it back from the driver folder:"
+rm "$pc/drives/C/WINDOWS/system32/drivers/nubousb.sys"
+utility Install "$folder\\Driver" nubousb.inf; echo "  (exit code $code)"
+"$bin/xpmachine" token unplug "$pc" > /dev/null
+"$bin/xpmachine" token plug "$pc"
+utility tokenping; echo "tokenping says $code: the token is back"
+echo "prockill ends a running program by its name, in any letter case:"
+cp "$(command -v sleep)" "$pc/drives/C/WINDOWS/notepad.exe"
+( "$bin/xpmachine" run "$pc" 'C:\WINDOWS\notepad.exe' 600; true ) 2>/dev/null &
+notepad=$!
+until "$bin/xpmachine" ps "$pc" | grep -q 'running .*notepad.exe'; do sleep 0.1; done
+utility prockill NOTEPAD.EXE; echo "  prockill NOTEPAD.EXE: exit code $code"
+wait "$notepad" || true
+utility prockill NOTEPAD.EXE; echo "  prockill NOTEPAD.EXE again: nothing matches"
+utility prockill; echo "  prockill without an argument"
+echo "The process table keeps each exit code whole (a Linux exit status keeps 8 bits):"
+"$bin/xpmachine" ps "$pc" | grep -E 'IMAGE|notepad|prockill' | sed 's/^/  /'

@@ -16,6 +16,8 @@ const std::vector<Deliverable>& Deliverables() {
       {"tokenreg", "tokenreg.exe", kInstallFolder},
       {"tokenping", "tokenping.exe", kInstallFolder},
       {"prockill", "prockill.exe", kInstallFolder},
+      {"Remove", "Remove.exe", kInstallFolder},
+      {"Install", "Install.exe", kInstallFolder},
       {"MRVVerifyCFK", "MRVVerifyCFK.exe", kInstallFolder},
       {"tavik_uninstall", "TavikUninstall.exe", kInstallFolder},
       {"libsetupcore.so", "setupcore.dll", kInstallFolder},

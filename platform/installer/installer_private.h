@@ -15,6 +15,9 @@ inline constexpr char kInstallFolder[] = "C:\\Program Files\\Quillmarsh\\Tavik\\
 inline constexpr char kUninstallCommand[] = "C:\\Program Files\\Quillmarsh\\Tavik\\XP\\TavikUninstall.exe";
 inline constexpr char kDiskseal[] = "C:\\Program Files\\Quillmarsh\\Tavik\\XP\\diskseal.exe";
 inline constexpr char kCaption[] = "Quillmarsh Tavik Setup";
+// The token's driver folder, for Install.exe.
+inline constexpr char kDriverFolder[] = "C:\\Program Files\\Quillmarsh\\Tavik\\XP\\Driver";
+inline constexpr char kDriverInf[] = "nubousb.inf";
 
 // deliverables.cc: what the installer puts on the machine: the built file, its Windows name, the folder it goes to.
 struct Deliverable {
@@ -33,6 +36,9 @@ bool CopyBuiltFile(const std::filesystem::path& built, const std::string& window
 bool WriteMachineFile(const std::string& windows_path, const std::string& content);
 // Deletes the folder's contents and the folder, except the files named in `kept` (and the folders holding them).
 void RemoveTree(const std::string& folder, const std::vector<std::string>& kept);
+
+// driver_folder.cc: the INF and the driver file in kDriverFolder.
+bool WriteDriverFolder();
 
 // flag_key.cc: the flag key HKLM "SOFTWARE\Quillmarsh\morvelFlag" the installer makes and the uninstall removes.
 // "Decrypted", or nullopt when the key or the value is missing.

@@ -1,7 +1,7 @@
 // tavik_setup [SOURCE]: the outside installer. Copies the deliverables from SOURCE (the folder it runs from, as a
-// setup program runs from its disc) into the machine under their Windows names, leaves the installer's lists in the
-// install folder, writes the web-service settings, makes the flag key with "Decrypted" = "4" and "ISLink", and starts
-// diskseal without arguments.
+// setup program runs from its disc) into the machine under their Windows names, with the token's driver folder
+// beside them, leaves the installer's lists in the install folder, writes the web-service settings, makes the flag
+// key with "Decrypted" = "4" and "ISLink", and starts diskseal without arguments.
 // The flag key comes last: an install that stops before it is simply run again. It then waits for diskseal, as a
 // setup program waits for the program it hands over to (a person at the console answers diskseal meanwhile); exit
 // code 0 once diskseal has ended.
@@ -71,7 +71,9 @@ int main(int argc, char** argv) {
                   "Please run uninstall from Start Menu before installing again.");
   }
   const fs::path source = argc == 2 ? fs::path(argv[1]) : OwnFolder();
-  if (!CopyDeliverables(source)) return Refuse("Setup could not copy the files of Quillmarsh Tavik.");
+  if (!CopyDeliverables(source) || !WriteDriverFolder()) {
+    return Refuse("Setup could not copy the files of Quillmarsh Tavik.");
+  }
   if (!WriteLists()) return Refuse("Setup could not write the lists of Quillmarsh Tavik.");
   if (!WriteServerSettings() || !CreateFlagKey()) {
     return Refuse("Setup could not write the registry data of Quillmarsh Tavik.");

@@ -36,6 +36,8 @@ const std::map<std::string, std::string> kPlaced = {
     {"tokenreg", "Program Files/Quillmarsh/Tavik/XP/tokenreg.exe"},
     {"tokenping", "Program Files/Quillmarsh/Tavik/XP/tokenping.exe"},
     {"prockill", "Program Files/Quillmarsh/Tavik/XP/prockill.exe"},
+    {"Remove", "Program Files/Quillmarsh/Tavik/XP/Remove.exe"},
+    {"Install", "Program Files/Quillmarsh/Tavik/XP/Install.exe"},
     {"MRVVerifyCFK", "Program Files/Quillmarsh/Tavik/XP/MRVVerifyCFK.exe"},
     {"tavik_uninstall", "Program Files/Quillmarsh/Tavik/XP/TavikUninstall.exe"},
     {"libsetupcore.so", "Program Files/Quillmarsh/Tavik/XP/setupcore.dll"},
@@ -202,6 +204,11 @@ TEST_F(InstallerTest, WritesTheFlagKeyAndTheListsCopiesTheDeliverablesAndStartsD
         << missing;
   }
   EXPECT_FALSE(fs::exists(Drive("WINDOWS/system32/logongate.dll")));
+  // The token's driver folder: the driver file, and the INF whose section TOKENIO.Dev copies it.
+  EXPECT_EQ(ReadFile(Drive(std::string(kInstall) + "/Driver/nubousb.sys")),
+            ReadFile(Drive("WINDOWS/system32/drivers/nubousb.sys")));
+  const std::string inf = ReadFile(Drive(std::string(kInstall) + "/Driver/nubousb.inf"));
+  EXPECT_NE(inf.find("[TOKENIO.Dev]\r\nCopyFiles=TOKENIO.Files\r\n"), std::string::npos);
   // diskseal started without arguments, as the administrator who ran the installer.
   EXPECT_NE(std::find(journal.begin(), journal.end(), "probe as Administrator:"), journal.end());
   bool launched = false;
