@@ -36,25 +36,16 @@ LONG SetString(registry::KeyId key, std::u16string_view name, const std::string&
 LONG InstanceIds(std::vector<std::string>* ids) {
   ids->clear();
   registry::KeyId tree = 0;
-  if (const LONG error = registry::OpenKey(registry::kMachineKey, kEnumKey, &tree)) {
-    return error == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : error;
-  }
   std::vector<std::string> enumerators;
-  if (const LONG error = SubkeyNames(tree, &enumerators)) return error;
+  if (const LONG error = Subkeys(registry::kMachineKey, kEnumKey, &tree, &enumerators)) return error;
   for (const std::string& enumerator : enumerators) {
     registry::KeyId enumerator_key = 0;
     std::vector<std::string> devices;
-    if (LONG error = registry::OpenKey(tree, Wide(enumerator), &enumerator_key);
-        error != ERROR_SUCCESS || (error = SubkeyNames(enumerator_key, &devices)) != ERROR_SUCCESS) {
-      return error;
-    }
+    if (const LONG error = Subkeys(tree, Wide(enumerator), &enumerator_key, &devices)) return error;
     for (const std::string& device : devices) {
       registry::KeyId device_key = 0;
       std::vector<std::string> instances;
-      if (LONG error = registry::OpenKey(enumerator_key, Wide(device), &device_key);
-          error != ERROR_SUCCESS || (error = SubkeyNames(device_key, &instances)) != ERROR_SUCCESS) {
-        return error;
-      }
+      if (const LONG error = Subkeys(enumerator_key, Wide(device), &device_key, &instances)) return error;
       for (const std::string& instance : instances) ids->push_back(enumerator + "\\" + device + "\\" + instance);
     }
   }

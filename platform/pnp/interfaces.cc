@@ -25,19 +25,13 @@ struct InterfaceKey {
 LONG Interfaces(const std::optional<std::string>& only_class, std::vector<InterfaceKey>* found) {
   found->clear();
   registry::KeyId classes = 0;
-  if (const LONG error = registry::OpenKey(registry::kMachineKey, kDeviceClassesKey, &classes)) {
-    return error == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : error;
-  }
   std::vector<std::string> class_names;
-  if (const LONG error = SubkeyNames(classes, &class_names)) return error;
+  if (const LONG error = Subkeys(registry::kMachineKey, kDeviceClassesKey, &classes, &class_names)) return error;
   for (const std::string& class_name : class_names) {
     if (only_class && !SameText(class_name, *only_class)) continue;
     registry::KeyId class_key = 0;
     std::vector<std::string> names;
-    if (LONG error = registry::OpenKey(classes, Wide(class_name), &class_key);
-        error != ERROR_SUCCESS || (error = SubkeyNames(class_key, &names)) != ERROR_SUCCESS) {
-      return error;
-    }
+    if (const LONG error = Subkeys(classes, Wide(class_name), &class_key, &names)) return error;
     for (const std::string& name : names) {
       registry::KeyId key = 0;
       if (registry::OpenKey(class_key, Wide(name), &key) != ERROR_SUCCESS) continue;

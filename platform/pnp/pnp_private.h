@@ -22,7 +22,9 @@ std::vector<uint8_t> MultiStringData(const std::vector<std::string>& strings);
 std::optional<std::string> StringValue(registry::KeyId key, std::u16string_view name);
 // The strings of a REG_MULTI_SZ value, up to its closing empty string or its end; empty when it is missing.
 std::vector<std::string> MultiStringValue(registry::KeyId key, std::u16string_view name);
-LONG SubkeyNames(registry::KeyId key, std::vector<std::string>* names);
+// Opens `sub_path` below `parent` and lists its subkeys; a key that is missing, or was deleted meanwhile, has none.
+LONG Subkeys(registry::KeyId parent, std::u16string_view sub_path, registry::KeyId* key,
+             std::vector<std::string>* names);
 bool SameText(std::string_view a, std::string_view b);
 std::string GuidText(const GUID& guid);
 

@@ -46,12 +46,16 @@ std::vector<std::string> MultiStringValue(registry::KeyId key, std::u16string_vi
   return strings;
 }
 
-LONG SubkeyNames(registry::KeyId key, std::vector<std::string>* names) {
+LONG Subkeys(registry::KeyId parent, std::u16string_view sub_path, registry::KeyId* key,
+             std::vector<std::string>* names) {
   names->clear();
+  const LONG opened = registry::OpenKey(parent, sub_path, key);
+  if (opened == ERROR_FILE_NOT_FOUND || opened == ERROR_KEY_DELETED) return ERROR_SUCCESS;
+  if (opened != ERROR_SUCCESS) return opened;
   for (DWORD index = 0;; ++index) {
     std::u16string name;
-    const LONG error = registry::EnumKey(key, index, &name);
-    if (error == ERROR_NO_MORE_ITEMS) return ERROR_SUCCESS;
+    const LONG error = registry::EnumKey(*key, index, &name);
+    if (error == ERROR_NO_MORE_ITEMS || error == ERROR_KEY_DELETED) return ERROR_SUCCESS;
     if (error != ERROR_SUCCESS) return error;
     names->push_back(registry::Utf16ToAnsi(name));
   }
