@@ -47,6 +47,9 @@ struct Case {
   const char* account = nullptr;
 };
 
+// Test names show the case's description.
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+
 xp::machine::Fault Fails(const char* operation, uint32_t error, uint32_t nth = 1) {
   xp::machine::Fault fault;
   fault.operation = operation;
