@@ -51,10 +51,13 @@ BOOL FreeLibrary(HMODULE module);
 // is not loaded.
 HMODULE GetModuleHandleA(LPCSTR module_name);
 
-// The system's message texts (XP's, in English, ending in CR LF). With FORMAT_MESSAGE_ALLOCATE_BUFFER, `buffer`
-// receives a LocalAlloc'ed text (free it with LocalFree). No text for the code: 0, ERROR_MR_MID_NOT_FOUND.
+// Message texts (XP's, in English, ending in CR LF): the system's, or those of the module `source` names
+// (FORMAT_MESSAGE_FROM_HMODULE; with FORMAT_MESSAGE_FROM_SYSTEM too, the system's when the module has none). With
+// FORMAT_MESSAGE_ALLOCATE_BUFFER, `buffer` receives a LocalAlloc'ed text (free it with LocalFree). No text for the
+// code: 0, ERROR_MR_MID_NOT_FOUND.
 #define FORMAT_MESSAGE_ALLOCATE_BUFFER 0x00000100u
 #define FORMAT_MESSAGE_IGNORE_INSERTS 0x00000200u
+#define FORMAT_MESSAGE_FROM_HMODULE 0x00000800u
 #define FORMAT_MESSAGE_FROM_SYSTEM 0x00001000u
 #define LANG_NEUTRAL 0x00
 #define SUBLANG_DEFAULT 0x01

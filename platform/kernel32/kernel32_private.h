@@ -31,6 +31,10 @@ void NotifyDllsOfThread(DWORD reason);
 // fails the load instead of ending the process.
 void SetLoadingLibrary(bool loading);
 bool TakeFailedDllInit();
+// library.cc: true for a module LoadLibraryA gave out (and FreeLibrary has not taken back), one GetModuleHandleA
+// found, or a library that registered a DLL entry.
+bool IsLoadedModule(HMODULE module);
+
 // dll_entry.cc: true for a library that registered a DLL entry (its DllMain's module handle).
 bool IsRegisteredModule(HMODULE module);
 

@@ -122,7 +122,9 @@ LoadedModules& Loaded() {
   return *loaded;
 }
 
-bool IsKnownModule(HMODULE module) {
+}  // namespace
+
+bool IsLoadedModule(HMODULE module) {
   {
     LoadedModules& loaded = Loaded();
     const std::lock_guard<std::mutex> lock(loaded.lock);
@@ -130,6 +132,8 @@ bool IsKnownModule(HMODULE module) {
   }
   return IsRegisteredModule(module);
 }
+
+namespace {
 
 // The files LoadLibraryA would look at for a DLL that is not the machine's own copy: the build's library of that
 // name, then the stand-in's, each beside the program, beside the stand-ins or along the library search.
@@ -221,7 +225,7 @@ extern "C" FARPROC GetProcAddress(HMODULE module, LPCSTR proc_name) {
     SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
     return nullptr;
   }
-  if (!xp::kernel32::IsKnownModule(module)) {
+  if (!xp::kernel32::IsLoadedModule(module)) {
     SetLastError(ERROR_MOD_NOT_FOUND);
     return nullptr;
   }

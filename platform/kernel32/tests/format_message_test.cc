@@ -1,5 +1,5 @@
-// FormatMessageA from the system's table: XP's texts with their CR LF, in an allocated block or the caller's
-// buffer, and what it refuses.
+// FormatMessageA from the system's table, or a module's: XP's texts with their CR LF, in an allocated block or the
+// caller's buffer, and what it refuses.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -62,6 +62,29 @@ TEST(FormatMessage, RefusesWhatItCannotGive) {
                            sizeof buffer, nullptr),
             38u);
   EXPECT_STREQ(buffer, "%1 is not a valid Win32 application.\r\n");
+}
+
+TEST(FormatMessage, ReadsAModulesOwnTableAndFallsBackToTheSystemsWhenAskedTo) {
+  const HMODULE probe = LoadLibraryA("xpk32probe.dll");
+  ASSERT_NE(probe, nullptr);
+  char buffer[64];
+  EXPECT_EQ(FormatMessageA(FORMAT_MESSAGE_FROM_HMODULE, probe, 12345, 0, buffer, sizeof buffer, nullptr), 26u);
+  EXPECT_STREQ(buffer, "The probe's own message.\r\n");
+  SetLastError(0xdeadbeef);
+  EXPECT_EQ(FormatMessageA(FORMAT_MESSAGE_FROM_HMODULE, probe, ERROR_ACCESS_DENIED, 0, buffer, sizeof buffer, nullptr),
+            0u);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MR_MID_NOT_FOUND));
+  EXPECT_EQ(FormatMessageA(FORMAT_MESSAGE_FROM_HMODULE | kFromSystem, probe, ERROR_ACCESS_DENIED, 0, buffer,
+                           sizeof buffer, nullptr),
+            19u);
+  EXPECT_EQ(FormatMessageA(kFromSystem, nullptr, 12345, 0, buffer, sizeof buffer, nullptr), 0u)
+      << "the module's texts are its own";
+  SetLastError(0xdeadbeef);
+  EXPECT_EQ(FormatMessageA(FORMAT_MESSAGE_FROM_HMODULE, reinterpret_cast<HMODULE>(0x1000), 12345, 0, buffer,
+                           sizeof buffer, nullptr),
+            0u);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+  EXPECT_TRUE(FreeLibrary(probe));
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // A DLL for the loader tests: appends each entry call ("<reason> <thread id>") to the file that XPK32_PROBE_LOG
-// names, and exports one function and the module handle its entry was given.
+// names, and exports one function, the module handle its entry was given and a message table of one text.
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -8,6 +8,7 @@
 
 #include "windows.h"
 #include "xp/loader.h"
+#include "xp/message_table.h"
 
 namespace {
 
@@ -28,3 +29,8 @@ XP_DLL_ENTRY(ProbeMain);
 
 extern "C" [[gnu::visibility("default")]] int ProbeAnswer() { return 42; }
 extern "C" [[gnu::visibility("default")]] HINSTANCE ProbeModule() { return entry_module; }
+
+extern "C" [[gnu::visibility("default")]] const xp::MessageTableEntry xp_message_table[] = {
+    {12345, "The probe's own message.\r\n"},
+    {0, nullptr},
+};

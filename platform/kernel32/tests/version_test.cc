@@ -9,6 +9,7 @@
 
 #include "crt_time.h"
 #include "machine_programs.h"
+#include "machine_setting.h"
 #include "scratch_machine.h"
 #include "windows.h"
 #include "xp/faults.h"
@@ -77,10 +78,9 @@ TEST(Version, IsTheOlderWindowsTheDescriptionNames) {
       {"Me", 4, 90, 0x045A0BB8, VER_PLATFORM_WIN32_WINDOWS},
       {"Win32s", 3, 10, 0, VER_PLATFORM_WIN32s},
   };
-  std::ofstream(machine.root() / "machine.ini", std::ios::app) << "windows = 98\n";
   for (const auto& row : rows) {
     SCOPED_TRACE(row.windows);
-    SetDescription(machine.root(), "windows", row.windows);
+    xp::test::SetMachineSetting(machine.root(), "windows", row.windows);
     OSVERSIONINFOEXA version{};
     version.dwOSVersionInfoSize = sizeof(OSVERSIONINFOA);
     ASSERT_TRUE(GetVersionExA(reinterpret_cast<LPOSVERSIONINFOA>(&version)));

@@ -11,6 +11,7 @@
 
 #include "built_programs.h"
 #include "kill_process.h"
+#include "machine_setting.h"
 #include "scratch_machine.h"
 #include "xp/faults.h"
 #include "xp/processes.h"
@@ -46,9 +47,8 @@ class ProcKillTest : public ::testing::Test {
     fs::copy_file(xp::test::BuildProgram(target_name), target);
     fs::permissions(target, fs::perms::owner_all, fs::perm_options::add);
   }
-  void DescribeAs(const char* windows) {
-    std::ofstream(machine_.root() / "machine.ini", std::ios::app) << "windows = " << windows << "\n";
-  }
+  // The Windows the machine's description names; "XP" is the default's.
+  void DescribeAs(const char* windows) { xp::test::SetMachineSetting(machine_.root(), "windows", windows); }
 
   // A waiting NOTEPAD.EXE of the machine, as `account`.
   uint32_t StartNotepad(const std::string& account = "Administrator") {
@@ -143,14 +143,9 @@ TEST_F(ProcKillTest, EachFailureHasItsCode) {
       {"an empty name", nullptr, {}, "", kBadName},
   };
   const uint32_t notepad = StartNotepad();
-  const std::string ini = [&] {
-    std::ifstream file(machine_.root() / "machine.ini");
-    return std::string(std::istreambuf_iterator<char>(file), {});
-  }();
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
-    std::ofstream(machine_.root() / "machine.ini", std::ios::trunc) << ini;
-    if (row.windows != nullptr) DescribeAs(row.windows);
+    DescribeAs(row.windows != nullptr ? row.windows : "XP");
     for (const xp::machine::Fault& fault : row.faults) xp::machine::ArmFault(fault);
     EXPECT_EQ(KillProcessByName(row.argument), row.code);
     xp::machine::ClearFaults();
