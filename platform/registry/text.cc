@@ -1,7 +1,9 @@
-// Text conversions at the store's edges: the ANSI code page 1252 of the A functions (strings are stored as
-// UTF-16LE, as the kernel reads them) and UTF-8 for names typed or printed on the host.
+// Text conversions at the store's edges: the machine's ANSI code page of the A functions (strings are stored as
+// UTF-16LE, as the kernel reads them) and UTF-8 for names typed or printed on the host. Code page 1252 is a table
+// here; a double-byte page such as 936 converts through the C library's iconv (code_page.cc).
 #include <array>
 
+#include "code_page.h"
 #include "registry_private.h"
 #include "winreg.h"
 
@@ -14,9 +16,9 @@ constexpr std::array<char16_t, 32> k1252High = {0x20AC, 0x0081, 0x201A, 0x0192, 
                                                 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
                                                 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
-char16_t FromAnsi(unsigned char byte) { return byte >= 0x80 && byte <= 0x9F ? k1252High[byte - 0x80] : byte; }
+char16_t From1252(unsigned char byte) { return byte >= 0x80 && byte <= 0x9F ? k1252High[byte - 0x80] : byte; }
 
-char ToAnsi(char16_t c) {
+char To1252(char16_t c) {
   if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<char>(c);
   for (size_t i = 0; i < k1252High.size(); ++i) {
     if (k1252High[i] == c) return static_cast<char>(0x80 + i);
@@ -45,28 +47,33 @@ void AppendUtf8(std::string* out, char32_t c) {
 }  // namespace
 
 std::u16string AnsiToUtf16(std::string_view ansi) {
+  const uint32_t code_page = AnsiCodePage();
+  if (code_page != 1252) return MultiByteToUtf16(code_page, ansi);
   std::u16string text;
   text.reserve(ansi.size());
-  for (char byte : ansi) text.push_back(FromAnsi(static_cast<unsigned char>(byte)));
+  for (char byte : ansi) text.push_back(From1252(static_cast<unsigned char>(byte)));
   return text;
 }
 
 std::string Utf16ToAnsi(std::u16string_view text) {
+  const uint32_t code_page = AnsiCodePage();
+  if (code_page != 1252) return Utf16ToMultiByte(code_page, text);
   std::string ansi;
   ansi.reserve(text.size());
-  for (char16_t c : text) ansi.push_back(ToAnsi(c));
+  for (char16_t c : text) ansi.push_back(To1252(c));
   return ansi;
 }
 
 bool IsStringType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
 
+// Whole texts, NULs included: in a double-byte code page one character may be two bytes.
 std::vector<uint8_t> AnsiDataToStored(DWORD type, const BYTE* data, size_t size) {
   if (size == 0) return {};
   if (!IsStringType(type)) return std::vector<uint8_t>(data, data + size);
+  const std::u16string text = AnsiToUtf16(std::string_view(reinterpret_cast<const char*>(data), size));
   std::vector<uint8_t> stored;
-  stored.reserve(size * 2);
-  for (size_t i = 0; i < size; ++i) {
-    const char16_t c = FromAnsi(data[i]);
+  stored.reserve(text.size() * 2);
+  for (const char16_t c : text) {
     stored.push_back(static_cast<uint8_t>(c & 0xFF));
     stored.push_back(static_cast<uint8_t>(c >> 8));
   }
@@ -75,12 +82,13 @@ std::vector<uint8_t> AnsiDataToStored(DWORD type, const BYTE* data, size_t size)
 
 std::vector<uint8_t> StoredDataToAnsi(DWORD type, const std::vector<uint8_t>& stored) {
   if (!IsStringType(type)) return stored;
-  std::vector<uint8_t> ansi;
-  ansi.reserve(stored.size() / 2);
+  std::u16string text;
+  text.reserve(stored.size() / 2);
   for (size_t i = 0; i + 1 < stored.size(); i += 2) {
-    ansi.push_back(static_cast<uint8_t>(ToAnsi(static_cast<char16_t>(stored[i] | (stored[i + 1] << 8)))));
+    text.push_back(static_cast<char16_t>(stored[i] | (stored[i + 1] << 8)));
   }
-  return ansi;
+  const std::string ansi = Utf16ToAnsi(text);
+  return std::vector<uint8_t>(ansi.begin(), ansi.end());
 }
 
 // Malformed UTF-8 bytes become U+FFFD.

@@ -2,6 +2,7 @@
 // host's UTF-8.
 #include <gtest/gtest.h>
 
+#include "scratch_machine.h"
 #include "winreg.h"
 #include "xp/registry.h"
 
@@ -37,6 +38,28 @@ TEST(AnsiText, StringDataWidensOnWriteAndNarrowsOnRead) {
   EXPECT_EQ(StoredDataToAnsi(REG_EXPAND_SZ, {'%', 0, 0xAC, 0x20, 'x'}), (std::vector<uint8_t>{'%', 0x80}))
       << "an odd trailing byte is no character";
   EXPECT_EQ(StoredDataToAnsi(REG_BINARY, {1, 2, 3}), (std::vector<uint8_t>{1, 2, 3}));
+}
+
+// A machine set to code page 936: a Chinese character is two bytes, both ways and in stored strings.
+TEST(AnsiText, ADoubleByteCodePageConvertsWholeCharacters) {
+  machine::MachineOptions options;
+  options.locale = "0804";
+  options.ansi_code_page = 936;
+  const test::ScratchMachine machine(1, true, false, options);
+  EXPECT_EQ(AnsiCodePage(), 936u);
+  EXPECT_EQ(AnsiToUtf16("\xD6\xD0\xCE\xC4 ok"), u"\u4e2d\u6587 ok");
+  EXPECT_EQ(Utf16ToAnsi(u"\u4e2d\u6587 ok"), "\xD6\xD0\xCE\xC4 ok");
+  EXPECT_EQ(AnsiToUtf16("a\xD6"), u"a?") << "a lead byte without its trail byte";
+  EXPECT_EQ(Utf16ToAnsi(u"x\U0001F511y\u0100"), "x?y?") << "characters the page lacks, a pair counting as one";
+
+  const BYTE word[] = {0xD6, 0xD0, 0};
+  EXPECT_EQ(AnsiDataToStored(REG_SZ, word, 3), (std::vector<uint8_t>{0x2D, 0x4E, 0, 0}));
+  EXPECT_EQ(StoredDataToAnsi(REG_SZ, {0x2D, 0x4E, 0, 0}), (std::vector<uint8_t>{0xD6, 0xD0, 0}));
+}
+
+TEST(AnsiText, OutsideAMachineTheCodePageIs1252) {
+  EXPECT_EQ(AnsiCodePage(), 1252u);
+  EXPECT_EQ(AnsiToUtf16("\x80"), u"\u20ac");
 }
 
 TEST(HostText, Utf8RoundTripsAndMarksMalformedInput) {

@@ -29,13 +29,14 @@ void Restore(const char* name, const std::optional<std::string>& value) {
 
 }  // namespace
 
-ScratchMachine::ScratchMachine(uint64_t token_seed, bool plug_token, bool fresh_registry)
+ScratchMachine::ScratchMachine(uint64_t token_seed, bool plug_token, bool fresh_registry,
+                               const machine::MachineOptions& options)
     : saved_machine_(Environment("XPMACHINE")), saved_clock_(Environment("XPMACHINE_CLOCK")) {
   std::string pattern = (std::filesystem::temp_directory_path() / "xpmachine-XXXXXX").string();
   if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot make a folder for a scratch machine");
   root_ = pattern;
   try {
-    machine::Create(root_);
+    machine::Create(root_, options);
     token_id_ = usbtoken::Provision(root_, token_seed);
     if (!plug_token && !usbtoken::Unplug(root_, token_id_)) throw std::runtime_error("cannot unplug " + token_id_);
   } catch (...) {

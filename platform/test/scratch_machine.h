@@ -7,14 +7,17 @@
 #include <optional>
 #include <string>
 
+#include "xp/machine.h"
+
 namespace xp::test {
 
 class ScratchMachine {
  public:
   // Throws std::runtime_error when the machine cannot be made. The registry holds what a fresh installation's does
   // (Winlogon, RunOnce, Services, Shell Folders) unless `fresh_registry` is false: then it starts empty, for tests
-  // of the registry itself.
-  explicit ScratchMachine(uint64_t token_seed = 1, bool plug_token = true, bool fresh_registry = true);
+  // of the registry itself. `options` describe the machine (a Chinese locale and code page 936, say).
+  explicit ScratchMachine(uint64_t token_seed = 1, bool plug_token = true, bool fresh_registry = true,
+                          const machine::MachineOptions& options = machine::MachineOptions{});
   // Stops the machine's kernel host if one runs, removes the folder and gives XPMACHINE and XPMACHINE_CLOCK back
   // their earlier values.
   ~ScratchMachine();

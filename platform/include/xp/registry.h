@@ -67,12 +67,15 @@ LONG KeyPath(KeyId key, std::u16string* path);
 // key, the control sets' Services keys, every account's Shell Folders) into the machine XPMACHINE names.
 LONG SeedFreshInstallation();
 
-// --- The ANSI side, for the A functions: the ANSI code page is 1252. ---
+// --- The ANSI side, for the A functions: the machine's ANSI code page (machine.ini "ansi_code_page"; 1252 outside a
+// machine, and for a page the host cannot convert). Every stand-in's A calls convert through these two. ---
+uint32_t AnsiCodePage();
+// Bytes that start no character of the code page become '?'.
 std::u16string AnsiToUtf16(std::string_view ansi);
-// Characters outside code page 1252 become '?'.
+// Characters outside the code page become '?'.
 std::string Utf16ToAnsi(std::u16string_view text);
 bool IsStringType(DWORD type);
-// What RegSetValueExA stores for `size` bytes of `type`: string types widened byte by byte, others as they are.
+// What RegSetValueExA stores for `size` bytes of `type`: string types widened from the code page, others as they are.
 std::vector<uint8_t> AnsiDataToStored(DWORD type, const BYTE* data, size_t size);
 // What RegQueryValueExA returns for stored data: string types narrowed (an odd trailing byte dropped).
 std::vector<uint8_t> StoredDataToAnsi(DWORD type, const std::vector<uint8_t>& stored);
