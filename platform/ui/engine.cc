@@ -72,6 +72,12 @@ void DialogEnded(const DialogView& dialog, intptr_t result) {
   JournalUi("dialog " + dialog.id + " end " + std::to_string(result));
 }
 
+void DialogNote(const DialogView& dialog, std::string_view what) {
+  JournalUi("dialog " + dialog.id + " " + std::string(what));
+}
+
+void ScreenNote(std::string_view what) { JournalUi("screen " + std::string(what)); }
+
 void WaitForCtrlAltDel(std::string_view screen) {
   XP_TRACE("WaitForCtrlAltDel", "%.*s", static_cast<int>(screen.size()), screen.data());
   CurrentDriver()->WaitForCtrlAltDel(screen);

@@ -89,6 +89,18 @@ Script& Script::CtrlAltDel(const Pattern& screen) {
   return *this;
 }
 
+Script& Script::PlugToken(std::string_view id) {
+  lines_.push_back("token plug" + (id.empty() ? std::string() : " " + std::string(id)));
+  action_counts_.push_back(0);
+  return *this;
+}
+
+Script& Script::UnplugToken(std::string_view id) {
+  lines_.push_back("token unplug" + (id.empty() ? std::string() : " " + std::string(id)));
+  action_counts_.push_back(0);
+  return *this;
+}
+
 Script& Script::Comment(std::string_view text) {
   std::string line = "# " + std::string(text);
   std::replace(line.begin(), line.end(), '\n', ' ');

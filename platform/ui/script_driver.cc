@@ -4,6 +4,8 @@
 #include <memory>
 
 #include "ui_private.h"
+#include "usbtoken/usbtoken.h"
+#include "xp/machine.h"
 
 namespace xp::ui {
 namespace {
@@ -18,6 +20,7 @@ class ScriptDriver : public Driver {
   int AnswerBox(const Box& box) override {
     const std::string question = BoxQuestion(box);
     const std::unique_ptr<ScriptSession> session = Open(question);
+    PlayTokenSteps(*session, question);
     const Step* step = Current(*session);
     if (step == nullptr || step->kind != Step::Kind::kBox || !step->caption.Matches(box.caption) ||
         !step->text.Matches(box.text) || (step->style && *step->style != box.style)) {
@@ -35,6 +38,7 @@ class ScriptDriver : public Driver {
   Action NextAction(const DialogView& dialog) override {
     const std::string question = DialogQuestion(dialog);
     const std::unique_ptr<ScriptSession> session = Open(question);
+    PlayTokenSteps(*session, question);
     const Step* step = Current(*session);
     if (step == nullptr || step->kind != Step::Kind::kDialog || !Shows(*step, dialog)) {
       Mismatch(*session, question, question + " waits for the user");
@@ -54,6 +58,7 @@ class ScriptDriver : public Driver {
   void WaitForCtrlAltDel(std::string_view screen) override {
     const std::string question = "ctrl-alt-del " + Quote(screen, true);
     const std::unique_ptr<ScriptSession> session = Open(question);
+    PlayTokenSteps(*session, question);
     const Step* step = Current(*session);
     if (step == nullptr || step->kind != Step::Kind::kCtrlAltDel || !step->caption.Matches(screen)) {
       Mismatch(*session, question, "Winlogon waits for Ctrl+Alt+Del on " + Quote(screen));
@@ -75,6 +80,33 @@ class ScriptDriver : public Driver {
       FailUnanswered(question, "script " + script_.string() + " " + error.what());
     } catch (const std::exception& error) {
       FailUnanswered(question, error.what());
+    }
+  }
+
+  // The person plugs in or pulls out a token before the next question is answered; a pump never plays these, so
+  // a token step lands between the user's actions.
+  static void PlayTokenSteps(ScriptSession& session, const std::string& question) {
+    for (const Step* step = Current(session); step != nullptr && step->kind == Step::Kind::kToken;
+         step = Current(session)) {
+      const std::filesystem::path& machine = machine::Root();
+      const std::vector<usbtoken::TokenInfo> tokens = usbtoken::List(machine);
+      const auto token = std::find_if(tokens.begin(), tokens.end(), [&](const usbtoken::TokenInfo& info) {
+        return step->token.empty() || info.id == step->token;
+      });
+      if (token == tokens.end()) {
+        FailUnanswered(question, Where(session) + ": the machine has no token " + step->token);
+      }
+      const std::string id = token->id;
+      if (token->plugged == step->plug) {
+        FailUnanswered(question,
+                       Where(session) + ": " + id + (step->plug ? " is plugged in already" : " is not plugged in"));
+      }
+      if (!(step->plug ? usbtoken::Plug(machine, id) : usbtoken::Unplug(machine, id))) {
+        FailUnanswered(question,
+                       Where(session) + ": " + id + " cannot be " + (step->plug ? "plugged in" : "pulled out"));
+      }
+      JournalUi(std::string("token ") + (step->plug ? "plug " : "unplug ") + id);
+      Advance(session, question);
     }
   }
 

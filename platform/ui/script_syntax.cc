@@ -238,7 +238,7 @@ uint32_t ParseStyle(Lexer& lexer) {
 
 Step ParseStep(Lexer& lexer) {
   Step step;
-  const std::string head = lexer.Word("box, dialog, pump or ctrl-alt-del");
+  const std::string head = lexer.Word("box, dialog, pump, ctrl-alt-del or token");
   if (head == "box") {
     step.kind = Step::Kind::kBox;
     step.caption = RequiredPattern(lexer, "the caption");
@@ -262,6 +262,12 @@ Step ParseStep(Lexer& lexer) {
   } else if (head == "ctrl-alt-del") {
     step.kind = Step::Kind::kCtrlAltDel;
     if (std::optional<Pattern> screen = OptionalPattern(lexer)) step.caption = *screen;
+  } else if (head == "token") {
+    step.kind = Step::Kind::kToken;
+    const std::string verb = lexer.Word("plug or unplug");
+    if (verb != "plug" && verb != "unplug") lexer.Fail("expected plug or unplug, not " + verb);
+    step.plug = verb == "plug";
+    if (lexer.At(Token::Kind::kWord)) step.token = lexer.Word("a token id");
   } else {
     lexer.Fail("unknown step " + head);
   }

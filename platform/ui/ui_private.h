@@ -16,7 +16,7 @@ namespace xp::ui {
 
 // script_syntax.cc: one line of a script.
 struct Step {
-  enum class Kind { kBox, kDialog, kPump, kCtrlAltDel };
+  enum class Kind { kBox, kDialog, kPump, kCtrlAltDel, kToken };
   Kind kind = Kind::kBox;
   int line = 0;               // 1-based line in the script file
   std::string source;         // the line as written, for diagnostics
@@ -26,6 +26,8 @@ struct Step {
   int answer = 0;                     // box
   std::string dialog;                 // dialog, pump
   std::vector<Action> actions;        // dialog, pump
+  bool plug = false;                  // token: plug it in (else pull it out)
+  std::string token;                  // token: its id; empty for the machine's first token
 };
 
 // A script line the parser could not read.

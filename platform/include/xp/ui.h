@@ -126,6 +126,11 @@ Action NextAction(const DialogView& dialog);
 // A long operation inside `dialog` lets messages through: what the user does meanwhile, if anything. Never blocks.
 std::optional<Action> PumpAction(const DialogView& dialog);
 void DialogEnded(const DialogView& dialog, intptr_t result);
+// What else the user sees happen to a dialog or form, journaled as "dialog <id> <what>" (it is hidden or unloaded,
+// the focus moves, its mouse pointer changes, it is put on top of every window), or to the whole screen, as
+// "screen <what>" (the screen's mouse pointer).
+void DialogNote(const DialogView& dialog, std::string_view what);
+void ScreenNote(std::string_view what);
 
 // Winlogon waits for the secure-attention keys on `screen` (no dialog of its own is up); returns when pressed.
 void WaitForCtrlAltDel(std::string_view screen);

@@ -61,6 +61,10 @@ class Script {
   DialogStep Pump(std::string_view form);
   // The secure-attention keys while Winlogon waits on `screen`.
   Script& CtrlAltDel(const Pattern& screen = Pattern::Any());
+  // The person plugs the token `id` in, or pulls it out, before the next box or dialog question is answered (never
+  // while a dialog is busy). Without an id: the machine's first token.
+  Script& PlugToken(std::string_view id = {});
+  Script& UnplugToken(std::string_view id = {});
   Script& Comment(std::string_view text);
 
   // The script file's text.

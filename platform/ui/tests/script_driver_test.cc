@@ -9,6 +9,7 @@
 
 #include "demo_dialog.h"
 #include "ui_fixture.h"
+#include "usbtoken/usbtoken.h"
 #include "winuser.h"
 #include "xp/ui.h"
 #include "xp/ui_script.h"
@@ -17,6 +18,8 @@ namespace xp::ui::testing {
 namespace {
 
 using ScriptDriverTest = UiTest;
+
+void ShowErrorBoxForToken() { ShowBox({"c", "t", MB_OK}); }
 
 constexpr char kShutDownText[] =
     "Quillmarsh Tavik will temporarily shut down other running applications\r\nbefore decrypting your hard drive.";
@@ -104,6 +107,45 @@ TEST_F(ScriptDriverTest, CtrlAltDelOnTheScreenTheScriptNames) {
   WaitForCtrlAltDel("Computer Locked");
   EXPECT_EQ(UiJournal(), (std::vector<std::string>{"ctrl-alt-del \"Welcome to Windows\"",
                                                    "ctrl-alt-del \"Computer Locked\""}));
+}
+
+// The person pulls the token out and puts it back between two questions; a pump plays no such step.
+TEST_F(ScriptDriverTest, TokenStepsPlugAndUnplugBeforeTheNextQuestion) {
+  const std::string token = usbtoken::Provision(root_, 3);
+  UseScript(
+      "dialog 134: click 1005\n"
+      "token unplug\n"
+      "box * * -> OK\n"
+      "token plug " + token + "\n"
+      "dialog 134: click 1005\n");
+  const DialogView dialog = DemoDialog();
+  EXPECT_EQ(ActionText(NextAction(dialog)), "click 1005");
+  EXPECT_EQ(PumpAction(dialog), std::nullopt);
+  EXPECT_TRUE(usbtoken::List(root_).front().plugged);
+  EXPECT_EQ(ShowBox({"c", "t", MB_OK}), IDOK);
+  EXPECT_FALSE(usbtoken::List(root_).front().plugged);
+  EXPECT_EQ(ActionText(NextAction(dialog)), "click 1005");
+  EXPECT_TRUE(usbtoken::List(root_).front().plugged);
+  EXPECT_EQ(UiJournal(), (std::vector<std::string>{"dialog 134: click 1005", "token unplug " + token,
+                                                   "box \"c\" \"t\" MB_OK -> OK", "token plug " + token,
+                                                   "dialog 134: click 1005"}));
+}
+
+TEST_F(ScriptDriverTest, ATokenStepThatCannotBeDoneFailsTheRun) {
+  const std::string token = usbtoken::Provision(root_, 3);
+  const struct {
+    const char* script;
+    std::string failure;
+  } cases[] = {
+      {"token plug\nbox * * -> OK\n", " line 1: " + token + " is plugged in already"},
+      {"token unplug token9\nbox * * -> OK\n", " line 1: the machine has no token token9"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.script);
+    const std::filesystem::path script = UseScript(c.script);
+    EXPECT_EXIT(ShowErrorBoxForToken(), ::testing::ExitedWithCode(kUiFailureExitCode), "xp ui: script ");
+    EXPECT_EQ(UiJournal().back(), "fail " + Quote("script " + script.string() + c.failure));
+  }
 }
 
 TEST_F(ScriptDriverTest, AnUnsupportedStyleAsksNothingAndTakesNoStep) {

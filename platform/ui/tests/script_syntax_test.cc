@@ -81,6 +81,8 @@ std::string Describe(const Step& step) {
              (step.style ? " " + StyleName(*step.style) : "") + " -> " + ButtonName(step.answer);
     case Step::Kind::kCtrlAltDel:
       return "ctrl-alt-del " + step.caption.Source();
+    case Step::Kind::kToken:
+      return std::string("token ") + (step.plug ? "plug" : "unplug") + " [" + step.token + "]";
     case Step::Kind::kDialog:
     case Step::Kind::kPump: {
       std::string text = (step.kind == Step::Kind::kDialog ? "dialog " : "pump ") + step.dialog + " " +
@@ -115,6 +117,8 @@ TEST(ScriptSyntax, ReadsEveryStepAndAction) {
       {R"(pump 102: close)", R"(pump 102 *: [close])"},
       {R"(ctrl-alt-del)", R"(ctrl-alt-del *)"},
       {R"(ctrl-alt-del "Welcome*")", R"(ctrl-alt-del "Welcome*")"},
+      {R"(token unplug)", R"(token unplug [])"},
+      {R"(token plug token2)", R"(token plug [token2])"},
   };
   for (const auto& c : cases) {
     const std::vector<Step> steps = ParseScript(std::string("# a comment\n\n") + c.line + "\r\n");
@@ -138,6 +142,8 @@ TEST(ScriptSyntax, ErrorsNameTheLine) {
       {R"(box "\x4" * -> OK)", "\\x needs two hex digits"},
       {R"(dialog 134 type 1000 "x")", "expected ':'"},
       {R"(dialog 134:)", "expected an action"},
+      {R"(token pull)", "expected plug or unplug, not pull"},
+      {R"(token plug token1 token2)", "unexpected text after the step"},
       {R"(dialog 134: press 1000)", "unknown action press"},
       {R"(dialog 134: type 1000 secret12)", "expected a quoted text"},
       {R"(dialog 134: click 0)", "control ID out of range"},
