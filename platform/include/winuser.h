@@ -148,6 +148,17 @@ typedef struct tagMSG {
 #define SW_SHOWMAXIMIZED 3
 #define SW_SHOW 5
 
+// A window's procedure: the form runtime's windows have one, which a program may replace (SetWindowLongA) and call on
+// (CallWindowProcA).
+typedef LRESULT (*WNDPROC)(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+#define GWL_WNDPROC (-4)
+
+// SetWindowPos: the place in the z-order, and the flags that keep the size or the position.
+#define HWND_TOPMOST ((HWND)(LONG_PTR)-1)
+#define HWND_NOTOPMOST ((HWND)(LONG_PTR)-2)
+#define SWP_NOSIZE 0x0001u
+#define SWP_NOMOVE 0x0002u
+
 // PeekMessageA.
 #define PM_NOREMOVE 0x0000u
 #define PM_REMOVE 0x0001u
@@ -195,6 +206,16 @@ BOOL IsWindow(HWND window);
 // The keyboard focus of the calling thread's dialogs; SetFocus returns the control that had it.
 HWND SetFocus(HWND window);
 HWND GetFocus(void);
+
+// Top-level windows of forms. SetWindowPos puts one on top of every window (HWND_TOPMOST) or back among the
+// others (HWND_NOTOPMOST) and moves it to x, y unless SWP_NOMOVE; its size stays (only SWP_NOSIZE is implemented).
+// GetWindowLongA and SetWindowLongA know GWL_WNDPROC alone (wide enough here for a procedure's address; LONG on a
+// 32-bit XP), and SetWindowLongA returns the procedure it replaced; 0 with ERROR_INVALID_INDEX for another index.
+BOOL SetWindowPos(HWND window, HWND insert_after, int x, int y, int cx, int cy, UINT flags);
+LONG_PTR GetWindowLongA(HWND window, int index);
+LONG_PTR SetWindowLongA(HWND window, int index, LONG_PTR new_long);
+// Calls `procedure` on the message, as the window's own procedure would be called.
+LRESULT CallWindowProcA(WNDPROC procedure, HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
 // The message pump of a long operation inside a dialog handler: PeekMessageA hands out what the user did in the
 // innermost dialog meanwhile (the UI driver's pump steps), DispatchMessageA carries it out. Without

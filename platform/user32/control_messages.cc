@@ -18,6 +18,7 @@ const char* ClassName(WindowClass window_class) {
     case WindowClass::kComboBox: return "ComboBox";
     case WindowClass::kListBox: return "ListBox";
     case WindowClass::kProgress: return PROGRESS_CLASSA;
+    case WindowClass::kForm: return "Form";
   }
   return "";
 }
@@ -68,6 +69,11 @@ LRESULT SendWindowMessage(HWND window, UINT message, WPARAM wparam, LPARAM lpara
     std::unique_lock<std::mutex> lock = LockWindows();
     Window* target = LookupOrFail(window);
     if (target == nullptr) return 0;
+    if (target->window_class == WindowClass::kForm) {
+      const WNDPROC procedure = target->procedure;
+      lock.unlock();
+      return procedure(window, message, wparam, lparam);
+    }
     if (target->window_class == WindowClass::kDialog) {
       // The caption is the dialog manager's; everything else goes to the dialog procedure.
       switch (message) {

@@ -26,7 +26,8 @@ ui::ControlKind KindOf(const Window& window) {
         case BS_GROUPBOX: return ui::ControlKind::kGroupBox;
         default: return ui::ControlKind::kButton;
       }
-    case WindowClass::kDialog: break;
+    case WindowClass::kDialog:
+    case WindowClass::kForm: break;
   }
   return ui::ControlKind::kStatic;
 }

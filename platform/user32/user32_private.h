@@ -18,9 +18,10 @@
 
 namespace xp::user32 {
 
-enum class WindowClass { kDialog, kButton, kEdit, kStatic, kComboBox, kListBox, kProgress };
+enum class WindowClass { kDialog, kButton, kEdit, kStatic, kComboBox, kListBox, kProgress, kForm };
 
-// A modal dialog or one of its controls. The fields after the common ones belong to one class each.
+// A modal dialog or one of its controls, or a form's window. The fields after the common ones belong to one class
+// each.
 struct Window {
   HWND handle = nullptr;
   WindowClass window_class = WindowClass::kStatic;
@@ -61,6 +62,13 @@ struct Window {
   INT_PTR result = 0;
 
   bool Shown() const { return opened && !ended; }
+
+  // Form (form_windows.cc): its name, its window procedure, and where SetWindowPos put it.
+  std::string form_name;
+  WNDPROC procedure = nullptr;
+  bool topmost = false;
+  int left = 0;
+  int top = 0;
 };
 
 // What a change made under the lock still has to do once it is released: tell the UI engine of controls whose

@@ -81,6 +81,8 @@ struct Control {
   int position = 0;                // progress bar
   int range_min = 0;
   int range_max = 100;
+
+  bool operator==(const Control&) const = default;
 };
 
 // Names a control in an action: by ID (IDOK is 1) or, for a form, by name.
