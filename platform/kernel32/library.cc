@@ -167,6 +167,10 @@ extern "C" HMODULE LoadLibraryA(LPCSTR file_name) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
+  if (const std::optional<uint32_t> error = xp::machine::FailPoint("LoadLibraryA", file_name)) {
+    SetLastError(*error);
+    return nullptr;
+  }
   const std::optional<std::string> so_name = xp::kernel32::SharedObjectName(file_name);
   if (!so_name) {
     XP_FIXME("LoadLibraryA", "only DLLs can be loaded: %s", file_name);

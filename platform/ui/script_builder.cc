@@ -80,6 +80,9 @@ Script::DialogStep Script::Dialog(std::string_view form) { return OpenLine("dial
 Script::DialogStep Script::Dialog(int id, const Pattern& caption) {
   return OpenLine("dialog " + std::to_string(id) + " " + caption.Source());
 }
+Script::DialogStep Script::Dialog(std::string_view form, const Pattern& caption) {
+  return OpenLine("dialog " + std::string(form) + " " + caption.Source());
+}
 Script::DialogStep Script::Pump(int id) { return OpenLine("pump " + std::to_string(id)); }
 Script::DialogStep Script::Pump(std::string_view form) { return OpenLine("pump " + std::string(form)); }
 

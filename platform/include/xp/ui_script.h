@@ -56,6 +56,7 @@ class Script {
   DialogStep Dialog(int id);
   DialogStep Dialog(std::string_view form);
   DialogStep Dialog(int id, const Pattern& caption);
+  DialogStep Dialog(std::string_view form, const Pattern& caption);
   // What the user does while dialog `id` is busy and lets messages through (a close attempt mid-operation).
   DialogStep Pump(int id);
   DialogStep Pump(std::string_view form);
