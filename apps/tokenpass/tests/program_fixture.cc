@@ -66,37 +66,55 @@ void TokenpassTest::SetTokenPassword(const std::string& password) const {
   ASSERT_EQ(BurnPwd(password.c_str()), 1);
 }
 
-uint32_t TokenpassTest::RequestNumberOfCommand(const xp::ui::Script& script, uint8_t command) const {
+uint32_t TokenpassTest::RequestNumber(const xp::ui::Script& script,
+                                      const std::function<bool(const xp::usbtoken::Request&)>& is_it,
+                                      size_t occurrence) const {
+  const std::string password = TokenPassword();
+  const uint16_t counter = TokenCounter();
   xp::test::ScratchMachine twin(1, true, true, options_);
-  if (!TokenPassword().empty()) {
-    EXPECT_EQ(BurnPwd(TokenPassword().c_str()), 1);
+  if (!password.empty()) {
+    EXPECT_EQ(BurnPwd(password.c_str()), 1);
   }
-  xp::usbtoken::SetCounter(twin.root(), twin.token_id(), TokenCounter());
+  xp::usbtoken::SetCounter(twin.root(), twin.token_id(), counter);
   xp::usbtoken::ClearRequestLog(twin.root(), twin.token_id());
   script.Install(twin.root());
+  // The twin's run may leave the test's route once the request has passed: only its log counts.
   xp::test::RunProgram(xp::test::BuildProgram("tokenpass"), {}, xp::test::Stderr::kApart);
   const std::vector<xp::usbtoken::Request> log = xp::usbtoken::RequestLog(twin.root(), twin.token_id());
+  size_t seen = 0;
   for (size_t i = 0; i < log.size(); ++i) {
-    if (log[i].code == xp::usbtoken::kWriteRegister && log[i].reg == 0x30 &&
-        log[i].data == std::vector<uint8_t>{command}) {
-      return static_cast<uint32_t>(i + 1);
-    }
+    if (is_it(log[i]) && ++seen == occurrence) return static_cast<uint32_t>(i + 1);
   }
   return 0;
 }
 
-void TokenpassTest::PutRegistrationStub() const {
-  const std::filesystem::path stub = machine_.root() / "drives/C/Program Files/Quillmarsh/Tavik/XP/tokenreg.exe";
+std::function<bool(const xp::usbtoken::Request&)> TokenpassTest::CommandWrite(uint8_t command) {
+  return [command](const xp::usbtoken::Request& request) {
+    return request.code == xp::usbtoken::kWriteRegister && request.reg == 0x30 &&
+           request.data == std::vector<uint8_t>{command};
+  };
+}
+
+void TokenpassTest::PutRegistrationStub(const std::filesystem::path& machine) {
+  const std::filesystem::path stub = machine / "drives/C/Program Files/Quillmarsh/Tavik/XP/tokenreg.exe";
   std::filesystem::create_directories(stub.parent_path());
   std::ofstream(stub) << "#!/bin/sh\ntouch \"$XPMACHINE/tokenreg-ran\"\n";
   std::filesystem::permissions(stub, std::filesystem::perms::owner_exec, std::filesystem::perm_options::add);
 }
 
-bool TokenpassTest::RegistrationRan() const { return std::filesystem::exists(machine_.root() / "tokenreg-ran"); }
+bool TokenpassTest::RegistrationRan(const std::filesystem::path& machine) {
+  return std::filesystem::exists(machine / "tokenreg-ran");
+}
 
-void TokenpassTest::AnswerPrompt(xp::ui::Script& script, const PromptTexts& texts, int first, int second) {
+void AnswerPrompt(xp::ui::Script& script, const PromptTexts& texts, int first, int second) {
   script.ExpectBox(kRegisterTitle, texts.first, MB_YESNO | MB_ICONINFORMATION).Answer(first);
   if (first == IDNO) script.ExpectBox(kRegisterTitle, texts.second, MB_YESNO | MB_ICONEXCLAMATION).Answer(second);
+}
+
+std::string Repeat(const std::string& text, size_t count) {
+  std::string repeated;
+  for (size_t i = 0; i < count; ++i) repeated += text;
+  return repeated;
 }
 
 }  // namespace tokenpass::testing

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -50,6 +51,10 @@ struct PromptTexts {
   std::string second;
 };
 PromptTexts PromptOf(bool and_connection, bool to_not);
+// The boxes of a registration prompt answered: the first, and after a No the second.
+void AnswerPrompt(xp::ui::Script& script, const PromptTexts& texts, int first, int second = 0);
+// `text` `count` times over.
+std::string Repeat(const std::string& text, size_t count);
 
 class TokenpassTest : public ::testing::Test {
  protected:
@@ -67,16 +72,17 @@ class TokenpassTest : public ::testing::Test {
   uint16_t TokenCounter() const;
   // Gives the token a password through the token library, as another program would.
   void SetTokenPassword(const std::string& password) const;
-  // The number (1-based, counted from now) of the request of a run of `script` that writes `command` to the
-  // token's command register, as a run on a twin machine shows it; 0 when the run makes none.
-  uint32_t RequestNumberOfCommand(const xp::ui::Script& script, uint8_t command) const;
-  // A stand-in registration program at the install folder's tokenreg.exe, which notes in the machine folder that
-  // it ran.
-  void PutRegistrationStub() const;
-  bool RegistrationRan() const;
-
-  // Both boxes of a registration prompt answered.
-  static void AnswerPrompt(xp::ui::Script& script, const PromptTexts& texts, int first, int second = 0);
+  // The number (1-based, counted from now) of the `occurrence`th request of a run of `script` that `is_it`, as a
+  // run on a twin machine (same token, password and counter) shows it; 0 when the run makes none. Faults armed by
+  // that number then strike the same request of the test's own run.
+  uint32_t RequestNumber(const xp::ui::Script& script, const std::function<bool(const xp::usbtoken::Request&)>& is_it,
+                         size_t occurrence = 1) const;
+  // A write of `command` to the token's command register.
+  static std::function<bool(const xp::usbtoken::Request&)> CommandWrite(uint8_t command);
+  // A stand-in registration program at the install folder's tokenreg.exe of `machine`, which notes in the machine
+  // folder that it ran.
+  static void PutRegistrationStub(const std::filesystem::path& machine);
+  static bool RegistrationRan(const std::filesystem::path& machine);
 
   xp::machine::MachineOptions options_;
   xp::test::ScratchMachine machine_;
