@@ -44,17 +44,15 @@ bool Call(const std::function<void()>& call) {
   }
 }
 
-// A kid's key slot when it is a decimal number from 0 to 15 (a sign allowed); nullopt for anything else.
+// A kid's key slot when it is a decimal number from 0 to 15; nullopt for anything else.
 std::optional<short> SlotOf(const std::u16string& kid) {
-  const size_t digits = kid.empty() || (kid[0] != u'-' && kid[0] != u'+') ? 0 : 1;
-  if (digits == kid.size()) return std::nullopt;
+  if (kid.empty()) return std::nullopt;
   int value = 0;
-  for (size_t at = digits; at < kid.size(); ++at) {
-    if (kid[at] < u'0' || kid[at] > u'9') return std::nullopt;
-    value = value * 10 + (kid[at] - u'0');
+  for (const char16_t digit : kid) {
+    if (digit < u'0' || digit > u'9') return std::nullopt;
+    value = value * 10 + (digit - u'0');
     if (value > 15) return std::nullopt;
   }
-  if (kid[0] == u'-' && value != 0) return std::nullopt;
   return static_cast<short>(value);
 }
 

@@ -51,7 +51,7 @@ TEST_F(ModulesTest, AKidGivesItsKeySlotOrSlotOneAndIsCorrectedInPlace) {
     std::u16string corrected;
     int slot;
   } cases[] = {{u"", u"0", 0},   {u"7", u"7", 7},    {u"15", u"15", 15}, {u"16", u"1", 1},   {u"-1", u"1", 1},
-               {u"70000", u"1", 1}, {u"abc", u"1", 1}, {u"3x", u"1", 1},   {u"+4", u"+4", 4}};
+               {u"70000", u"1", 1}, {u"abc", u"1", 1}, {u"3x", u"1", 1},   {u"+4", u"1", 1},  {u"07", u"07", 7}};
   for (const auto& c : cases) {
     std::u16string kid = c.kid;
     const std::u16string answer = NuboDriver::SolvePuzzle(kid, TextOfAnsi(kPuzzle), TextOfAnsi(kPuzzle));
