@@ -200,6 +200,9 @@ void FormRuntime::Turn(Form& form) {
     return;
   }
   const xp::ui::Action action = xp::ui::NextAction(ViewOf(form));
+  // A device plugged in or pulled out while the user was about to act reaches the windows first.
+  RunEvent([] { xp::user32::DeliverBroadcastsToForms(); });
+  if (!form.Loaded()) return;
   RunEvent([&form, &action] { Perform(form, action); });
 }
 

@@ -23,6 +23,8 @@ void DestroyFormWindow(HWND window) {
   RemoveWindow(window);
 }
 
+void DeliverBroadcastsToForms() { DeliverBroadcasts(); }
+
 namespace {
 
 // The form window `handle`, or nullptr with ERROR_INVALID_WINDOW_HANDLE; call with the lock held.

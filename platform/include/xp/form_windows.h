@@ -12,5 +12,8 @@ namespace xp::user32 {
 HWND CreateFormWindow(const std::string& form_name, WNDPROC procedure);
 // Gone with the form's unloading; a later message to the handle fails as for any stale handle.
 void DestroyFormWindow(HWND window);
+// The machine's broadcasts (WM_DEVICECHANGE) sent since the forms' windows last heard, delivered to their window
+// procedures now: what the program's message loop does between two of the user's actions.
+void DeliverBroadcastsToForms();
 
 }  // namespace xp::user32
