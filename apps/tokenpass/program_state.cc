@@ -21,3 +21,6 @@ STARTUPINFOA StartRecordOf68Bytes() {
 STARTUPINFOA StartRecord = StartRecordOf68Bytes();
 PROCESS_INFORMATION ProcessRecord{};
 }  // namespace Register
+
+// The web client's switch: this program never sets it, so each of its requests is plain HTTP to port 80.
+bool UseSSL = false;
