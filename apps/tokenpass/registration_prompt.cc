@@ -47,19 +47,18 @@ void RunRegistration(Form& caller) {
   CloseHandle(Register::ProcessRecord.hProcess);
 }
 
-void RegistrationPrompt(Form& caller, PromptVariant variant) {
+bool UserWantsRegistration(PromptVariant variant) {
   const Lines lines = LinesOf(variant);
   const std::u16string first = u"If you forget your new password, your data can only be recovered if your new password "
                                u"is registered.\r\n" +
                                std::u16string(lines.first) + u"\r\n\r\nRegister Now?";
-  if (MsgBox(first, MB_YESNO | MB_ICONINFORMATION, kTitle) == IDNO &&
-      MsgBox(u"!!WARNING!!\r\n" + std::u16string(lines.second) + u"\r\n\r\nREGISTER NOW?",
-             MB_YESNO | MB_ICONEXCLAMATION, kTitle) == IDNO) {
-    Unload(caller);
-    The<frmBurnPwdSuccess>().Show(ShowMode::kModal);
-    return;
-  }
-  RunRegistration(caller);
+  return MsgBox(first, MB_YESNO | MB_ICONINFORMATION, kTitle) == IDYES ||
+         MsgBox(u"!!WARNING!!\r\n" + std::u16string(lines.second) + u"\r\n\r\nREGISTER NOW?",
+                MB_YESNO | MB_ICONEXCLAMATION, kTitle) == IDYES;
+}
+
+void RegistrationPrompt(Form& caller, PromptVariant variant) {
+  if (UserWantsRegistration(variant)) RunRegistration(caller);
   Unload(caller);
   The<frmBurnPwdSuccess>().Show(ShowMode::kModal);
 }

@@ -7,7 +7,10 @@
 // The texts differ with what started the assignment.
 enum class PromptVariant { kEnterInConfirmBox, kNextButton, kChangeForm };
 
-// Runs inside the event of `caller`, which is still shown; closes it before the success form.
+// The two boxes: true when the user chose to register in either.
+bool UserWantsRegistration(PromptVariant variant);
+// The boxes, then (on Yes) the registration program, inside the event of `caller`, which is still shown; closes it
+// before the success form.
 void RegistrationPrompt(Form& caller, PromptVariant variant);
 // Hides `caller`, starts the registration program and waits for it to end (the escrow form's Yes as well).
 void RunRegistration(Form& caller);
