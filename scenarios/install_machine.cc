@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iostream>
 #include <random>
+#include <thread>
 #include <stdexcept>
 
 #include <sys/wait.h>
@@ -209,7 +210,7 @@ const std::vector<CrashOperation>& MutatingOperations() {
   return operations;
 }
 
-InstallMachine::InstallMachine() {
+InstallMachine::InstallMachine(RegistrationTool tool) : tool_(tool) {
   std::string pattern = (std::filesystem::temp_directory_path() / "install-scenario-XXXXXX").string();
   if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("no folder for a machine");
   root_ = pattern;
@@ -254,10 +255,19 @@ InstallMachine::InstallMachine() {
   Put(InInstallFolder("_MRVBADFNAMES"), "\\pagefile.sys\r\n");
   Put(InInstallFolder("_MRVMYNEFL"), "C:\\Program Files\\Quillmarsh\r\n");
   Put(InInstallFolder("_MRVMYEFL"), "D:\\data\r\n");
-  // The registration tool is another issue's program: a stand-in that ends at once is enough to be started.
-  Put(InInstallFolder("tokenreg.exe"), "#!/bin/sh\nexit 0\n");
-  std::filesystem::permissions(root_ / "drives/C/Program Files/Quillmarsh/Tavik/XP/tokenreg.exe",
-                               std::filesystem::perms::owner_exec, std::filesystem::perm_options::add);
+  if (tool_ == RegistrationTool::kStub) {
+    // A stand-in for the registration tool that ends at once is enough to be started.
+    Put(InInstallFolder("tokenreg.exe"), "#!/bin/sh\nexit 0\n");
+    std::filesystem::permissions(root_ / "drives/C/Program Files/Quillmarsh/Tavik/XP/tokenreg.exe",
+                                 std::filesystem::perms::owner_exec, std::filesystem::perm_options::add);
+  } else {
+    PlaceBuilt("tokenreg", InInstallFolder("tokenreg.exe"));
+    // The client's settings as the outside installer writes them: the service over HTTPS.
+    for (const auto& [name, value] :
+         {std::pair{"ServerPath", xp::websvc::kServerPath}, {"SSL", "1"}, {"testing", "0"}}) {
+      SetText(HKEY_LOCAL_MACHINE, "SOFTWARE\\Teradolm\\Ferrowind\\3.0.0", name, value);
+    }
+  }
   if (!_construct_morvel_sys_files(true)) throw std::runtime_error("no install-folder paths");
   PlaceBuilt("diskseal", kDiskseal);
   PlaceBuilt("mrv_verify_cfk", InInstallFolder("MRVVerifyCFK.exe"));
@@ -276,6 +286,7 @@ InstallMachine::InstallMachine() {
 }
 
 InstallMachine::~InstallMachine() {
+  web_.reset();
   xp::machine::ClearFaults();
   xp::boot::EndMachineProcesses();
   std::string ignored;
@@ -313,6 +324,9 @@ void InstallMachine::AnswerThisStart(xp::ui::Script& script) const {
   const std::optional<std::string> flag = Flag();
   if (flag == "0") {
     script.ExpectBox("Quillmarsh Tavik", Pattern::Wildcard("Congratulations!*")).Answer(IDOK);
+    if (tool_ == RegistrationTool::kReal) {
+      script.Dialog("frmRegister", "Tavik Registration").Type("txtPwd", kPassword).Click("cmdAuthenticate");
+    }
     return;
   }
   if (flag == "2") {
@@ -346,6 +360,11 @@ int InstallMachine::RunFirstInstall() {
 
 BootRun InstallMachine::RestartAndLogOn() {
   const bool armed = RunSetupArmed();
+  // The web service, and the browser it puts on the machine, come when the install has finished: a browser the
+  // install had encrypted could not start here, where a program runs from its file as it lies on the disk.
+  if (armed && tool_ == RegistrationTool::kReal && !web_ && Flag() == "0") {
+    web_ = std::make_unique<xp::websvc::Server>();
+  }
   BootRun run = BootAndLogOn([&](xp::ui::Script& script) {
     if (armed) AnswerThisStart(script);
   });
@@ -406,6 +425,23 @@ uint32_t InstallMachine::LastDisksealPid() const {
     if (record.ExeFile() == "diskseal.exe") last = record.pid;
   }
   return last;
+}
+
+std::vector<xp::websvc::Registration> InstallMachine::AwaitRegistration() const {
+  if (!web_) return {};
+  const auto ended = [this] {
+    const std::vector<std::string> ui = UiJournal();
+    return std::find(ui.begin(), ui.end(), "dialog frmRegister unload") != ui.end();
+  };
+  // Started by diskseal, which does not wait for it, the program (and the browser it opens) runs on by itself.
+  for (int wait = 0; wait < 1200 && !(ended() && !web_->Registrations().empty()); ++wait) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return web_->Registrations();
+}
+
+std::vector<xp::websvc::RequestRecord> InstallMachine::WebRequests() const {
+  return web_ ? web_->Requests() : std::vector<xp::websvc::RequestRecord>();
 }
 
 bool InstallMachine::RunSetupArmed() const { return RegistryValue(HKEY_LOCAL_MACHINE, kRunOnceKey, "RunSetup") != "-"; }

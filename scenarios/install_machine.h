@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -17,6 +18,7 @@
 #include "windows.h"
 #include "xp/faults.h"
 #include "xp/ui_script.h"
+#include "xp/websvc.h"
 
 namespace tavik::scenarios {
 
@@ -51,9 +53,13 @@ struct MachineState {
   bool operator==(const MachineState&) const = default;
 };
 
+// The registration program diskseal starts when the install is finished: a stand-in that ends at once, or the real
+// one, with the web service running for the machine and its user typing the token password.
+enum class RegistrationTool { kStub, kReal };
+
 class InstallMachine {
  public:
-  InstallMachine();
+  explicit InstallMachine(RegistrationTool tool = RegistrationTool::kStub);
   ~InstallMachine();
   InstallMachine(const InstallMachine&) = delete;
   InstallMachine& operator=(const InstallMachine&) = delete;
@@ -80,6 +86,11 @@ class InstallMachine {
   int HandOverKey();
   // A file as the machine's programs read it now (through the driver once it holds the key).
   std::optional<std::string> Read(const std::string& path) const;
+  // With the real registration program: waits (a minute at most) until it has ended and the web service holds
+  // what the browser it opened handed in; the service's registrations.
+  std::vector<xp::websvc::Registration> AwaitRegistration() const;
+  // The requests the web service got.
+  std::vector<xp::websvc::RequestRecord> WebRequests() const;
 
   bool RunSetupArmed() const;
   std::optional<std::string> Flag() const;
@@ -95,6 +106,8 @@ class InstallMachine {
   uint32_t LastDisksealPid() const;
 
   std::filesystem::path root_;
+  RegistrationTool tool_;
+  std::unique_ptr<xp::websvc::Server> web_;
   std::string token_;
   std::array<uint8_t, 64> clean_password_block_ = {};  // what the token holds before any password is set
   std::vector<std::pair<std::string, std::optional<std::string>>> saved_;

@@ -1,5 +1,6 @@
 // A whole install on a small machine, the restart it asks for (a real boot) and the finishing run at the next
-// administrator's logon: every eligible file in the system's format, exactly once, and nothing else touched.
+// administrator's logon: every eligible file in the system's format, exactly once, and nothing else touched; and the
+// registration program the finishing run starts registers the token and its password with the web service.
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
@@ -11,6 +12,7 @@
 #include "program_dialogue.h"
 #include "run_program.h"
 #include "xp/machine.h"
+#include "xp/usbtoken.h"
 
 namespace tavik::scenarios {
 namespace {
@@ -26,7 +28,7 @@ std::unique_ptr<xp::test::ProgramDialogue> ServiceHolding(const std::string& pat
 }
 
 TEST(WholeInstall, EncryptsEveryEligibleFileOnceAndFinishesAfterTheRestart) {
-  InstallMachine machine;
+  InstallMachine machine(RegistrationTool::kReal);
   EXPECT_EQ(machine.RunFirstInstall(), 1);
   EXPECT_EQ(xp::machine::PendingRestart(), EWX_REBOOT | EWX_FORCE);
   EXPECT_EQ(machine.Flag(), "0");
@@ -56,6 +58,18 @@ TEST(WholeInstall, EncryptsEveryEligibleFileOnceAndFinishesAfterTheRestart) {
   const std::vector<std::string> ui = machine.UiJournal();
   const auto congratulated = [](const std::string& line) { return line.find("Congratulations!") != std::string::npos; };
   EXPECT_NE(std::find_if(ui.begin(), ui.end(), congratulated), ui.end());
+
+  const std::vector<xp::websvc::Registration> registrations = machine.AwaitRegistration();
+  const std::string esn = xp::usbtoken::List(machine.root()).front().esn;
+  ASSERT_EQ(registrations.size(), 1u) << testing::PrintToString(machine.UiJournal());
+  EXPECT_EQ(registrations[0].verdict, "registered");
+  EXPECT_EQ(registrations[0].esn, esn);
+  EXPECT_EQ(registrations[0].password, kPassword);
+  const std::vector<xp::websvc::RequestRecord> requests = machine.WebRequests();
+  ASSERT_EQ(requests.size(), 2u) << "the challenge, then the browser's registration page";
+  EXPECT_EQ(requests[0], (xp::websvc::RequestRecord{"https", 443, "GET", "/tavik/cookieanswergen.asp?esnno=" + esn,
+                                                     "HTTP/1.0", "client.teradolm.test", "vb wininet"}));
+  EXPECT_TRUE(requests[1].target.starts_with("/tavik/CCookieSet.asp?sessionid=")) << requests[1].target;
 
   // The key handed to the driver as the logon component will hand it: every file reads back as it was.
   ASSERT_EQ(machine.HandOverKey(), 0);
