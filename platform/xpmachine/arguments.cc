@@ -1,4 +1,4 @@
-// Parsing xpmachine's command line: new, token plug|unplug|show, run, ps, kernel start|stop, type, reg query, boot,
+// Parsing xpmachine's command line: new, token plug|unplug|show, run, ps, kernel start|stop, type, reg query|add, boot,
 // logon, power-off, web, device list|pending; and the usage text, whole or for one command.
 #include "arguments.h"
 
@@ -27,7 +27,10 @@ constexpr Usage kUsages[] = {
     {"type",
      "xpmachine type DIR PATH                 print a file of the machine (PATH: C:\\...) as its programs read\n"
      "                                         it, through the machine's kernel and its filters\n"},
-    {"reg", "xpmachine reg query DIR KEY [/v NAME]   show a registry key, or one of its values, as reg.exe does\n"},
+    {"reg",
+     "xpmachine reg query DIR KEY [/v NAME]   show a registry key, or one of its values, as reg.exe does\n"
+     "       xpmachine reg add DIR KEY /v NAME /d TEXT\n"
+     "                                         set a text value (REG_SZ) of an HKLM key, making the key\n"},
     {"boot", "xpmachine boot DIR                      restart the machine and run its Winlogon until it ends\n"},
     {"logon", "xpmachine logon DIR USER PASSWORD       boot, and log USER on at the system's own logon dialog\n"},
     {"power-off",
@@ -109,8 +112,26 @@ std::optional<Command> ParseKernel(const std::vector<std::string>& a, std::strin
   return command;
 }
 
+std::optional<Command> ParseRegAdd(const std::vector<std::string>& a, std::string* why) {
+  if (a.size() < 3 || a[2].empty()) return Refuse(why, "the machine folder DIR is missing");
+  if (a.size() < 4 || a[3].empty()) return Refuse(why, "the KEY to set is missing");
+  if (a.size() < 6 || (a[4] != "/v" && a[4] != "/V") || a[5].empty()) {
+    return Refuse(why, "expected '/v NAME' after the key");
+  }
+  if (a.size() < 8 || (a[6] != "/d" && a[6] != "/D")) return Refuse(why, "expected '/d TEXT' after the name");
+  if (a.size() > 8) return Refuse(why, "unexpected '" + a[8] + "'");
+  Command command;
+  command.kind = Command::Kind::kRegAdd;
+  command.dir = a[2];
+  command.key = a[3];
+  command.value = a[5];
+  command.data = a[7];
+  return command;
+}
+
 std::optional<Command> ParseRegQuery(const std::vector<std::string>& a, std::string* why) {
-  if (a[1] != "query") return Refuse(why, "only 'reg query' is known, not 'reg " + a[1] + "'");
+  if (a[1] == "add") return ParseRegAdd(a, why);
+  if (a[1] != "query") return Refuse(why, "expected query or add, not '" + a[1] + "'");
   if (a.size() < 3 || a[2].empty()) return Refuse(why, "the machine folder DIR is missing");
   if (a.size() < 4 || a[3].empty()) return Refuse(why, "the KEY to show is missing");
   if (a.size() == 5 || (a.size() == 6 && a[4] != "/v" && a[4] != "/V")) {

@@ -18,6 +18,7 @@ int ListProcesses(const Command& command);  // ps_command.cc
 int KernelCommand(const Command& command);  // kernel_command.cc
 int TypeFile(const Command& command);       // type_command.cc
 int QueryRegistry(const Command& command);  // reg_command.cc
+int AddToRegistry(const Command& command);  // reg_command.cc
 int BootCommand(const Command& command);    // boot_command.cc: boot and logon
 int WebCommand(const std::vector<std::string>& arguments);  // web_command.cc: web start|stop DIR
 int PowerOffCommand(const Command& command);  // power_off_command.cc

@@ -40,6 +40,7 @@ int Run(const Command& command) {
     case Command::Kind::kLogon: return xp::xpmachine::BootCommand(command);
     case Command::Kind::kRegQuery: return xp::xpmachine::QueryRegistry(command);
     case Command::Kind::kPowerOff: return xp::xpmachine::PowerOffCommand(command);
+    case Command::Kind::kRegAdd: return xp::xpmachine::AddToRegistry(command);
     case Command::Kind::kDeviceList:
     case Command::Kind::kDevicePending: return xp::xpmachine::DeviceCommand(command);
     default: return xp::xpmachine::TokenCommand(command);

@@ -119,6 +119,30 @@ TEST_F(MachineViewTest, RegQueryShowsAKeyOrOneValue) {
   EXPECT_EQ(missing.output, "ERROR: The system was unable to find the specified registry key or value.\n");
 }
 
+// What a person sets by hand reads back through the system's own registry calls, in the machine's code page.
+TEST_F(MachineViewTest, RegAddSetsATextValueTheProgramsRead) {
+  const Outcome added = Xpmachine({"reg", "add", dir_, "HKLM\\SOFTWARE\\Teradolm\\Ferrowind\\3.0.0", "/v",
+                                   "ServerPath", "/d", "client.teradolm.test/tavik/"});
+  EXPECT_EQ(added.exit_code, 0);
+  EXPECT_EQ(added.output, "The operation completed successfully.\n");
+  ::setenv("XPMACHINE", dir_.c_str(), 1);
+  HKEY key = nullptr;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Teradolm\\Ferrowind\\3.0.0", 0, KEY_READ, &key),
+            ERROR_SUCCESS);
+  char text[64] = {};
+  DWORD size = sizeof text;
+  EXPECT_EQ(RegQueryValueExA(key, "serverpath", nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size),
+            ERROR_SUCCESS);
+  RegCloseKey(key);
+  EXPECT_STREQ(text, "client.teradolm.test/tavik/");
+  for (const char* wrong : {"HKCU\\SOFTWARE\\X", "SOFTWARE\\X", "HKLM\\"}) {
+    SCOPED_TRACE(wrong);
+    const Outcome refused = Xpmachine({"reg", "add", dir_, wrong, "/v", "A", "/d", "B"});
+    EXPECT_EQ(refused.exit_code, 1);
+    EXPECT_EQ(refused.output, "ERROR: Invalid key name.\nType \"REG ADD /?\" for usage.\n");
+  }
+}
+
 TEST(MachineViewArguments, KernelTypeAndRegForms) {
   using xp::xpmachine::Command;
   using xp::xpmachine::ParseArguments;
