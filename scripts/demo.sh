@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # The system's main job today, on throwaway simulated machines: the token library driven from a program, then a
 # scripted install that encrypts the machine's files and asks for a restart, then the console utilities the install
-# left beside the system: the token's device removed and brought back, and a program ended by name.
+# left beside the system: the token's device removed and brought back, and a program ended by name; last, on a
+# fresh machine, a token's first password set and registered with the web service.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 bash "$top/scripts/build.sh" "$top/build" -DCMAKE_BUILD_TYPE=Release >/dev/null
 work=$(mktemp -d /tmp/xpmachine.XXXXXX)
-trap 'rm -rf "$work"' EXIT
 bin="$top/build/bin"
+# A web service still running (the demo stopped early) is stopped with the machines.
+trap '"$bin/xpmachine" web stop "$work/home" > /dev/null 2>&1 || true; rm -rf "$work"' EXIT
 export XPMACHINE_CLOCK=virtual
 
 echo "== 1. The token =="
@@ -76,3 +78,36 @@ utility prockill NOTEPAD.EXE; echo "  prockill NOTEPAD.EXE again: nothing matche
 utility prockill; echo "  prockill without an argument"
 echo "The process table keeps each exit code whole (a Linux exit status keeps 8 bits):"
 "$bin/xpmachine" ps "$pc" | grep -E 'IMAGE|notepad|prockill' | sed 's/^/  /'
+
+echo
+echo "== 4. A password and its registration =="
+home="$work/home"
+"$bin/xpmachine" new "$home" --token-seed 13 > /dev/null
+echo "A fresh machine; the web service starts for it (its names in the machine's hosts table, on loopback ports):"
+"$bin/xpmachine" web start "$home" | sed 's/^/  /'
+# What the outside installer leaves for the two programs: the registration program where the password program
+# starts it, and the client's web-service settings.
+mkdir -p "$home/drives/C/Program Files/Quillmarsh/Tavik/XP"
+cp "$bin/tokenreg" "$home/drives/C/Program Files/Quillmarsh/Tavik/XP/tokenreg.exe"
+client='HKLM\SOFTWARE\Teradolm\Ferrowind\3.0.0'
+"$bin/xpmachine" reg add "$home" "$client" /v ServerPath /d client.teradolm.test/tavik/ > /dev/null
+"$bin/xpmachine" reg add "$home" "$client" /v SSL /d 1 > /dev/null
+"$bin/xpmachine" reg add "$home" "$client" /v testing /d 0 > /dev/null
+cp "$top/demo/register.script" "$home/register.script"
+echo "tokenpass sets the token's first password; the person accepts registration, and tokenreg registers:"
+XPMACHINE_UI=script:register.script "$bin/xpmachine" run "$home" "$bin/tokenpass" > /dev/null 2>&1
+# The browser tokenreg hands the registration page to runs on by itself: wait (ten seconds at most) until it is done.
+for _ in $(seq 100); do
+  grep -q ' browser opens ' "$home/journal.log" && ! "$bin/xpmachine" ps "$home" | grep -q 'running .*browser' && break
+  sleep 0.1
+done
+echo "What the person saw (from the machine's journal):"
+grep -E ' ui (box|dialog [A-Za-z0-9]+ "[^"]*" open)| browser opens ' "$home/journal.log" | cut -d' ' -f3- |
+  cut -c1-110 | sed 's/^/  /'
+echo "The requests the web service got (scheme, port, method, target, version, host, agent):"
+cut -c1-110 "$home/web/requests.log" | sed 's/^/  /'
+echo "What it recorded (verdict, ESN, session, p0, p1, password):"
+sed 's/^/  /' "$home/web/registrations.log"
+echo "The token afterwards:"
+"$bin/xpmachine" token show "$home" | grep -E '^(password|counter)  ' | sed 's/^/  /'
+"$bin/xpmachine" web stop "$home" && echo "The web service has stopped."
