@@ -115,9 +115,11 @@ void frmRegister::cmdAuthenticate_Click() {
     return;
   }
   const std::u16string server_path = ReadWebClientSetting(u"ServerPath");
-  UseSSL = SettingIsOne(ReadWebClientSetting(u"SSL"));
-  // Without the service's address there is nowhere to ask (the setting's reader has said why).
-  if (server_path.empty()) return;
+  const std::u16string ssl = ReadWebClientSetting(u"SSL");
+  UseSSL = SettingIsOne(ssl);
+  // Without the service's address, or without knowing how to reach it, there is nowhere to ask (the setting's
+  // reader has said why).
+  if (server_path.empty() || ssl.empty()) return;
 
   lblStatus.SetCaption(u"Checking Password...\r\n");
   lblStatus.Refresh();

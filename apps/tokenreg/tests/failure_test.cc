@@ -63,6 +63,27 @@ TEST_F(RegistrationFailureTest, OddRepliesOfTheChallengePage) {
   EXPECT_EQ(server_->Registrations().back().session, "S 1&x=#2") << "the session went percent-encoded, whole";
 }
 
+// Without the service's address or its transport the attempt stops after the setting reader's message: no
+// request, no token call.
+TEST_F(RegistrationFailureTest, AMissingSettingStopsTheAttemptAfterItsMessage) {
+  for (const char* setting : {"ServerPath", "SSL"}) {
+    SCOPED_TRACE(setting);
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Teradolm\\Ferrowind\\3.0.0", 0, KEY_ALL_ACCESS, &key),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegDeleteValueA(key, setting), ERROR_SUCCESS);
+    RegCloseKey(key);
+    xp::ui::Script script;
+    Register(script);
+    script.ExpectBox(kTitle, "2 - Cannot find key value - ", MB_OK).Answer(IDOK);
+    script.Dialog("frmRegister").Click("cmdCancel");
+    EXPECT_EQ(Run(script), 0);
+    EXPECT_TRUE(server_->Requests().empty());
+    EXPECT_EQ(TokenCounter(), 0);
+    SetClientSetting(setting, std::string(setting) == "SSL" ? "0" : kServerPath);
+  }
+}
+
 TEST_F(RegistrationFailureTest, TheHighSecurityRefusalIsShownAndTheFormStays) {
   server_->SetReply(Page::kChallenge,
                     {Mode::kBody, "<html>This page must be viewed with a high-security Web browser.</html>"});
