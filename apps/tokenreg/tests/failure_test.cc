@@ -84,6 +84,21 @@ TEST_F(RegistrationFailureTest, AMissingSettingStopsTheAttemptAfterItsMessage) {
   }
 }
 
+// The registration page is the browser's: however it fails, the program has handed the address over and ended.
+TEST_F(RegistrationFailureTest, AFailingRegistrationPageIsLeftToTheBrowser) {
+  for (const Mode mode : {Mode::kFail, Mode::kClose, Mode::kGarbage}) {
+    SCOPED_TRACE(static_cast<int>(mode));
+    server_->SetReply(Page::kRegistration, {mode, ""});
+    const size_t opened = BrowserAddresses().size();
+    xp::ui::Script script;
+    Register(script);
+    EXPECT_EQ(Run(script), 0);
+    EXPECT_EQ(BrowserAddresses().size(), opened + 1);
+    EXPECT_TRUE(server_->Requests().back().target.starts_with("/tavik/CCookieSet.asp?sessionid="));
+    EXPECT_TRUE(server_->Registrations().empty());
+  }
+}
+
 TEST_F(RegistrationFailureTest, TheHighSecurityRefusalIsShownAndTheFormStays) {
   server_->SetReply(Page::kChallenge,
                     {Mode::kBody, "<html>This page must be viewed with a high-security Web browser.</html>"});
