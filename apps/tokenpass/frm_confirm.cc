@@ -15,14 +15,8 @@
 
 namespace {
 
-constexpr char16_t kDebugFile[] = u"C:\\authenticate.txt";
 constexpr char16_t kNotUpdated[] =
     u"Password is assigned to your Tavik but not updated on the Server. Please try again using your new password.";
-
-// A debug entry, when the "testing" setting is the number 1 (read anew each time).
-void Debug(int mode, const std::u16string& text) {
-  if (SettingIsOne(ReadWebClientSetting(u"testing"))) TextFileIO(mode, text, kDebugFile);
-}
 
 }  // namespace
 
@@ -105,24 +99,18 @@ void frmConfirm::cmdAssign_Click() {
            u"try again using your new password.");
   }
   const std::u16string target = RenewTarget(server_path, bound_password, NuboDriver::KeyId, encrypted_password);
-  Debug(0, u"Answer=NuboDriver.SolvePuzzle(kid, puzzle, puzzle):" + answer);
-  Debug(3, target);
+  DebugLine(0, u"Answer=NuboDriver.SolvePuzzle(kid, puzzle, puzzle):" + answer);
+  DebugLine(3, target);
   if (encrypted) {
-    frmHttpQuery& http = The<frmHttpQuery>();
-    Load(http);
-    http.txtURL.SetText(target);
-    http.btSend_Click();
-    http.btGet_Click();
-    const std::u16string reply = http.txtHTML.Text();
-    Unload(http);
-    Debug(3, reply);
+    const std::u16string reply = QueryPage(target);
+    DebugLine(3, reply);
     if (InStr(reply, u"Successful") == std::u16string::npos) {
       outcome = 0;
       SetMousePointer(kDefaultPointer);
       MsgBox(u"Error in opening url " + server_path + u"renew.asp" + u" with result: " + reply + u". Please try again.");
       MsgBox(kNotUpdated);
     }
-    Debug(3, reply);
+    DebugLine(3, reply);
   }
   SetMousePointer(kDefaultPointer);
   if (outcome != 1) {

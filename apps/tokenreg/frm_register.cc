@@ -15,7 +15,6 @@
 
 namespace {
 
-constexpr char16_t kDebugFile[] = u"C:\\authenticate.txt";
 constexpr int kMostPasswordFailures = 3;
 constexpr int kEsnRetries = 10;
 
@@ -42,11 +41,6 @@ std::u16string PercentEncoded(const std::u16string& text) {
     }
   }
   return encoded;
-}
-
-// A debug line in the file, when the "testing" setting is the number 1 (read anew each time).
-void Debug(int mode, const std::u16string& text) {
-  if (SettingIsOne(ReadWebClientSetting(u"testing"))) TextFileIO(mode, text, kDebugFile);
 }
 
 }  // namespace
@@ -151,21 +145,15 @@ void frmRegister::cmdAuthenticate_Click() {
     return;
   }
 
-  frmHttpQuery& http = The<frmHttpQuery>();
-  Load(http);
   const std::u16string target = server_path + u"cookieanswergen.asp?esnno=" + esn;
-  http.txtURL.SetText(target);
-  http.btSend_Click();
-  http.btGet_Click();
-  const std::u16string reply = http.txtHTML.Text();
-  Unload(http);
-  Debug(0, target);
+  const std::u16string reply = QueryPage(target);
+  DebugLine(0, target);
   if (InStr(reply, u"page must be viewed with a high-security Web browser") != std::u16string::npos) {
     MsgBox(u"The page must be viewed with a high-security Web Browser with 128-bit cipher strength. Please download "
            u"the latest service pack from Microsoft web site.");
     return;
   }
-  Debug(3, reply);
+  DebugLine(3, reply);
   const ChallengeReading reading = ReadChallenge(reply);
   if (!reading.challenge) {
     AddStatus(StatusText(reading.cut) + reading.ending);
@@ -173,14 +161,14 @@ void frmRegister::cmdAuthenticate_Click() {
   }
   std::u16string kid = reading.challenge->kid;
   const std::u16string& puzzle = reading.challenge->puzzle;
-  Debug(3, u"puzzle:" + puzzle);
-  Debug(3, u"kid:" + kid);
-  Debug(3, u"sid:" + reading.challenge->session_id);
+  DebugLine(3, u"puzzle:" + puzzle);
+  DebugLine(3, u"kid:" + kid);
+  DebugLine(3, u"sid:" + reading.challenge->session_id);
 
   const std::u16string answer = UCase(NuboDriver::SolvePuzzle(kid, puzzle, std::u16string(puzzle)));
   const std::u16string client_answer = aesAPI::EncKeyHex(puzzle, answer);
-  Debug(3, u"Answer=NuboDriver.SolvePuzzle(kid, puzzle, puzzle):" + answer);
-  Debug(3, u"ClientAnswer = aesAPI.EncKeyHex(puzzle, Answer):" + client_answer);
+  DebugLine(3, u"Answer=NuboDriver.SolvePuzzle(kid, puzzle, puzzle):" + answer);
+  DebugLine(3, u"ClientAnswer = aesAPI.EncKeyHex(puzzle, Answer):" + client_answer);
   const std::u16string password_cipher = aesAPI::EncKeyHex(password, answer);
   // A token that gave no answer, or an encryption that does not come back: the service would record garbage.
   if (!IsAnswer(answer) || aesAPI::DecKeyHex(password_cipher, answer) != password) {
@@ -193,7 +181,7 @@ void frmRegister::cmdAuthenticate_Click() {
                                  u"&answer=" + client_answer + u"&esnno=" + esn +
                                  (Combo1.ListIndex() == 0 ? u"&p0=1" : u"&p0=0") +
                                  (Combo2.ListIndex() == 0 ? u"&p1=1" : u"&p1=0") + u"&p2=" + password_cipher;
-  Debug(3, address);
+  DebugLine(3, address);
   OpenUrlInBrowser(address);
   Unload(*this);
 }

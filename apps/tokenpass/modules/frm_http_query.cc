@@ -186,6 +186,17 @@ bool frmHttpQuery::QueryHeaderToLabel(HINTERNET request, DWORD info_level, Label
   return found != FALSE;
 }
 
+std::u16string QueryPage(const std::u16string& target) {
+  frmHttpQuery& http = The<frmHttpQuery>();
+  Load(http);
+  http.txtURL.SetText(target);
+  http.btSend_Click();
+  http.btGet_Click();
+  const std::u16string body = http.txtHTML.Text();
+  Unload(http);
+  return body;
+}
+
 std::u16string Trim0(const std::u16string& text) { return text.substr(0, text.find(u'\0')); }
 
 std::u16string GetAPIErrorText(DWORD code) {

@@ -70,6 +70,10 @@ class frmHttpQuery : public Form {
   HINTERNET request_ = nullptr;
 };
 
+// How the flows use the form, hidden: `target` sent from a freshly loaded form, its body read, the form unloaded.
+// The body; "" when the request failed (the form has said why).
+std::u16string QueryPage(const std::u16string& target);
+
 // Texts of the web client's failures.
 std::u16string Trim0(const std::u16string& text);
 // "Error: <code>(&H<hex>): " and the system's text for the code, or "<No such error>".

@@ -24,6 +24,10 @@ bool IsChineseLocale();
 // 3: append text and a line end; 4: append text. A missing file is made first. Returns text.
 std::u16string TextFileIO(int mode, std::u16string text, const std::u16string& path);
 
+// A line (mode 0: the first, emptying the file; 3: appended) of the debug file "C:\authenticate.txt", only while
+// the "testing" setting reads as the number 1; the setting is read anew each time.
+void DebugLine(int mode, const std::u16string& text);
+
 // "C:\Program Files\Quillmarsh\Tavik\XP\tokenreg.exe".
 std::u16string TokenRegPath();
 

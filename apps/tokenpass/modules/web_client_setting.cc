@@ -43,3 +43,7 @@ bool SettingIsOne(const std::u16string& setting) {
   if (number.empty() || number.find_first_not_of(u"0123456789") != std::u16string::npos) return false;
   return number.substr(std::min(number.find_first_not_of(u'0'), number.size())) == u"1";
 }
+
+void DebugLine(int mode, const std::u16string& text) {
+  if (SettingIsOne(ReadWebClientSetting(u"testing"))) TextFileIO(mode, text, u"C:\\authenticate.txt");
+}
