@@ -1,8 +1,9 @@
 // Run-time errors: what Err.Raise throws, the runtime's texts for its numbers, and the end of a program whose event
 // let an error through, which a box reports before the process ends.
-#include <cstdio>
-
 #include "forms_private.h"
+#include "xp/debug.h"
+
+XP_DEBUG_CHANNEL(forms);
 
 RuntimeError::RuntimeError(long number, std::u16string source, std::u16string description)
     : number_(number),
@@ -35,7 +36,7 @@ std::u16string ErrorText(long number) {
 namespace {
 
 void EndWithError(long number, const std::u16string& description) {
-  std::fprintf(stderr, "err:forms: run-time error %ld: %s\n", number, AnsiOf(description).c_str());
+  XP_ERR("RunEvent", "run-time error %ld: %s", number, AnsiOf(description).c_str());
   MsgBox(u"Run-time error '" + CStr(number) + u"':\r\n\r\n" + description, MB_OK | MB_ICONERROR);
   ExitProcess(1);
 }

@@ -6,9 +6,12 @@
 
 #include "kernel32_private.h"
 #include "winnls.h"
+#include "xp/debug.h"
 #include "xp/faults.h"
 #include "xp/machine.h"
 #include "xp/registry.h"
+
+XP_DEBUG_CHANNEL(kernel32);
 
 namespace xp::kernel32 {
 namespace {
@@ -57,7 +60,7 @@ extern "C" int GetLocaleInfoA(LCID locale, DWORD type, LPSTR data, int size) {
     return 0;
   }
   if (type != LOCALE_SENGLANGUAGE) {
-    xp::kernel32::Fixme("GetLocaleInfoA", "only LOCALE_SENGLANGUAGE is implemented");
+    XP_FIXME("GetLocaleInfoA", "only LOCALE_SENGLANGUAGE is implemented");
     SetLastError(ERROR_INVALID_FLAGS);
     return 0;
   }

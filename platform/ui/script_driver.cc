@@ -4,8 +4,8 @@
 #include <memory>
 
 #include "ui_private.h"
-#include "usbtoken/usbtoken.h"
 #include "xp/machine.h"
+#include "xp/usbtoken.h"
 
 namespace xp::ui {
 namespace {

@@ -2,10 +2,12 @@
 // their place on screen, which SetWindowPos sets and the journal shows.
 #include "xp/form_windows.h"
 
-#include <cstdio>
 #include <string>
 
 #include "user32_private.h"
+#include "xp/debug.h"
+
+XP_DEBUG_CHANNEL(user32);
 
 namespace xp::user32 {
 
@@ -45,7 +47,7 @@ using xp::user32::Window;
 // Exported by user32. Only the z-order and the position are kept: a form's size is its runtime's.
 extern "C" BOOL SetWindowPos(HWND window, HWND insert_after, int x, int y, int, int, UINT flags) {
   if (insert_after != HWND_TOPMOST && insert_after != HWND_NOTOPMOST) {
-    std::fprintf(stderr, "fixme:user32:SetWindowPos only HWND_TOPMOST and HWND_NOTOPMOST are implemented\n");
+    XP_FIXME("SetWindowPos", "only HWND_TOPMOST and HWND_NOTOPMOST are implemented");
     SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
     return FALSE;
   }

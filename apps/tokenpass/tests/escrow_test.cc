@@ -11,9 +11,9 @@
 #include "machine_setting.h"
 #include "scratch_machine.h"
 #include "tokenio.h"
-#include "usbtoken/usbtoken.h"
-#include "websvc/websvc.h"
 #include "xp/ui_script.h"
+#include "xp/usbtoken.h"
+#include "xp/websvc.h"
 
 namespace {
 
@@ -194,6 +194,7 @@ TEST_F(EscrowTest, WithTheDebugSwitchOnTheAnswerTheRequestAndTheReplyAreWrittenD
   Assign("abcdef", "abcdef", script);
   EndOnSuccess(script);
   Play(script);
+  machine_.WriteBack();
   std::ifstream in(machine_.root() / "drives/C/authenticate.txt", std::ios::binary);
   const std::string text(std::istreambuf_iterator<char>(in), {});
   const std::regex entries(

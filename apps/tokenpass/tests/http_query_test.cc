@@ -6,9 +6,9 @@
 #include "machine_setting.h"
 #include "modules/frm_http_query.h"
 #include "scratch_machine.h"
-#include "websvc/websvc.h"
 #include "xp/faults.h"
 #include "xp/ui_script.h"
+#include "xp/websvc.h"
 
 namespace {
 

@@ -14,9 +14,9 @@
 #include "scratch_machine.h"
 #include "tokenio.h"
 #include "ui_journal.h"
-#include "usbtoken/usbtoken.h"
 #include "xp/faults.h"
 #include "xp/ui_script.h"
+#include "xp/usbtoken.h"
 
 namespace {
 
@@ -123,6 +123,7 @@ TEST_F(ModulesTest, TextFilesAreMadeOnDemandAndReadByTheirFirstLine) {
   EXPECT_EQ(TextFileIO(2, u"", path), u"first");
   TextFileIO(3, u"appended", u"C:\\new.txt");
   EXPECT_EQ(TextFileIO(2, u"", u"C:\\new.txt"), u"appended");
+  machine_.WriteBack();
   std::ifstream in(machine_.root() / "drives/C/authenticate.txt", std::ios::binary);
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "first\r\nsecond\r\nthird");
 }

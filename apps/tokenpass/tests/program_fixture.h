@@ -11,10 +11,10 @@
 
 #include "run_program.h"
 #include "scratch_machine.h"
-#include "usbtoken/usbtoken.h"
 #include "windows.h"
 #include "xp/machine.h"
 #include "xp/ui_script.h"
+#include "xp/usbtoken.h"
 
 namespace tokenpass::testing {
 

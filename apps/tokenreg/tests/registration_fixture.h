@@ -10,10 +10,10 @@
 
 #include "run_program.h"
 #include "scratch_machine.h"
-#include "usbtoken/usbtoken.h"
-#include "websvc/websvc.h"
 #include "windows.h"
 #include "xp/ui_script.h"
+#include "xp/usbtoken.h"
+#include "xp/websvc.h"
 
 namespace tokenreg::testing {
 

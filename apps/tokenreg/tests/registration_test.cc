@@ -124,6 +124,7 @@ TEST_F(RegistrationTest, WithTheDebugSwitchOnEveryStepIsWrittenDown) {
   xp::ui::Script script;
   Register(script);
   EXPECT_EQ(Run(script), 0);
+  machine_.WriteBack();
   std::ifstream in(machine_.root() / "drives/C/authenticate.txt", std::ios::binary);
   std::vector<std::string> lines;
   for (std::string line; std::getline(in, line);) {

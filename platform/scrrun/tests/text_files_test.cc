@@ -13,7 +13,9 @@ namespace {
 
 class TextFilesTest : public ::testing::Test {
  protected:
+  // What the disk holds once the machine's kernel wrote its cache back.
   std::string Disk(const std::string& relative) const {
+    machine_.WriteBack();
     std::ifstream in(machine_.root() / "drives/C" / relative, std::ios::binary);
     std::ostringstream contents;
     contents << in.rdbuf();

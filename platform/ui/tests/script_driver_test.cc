@@ -9,10 +9,10 @@
 
 #include "demo_dialog.h"
 #include "ui_fixture.h"
-#include "usbtoken/usbtoken.h"
 #include "winuser.h"
 #include "xp/ui.h"
 #include "xp/ui_script.h"
+#include "xp/usbtoken.h"
 
 namespace xp::ui::testing {
 namespace {

@@ -78,7 +78,9 @@ class InstallTest : public ::testing::Test {
   void Write(const std::string& path, const std::string& content) {
     std::ofstream(Drive(path), std::ios::binary) << content;
   }
+  // What the disk holds once the machine's kernel wrote its cache back.
   std::string Read(const std::string& path) const {
+    machine_.WriteBack();
     std::ifstream file(Drive(path), std::ios::binary);
     std::stringstream content;
     content << file.rdbuf();
