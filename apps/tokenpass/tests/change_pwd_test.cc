@@ -139,6 +139,24 @@ TEST_F(ChangePwdTest, ATokenPulledOutAfterTheResetEndsOnTheFailureForm) {
   };
   const uint32_t reset_checked = RequestNumber(script, counter_write, 3);  // the probe, the current password, the reset
   ASSERT_NE(reset_checked, 0u);
+  // Pulled once the token has confirmed the reset's counter (the status read of the ready wait after it): a token
+  // pulled before that confirmation fails the reset itself.
+  ASSERT_TRUE(xp::usbtoken::UnplugAfter(machine_.root(), machine_.token_id(), reset_checked + 1));
+  EXPECT_EQ(Run(script), 0);
+  EXPECT_EQ(TokenPassword(), "");
+}
+
+// Pulled before it confirms the reset's counter: the reset itself fails, so no new password is tried and the
+// failure form follows at once; the token holds the empty password the reset programmed.
+TEST_F(ChangePwdTest, ATokenPulledOutBeforeItConfirmsTheResetEndsOnTheFailureForm) {
+  xp::ui::Script script;
+  Change(script, "Secret12", "NewPass99", "NewPass99").Click("Command2");
+  script.Dialog("frmPwdFailed").Click("Command1");
+  const auto counter_write = [](const xp::usbtoken::Request& request) {
+    return request.code == xp::usbtoken::kWriteCounter;
+  };
+  const uint32_t reset_checked = RequestNumber(script, counter_write, 3);
+  ASSERT_NE(reset_checked, 0u);
   ASSERT_TRUE(xp::usbtoken::UnplugAfter(machine_.root(), machine_.token_id(), reset_checked));
   EXPECT_EQ(Run(script), 0);
   EXPECT_EQ(TokenPassword(), "");
