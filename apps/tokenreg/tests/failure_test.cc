@@ -227,6 +227,7 @@ TEST_F(RegistrationFailureTest, ABrowserThatCannotBeFoundOrStartedIsReportedAndI
     Register(script);
     script.ExpectBox(c.caption, c.text, MB_OK | MB_ICONEXCLAMATION).Answer(IDOK);
     EXPECT_EQ(Run(script), 0);
+    machine_.WriteBack();  // the disk itself, not only the machine's kernel cache
     std::vector<std::string> pages;
     for (const auto& entry : std::filesystem::directory_iterator(documents)) {
       pages.push_back(entry.path().filename().string());

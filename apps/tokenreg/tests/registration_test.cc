@@ -46,6 +46,7 @@ TEST_F(RegistrationTest, RegistersTheTokenAndItsPasswordOverHttpAndHttps) {
 
     EXPECT_EQ(Status(), "\"Checking Password...\\r\\nAuthenticating... \"");
     EXPECT_EQ(TokenCounter(), 0);
+    machine_.WriteBack();  // the disk itself, not only the machine's kernel cache
     for (const auto& entry : std::filesystem::directory_iterator(documents)) {
       EXPECT_NE(entry.path().extension(), ".HTM") << "the browser's file is gone: " << entry.path();
     }
