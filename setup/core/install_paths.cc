@@ -3,6 +3,7 @@
 #include <array>
 #include <cstring>
 
+#include "key_records.h"
 #include "setupcore_private.h"
 
 namespace tavik::setupcore {
@@ -43,12 +44,15 @@ bool _construct_morvel_sys_files(bool) {
   return true;
 }
 
-// Exported by setupcore. Failures are ignored: whatever is left is left.
+// Exported by setupcore. Failures are ignored: whatever is left is left. The key records go with every name they
+// may have: a rotation's unfinished files and the records the logon component put aside.
 void cleanup_hd_info(void) {
   if (*InstallFilePath(InstallFile::kState) == '\0') return;
-  for (InstallFile file :
-       {InstallFile::kNefl, InstallFile::kEntfe, InstallFile::kEnchs, InstallFile::kPuzsn, InstallFile::kDechs}) {
+  for (InstallFile file : {InstallFile::kNefl, InstallFile::kEnchs, InstallFile::kDechs}) {
     DeleteFileA(InstallFilePath(file));
+  }
+  for (const std::string& file : tavik::keys::KeyRecordFiles(tavik::setupcore::kInstallFolder)) {
+    DeleteFileA(file.c_str());
   }
   tavik::setupcore::DeleteInstallState();
 }

@@ -85,11 +85,13 @@ TEST_F(InstallStateTest, ACrashDuringAWriteLeavesTheOldOrTheNewState) {
 
 TEST_F(InstallStateTest, CleanupRemovesTheStateAndTheKeyRecordsButNotTheLogs) {
   for (const char* name : {"MRVNEFLI", "MRVENTFE", "MRVENCHS", "MRVSTATE", "MRVPUZSN", "MRVDECHS", "MRVBADFILES",
-                           "MRVLOG", "MRVSTATE.tmp"}) {
+                           "MRVLOG", "MRVSTATE.tmp", "MRVENTFE.NEW", "MRVKEYSW",
+                           "MRVPUZSN2024_5_3_14_7_9", "MRVENTFE2024_5_3_14_7_9_1"}) {
     Put(InInstallFolder(name), "x");
   }
   cleanup_hd_info();
-  for (const char* gone : {"MRVNEFLI", "MRVENTFE", "MRVENCHS", "MRVSTATE", "MRVPUZSN", "MRVDECHS", "MRVSTATE.tmp"}) {
+  for (const char* gone : {"MRVNEFLI", "MRVENTFE", "MRVENCHS", "MRVSTATE", "MRVPUZSN", "MRVDECHS", "MRVSTATE.tmp",
+                           "MRVENTFE.NEW", "MRVKEYSW", "MRVPUZSN2024_5_3_14_7_9", "MRVENTFE2024_5_3_14_7_9_1"}) {
     EXPECT_FALSE(Exists(InInstallFolder(gone))) << gone;
   }
   EXPECT_TRUE(Exists(InInstallFolder("MRVBADFILES")));
