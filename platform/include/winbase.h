@@ -65,9 +65,18 @@ HMODULE GetModuleHandleA(LPCSTR module_name);
 DWORD FormatMessageA(DWORD flags, LPCVOID source, DWORD message_id, DWORD language_id, LPSTR buffer, DWORD size,
                      va_list* arguments);
 
+// Threads. The only creation flag is CREATE_SUSPENDED: the thread waits until ResumeThread lets it run.
+#define CREATE_SUSPENDED 0x00000004u
 typedef DWORD (*LPTHREAD_START_ROUTINE)(LPVOID parameter);
 HANDLE CreateThread(LPSECURITY_ATTRIBUTES attributes, SIZE_T stack_size, LPTHREAD_START_ROUTINE start,
                     LPVOID parameter, DWORD creation_flags, LPDWORD thread_id);
+// The suspend count before the call (1 for a thread created suspended, which then runs), or (DWORD)-1.
+DWORD ResumeThread(HANDLE thread);
+// STILL_ACTIVE while the thread runs, then the value its routine returned.
+BOOL GetExitCodeThread(HANDLE thread, LPDWORD exit_code);
+DWORD GetCurrentThreadId(void);
+// The system's libraries tell the loader that they need no thread notices: TRUE for a module that has a DLL entry.
+BOOL DisableThreadLibraryCalls(HMODULE module);
 
 HANDLE CreateFileA(LPCSTR file_name, DWORD desired_access, DWORD share_mode, LPSECURITY_ATTRIBUTES attributes,
                    DWORD creation_disposition, DWORD flags_and_attributes, HANDLE template_file);
@@ -77,6 +86,28 @@ BOOL DeviceIoControl(HANDLE device, DWORD io_control_code, LPVOID in_buffer, DWO
 #define MAX_COMPUTERNAME_LENGTH 15
 // *size: the buffer's capacity in, the name's length out; too small: ERROR_BUFFER_OVERFLOW, *size = length + 1.
 BOOL GetComputerNameA(LPSTR buffer, LPDWORD size);
+BOOL GetComputerNameW(LPWSTR buffer, LPDWORD size);
+
+// win.ini, as XP keeps it: the section "Winlogon" is the string values of the registry key HKLM
+// "SOFTWARE\Microsoft\Windows NT\CurrentVersion\Winlogon", every other section the file C:\WINDOWS\win.ini
+// ("[section]", "key=value" lines; names compare ignoring case). The value, or the default when it is missing, cut
+// to size - 1 characters; returns the characters copied. GetProfileInt reads the leading decimal digits (the
+// default when there are none).
+DWORD GetProfileStringA(LPCSTR section, LPCSTR key, LPCSTR default_value, LPSTR buffer, DWORD size);
+DWORD GetProfileStringW(LPCWSTR section, LPCWSTR key, LPCWSTR default_value, LPWSTR buffer, DWORD size);
+UINT GetProfileIntA(LPCSTR section, LPCSTR key, INT default_value);
+UINT GetProfileIntW(LPCWSTR section, LPCWSTR key, INT default_value);
+
+// Text in the ANSI code page (1252, the only one: code_page CP_ACP) and in UTF-16. With a size of 0, the length
+// needed (in characters or bytes, the NUL included when the input's length is -1); 0 with
+// ERROR_INSUFFICIENT_BUFFER when the output is too small.
+#define CP_ACP 0
+int MultiByteToWideChar(UINT code_page, DWORD flags, LPCSTR text, int length, LPWSTR out, int out_size);
+int WideCharToMultiByte(UINT code_page, DWORD flags, LPCWSTR text, int length, LPSTR out, int out_size,
+                        LPCSTR default_char, LPBOOL used_default_char);
+int lstrlenW(LPCWSTR text);
+// Compares ignoring case (the Latin letters of code page 1252): <0, 0 or >0.
+int lstrcmpiW(LPCWSTR first, LPCWSTR second);
 
 // Processes. The process table is the machine's: only its processes are listed, opened or ended.
 #define STILL_ACTIVE 259u
@@ -158,7 +189,32 @@ typedef struct _OSVERSIONINFOEXA {
   BYTE wReserved;
 } OSVERSIONINFOEXA, *LPOSVERSIONINFOEXA;
 
+typedef struct _OSVERSIONINFOEXW {
+  DWORD dwOSVersionInfoSize;
+  DWORD dwMajorVersion;
+  DWORD dwMinorVersion;
+  DWORD dwBuildNumber;
+  DWORD dwPlatformId;
+  WCHAR szCSDVersion[128];
+  WORD wServicePackMajor;
+  WORD wServicePackMinor;
+  WORD wSuiteMask;
+  BYTE wProductType;
+  BYTE wReserved;
+} OSVERSIONINFOEXW, *LPOSVERSIONINFOEXW;
+typedef struct _OSVERSIONINFOW {
+  DWORD dwOSVersionInfoSize;
+  DWORD dwMajorVersion;
+  DWORD dwMinorVersion;
+  DWORD dwBuildNumber;
+  DWORD dwPlatformId;
+  WCHAR szCSDVersion[128];
+} OSVERSIONINFOW, *LPOSVERSIONINFOW;
+
 BOOL GetVersionExA(LPOSVERSIONINFOA version_information);
+// The same for sizeof(OSVERSIONINFOW) or sizeof(OSVERSIONINFOEXW). On a machine of the Home edition the
+// extended form's wSuiteMask holds VER_SUITE_PERSONAL.
+BOOL GetVersionExW(LPOSVERSIONINFOW version_information);
 // "C:\WINDOWS" and "C:\WINDOWS\system32": the length without the NUL, or the size needed (with it) when `size`
 // is too small.
 UINT GetWindowsDirectoryA(LPSTR buffer, UINT size);

@@ -224,6 +224,69 @@ BOOL PeekMessageA(LPMSG msg, HWND window, UINT filter_min, UINT filter_max, UINT
 BOOL TranslateMessage(const MSG* msg);
 LRESULT DispatchMessageA(const MSG* msg);
 
+// ---- Application windows: window classes, hidden top-level windows and each thread's message queue. A window
+// belongs to the thread that made it; GetMessageW waits on that thread's queue and carries out messages sent to
+// its windows from other threads (SendMessageW) while it waits.
+typedef WORD ATOM;
+typedef HANDLE HICON;
+typedef HANDLE HCURSOR;
+typedef HANDLE HBRUSH;
+typedef HANDLE HMENU;
+typedef LRESULT (*WNDPROC)(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+
+typedef struct tagWNDCLASSW {
+  UINT style;
+  WNDPROC lpfnWndProc;
+  int cbClsExtra;
+  int cbWndExtra;
+  HINSTANCE hInstance;
+  HICON hIcon;
+  HCURSOR hCursor;
+  HBRUSH hbrBackground;
+  LPCWSTR lpszMenuName;
+  LPCWSTR lpszClassName;
+} WNDCLASSW;
+
+#define CS_VREDRAW 0x0001u
+#define CS_HREDRAW 0x0002u
+#define WS_OVERLAPPED 0x00000000u
+#define WS_OVERLAPPEDWINDOW 0x00CF0000u
+#define CW_USEDEFAULT ((int)0x80000000)
+
+#define WM_CREATE 0x0001
+#define WM_DESTROY 0x0002
+#define WM_QUIT 0x0012
+// Power events, sent to every top-level window: wParam PBT_APMSUSPEND as the machine suspends,
+// PBT_APMRESUMESUSPEND as it resumes.
+#define WM_POWERBROADCAST 0x0218
+#define PBT_APMSUSPEND 0x0004
+#define PBT_APMRESUMESUSPEND 0x0007
+
+// 0 with ERROR_CLASS_ALREADY_EXISTS for a name registered already.
+ATOM RegisterClassW(const WNDCLASSW* window_class);
+// FALSE with ERROR_CLASS_HAS_WINDOWS while a window of the class exists, ERROR_CLASS_DOES_NOT_EXIST for no class.
+BOOL UnregisterClassW(LPCWSTR class_name, HINSTANCE instance);
+// A top-level window only (no parent, no menu); it is never shown, whatever `style` says. WM_CREATE is sent to it.
+HWND CreateWindowExW(DWORD ex_style, LPCWSTR class_name, LPCWSTR window_name, DWORD style, int x, int y, int width,
+                     int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param);
+// Sends WM_DESTROY; only the window's own thread may destroy it.
+BOOL DestroyWindow(HWND window);
+// WM_CLOSE destroys the window; every other message gives 0.
+LRESULT DefWindowProcW(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+// Waits for the next posted message: FALSE for WM_QUIT, -1 for bad arguments. No filters.
+BOOL GetMessageW(LPMSG msg, HWND window, UINT filter_min, UINT filter_max);
+LRESULT DispatchMessageW(const MSG* msg);
+BOOL PostMessageW(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+BOOL PostThreadMessageW(DWORD thread_id, UINT message, WPARAM wparam, LPARAM lparam);
+void PostQuitMessage(int exit_code);
+
+// The screen (1024 by 768) and how the machine started: SM_CLEANBOOT 0 normal, 1 safe mode, 2 safe mode with
+// networking. Other indexes give 0.
+#define SM_CXSCREEN 0
+#define SM_CYSCREEN 1
+#define SM_CLEANBOOT 67
+int GetSystemMetrics(int index);
+
 // Restarting the machine. The caller's token must have SeShutdownPrivilege enabled (else FALSE,
 // ERROR_PRIVILEGE_NOT_HELD); the request is recorded for the boot code and the calling process goes on running.
 // Only EWX_REBOOT, with EWX_FORCE or EWX_FORCEIFHUNG, is implemented.

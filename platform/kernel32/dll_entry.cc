@@ -20,6 +20,7 @@ namespace {
 struct Registered {
   HINSTANCE module;
   DllEntry entry;
+  bool thread_notices = true;
 };
 
 // Entries are called with the loader lock held, one at a time, as on XP.
@@ -76,7 +77,9 @@ void NotifyDllsOfThread(DWORD reason) {
   Loader& loader = TheLoader();
   const std::lock_guard<std::recursive_mutex> lock(loader.lock);
   const std::vector<Registered> entries = loader.entries;
-  for (const Registered& registered : entries) registered.entry(registered.module, reason, nullptr);
+  for (const Registered& registered : entries) {
+    if (registered.thread_notices) registered.entry(registered.module, reason, nullptr);
+  }
 }
 
 bool IsRegisteredModule(HMODULE module) {
@@ -99,3 +102,16 @@ bool TakeFailedDllInit() {
 
 }  // namespace kernel32
 }  // namespace xp
+
+// Exported by kernel32.
+extern "C" BOOL DisableThreadLibraryCalls(HMODULE module) {
+  xp::Loader& loader = xp::TheLoader();
+  const std::lock_guard<std::recursive_mutex> lock(loader.lock);
+  for (xp::Registered& registered : loader.entries) {
+    if (registered.module != module) continue;
+    registered.thread_notices = false;
+    return TRUE;
+  }
+  SetLastError(ERROR_INVALID_HANDLE);
+  return FALSE;
+}

@@ -11,6 +11,7 @@ namespace xp::kernel32 {
 namespace {
 
 static_assert(sizeof(OSVERSIONINFOA) == 148 && sizeof(OSVERSIONINFOEXA) == 156, "the sizes XP checks");
+static_assert(sizeof(OSVERSIONINFOW) == 276 && sizeof(OSVERSIONINFOEXW) == 284, "the sizes XP checks");
 
 constexpr char kWindowsFolder[] = "C:\\WINDOWS";
 constexpr char kSystemFolder[] = "C:\\WINDOWS\\system32";
@@ -91,6 +92,39 @@ extern "C" BOOL GetVersionExA(LPOSVERSIONINFOA version_information) {
     extended->wSuiteMask = VER_SUITE_SINGLEUSERTS;
     if (xp::machine::Setting("edition") == "Home") extended->wSuiteMask |= VER_SUITE_PERSONAL;
     extended->wProductType = VER_NT_WORKSTATION;
+  }
+  return TRUE;
+}
+
+// Exported by kernel32.
+extern "C" BOOL GetVersionExW(LPOSVERSIONINFOW version_information) {
+  if (version_information == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  const DWORD size = version_information->dwOSVersionInfoSize;
+  if (size != sizeof(OSVERSIONINFOW) && size != sizeof(OSVERSIONINFOEXW)) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return FALSE;
+  }
+  OSVERSIONINFOEXA ansi{};
+  ansi.dwOSVersionInfoSize = size == sizeof(OSVERSIONINFOW) ? sizeof(OSVERSIONINFOA) : sizeof(OSVERSIONINFOEXA);
+  if (!GetVersionExA(reinterpret_cast<LPOSVERSIONINFOA>(&ansi))) return FALSE;
+  std::memset(version_information, 0, size);
+  version_information->dwOSVersionInfoSize = size;
+  version_information->dwMajorVersion = ansi.dwMajorVersion;
+  version_information->dwMinorVersion = ansi.dwMinorVersion;
+  version_information->dwBuildNumber = ansi.dwBuildNumber;
+  version_information->dwPlatformId = ansi.dwPlatformId;
+  for (size_t i = 0; ansi.szCSDVersion[i] != '\0'; ++i) {
+    version_information->szCSDVersion[i] = static_cast<WCHAR>(static_cast<unsigned char>(ansi.szCSDVersion[i]));
+  }
+  if (size == sizeof(OSVERSIONINFOEXW)) {
+    auto* extended = reinterpret_cast<LPOSVERSIONINFOEXW>(version_information);
+    extended->wServicePackMajor = ansi.wServicePackMajor;
+    extended->wServicePackMinor = ansi.wServicePackMinor;
+    extended->wSuiteMask = ansi.wSuiteMask;
+    extended->wProductType = ansi.wProductType;
   }
   return TRUE;
 }

@@ -15,6 +15,7 @@ inline constexpr char kJournalFile[] = "journal.log";
 inline constexpr char kProcessesFolder[] = "processes";
 inline constexpr char kFaultsFile[] = "faults";
 inline constexpr char kRestartFile[] = "restart-requested";
+inline constexpr char kBootModeFile[] = "boot-mode";
 // The machine.ini key holding the host time (ms since 1970) at which the machine was made; real time counts from it.
 inline constexpr char kCreatedKey[] = "created";
 

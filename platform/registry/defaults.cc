@@ -1,5 +1,6 @@
-// What a fresh XP installation's registry holds that the system reads or edits: Winlogon's Userinit and Shell,
-// the RunOnce key, the service tables of the control sets, and each account's shell folders.
+// What a fresh XP installation's registry holds that the system reads or edits: Winlogon's Userinit and Shell and
+// the logon screen's defaults, the (empty) legal notice, the RunOnce key, the service tables of the control sets,
+// and each account's shell folders.
 #include <string>
 
 #include "registry_private.h"
@@ -55,6 +56,24 @@ LONG SeedFreshInstallation() {
     return error;
   }
   if (LONG error = SetString(kMachineKey, winlogon, u"Shell", u"Explorer.exe")) return error;
+  // The logon screen's defaults: the account setup made and the computer as its domain, no legal notice, and the
+  // shutdown dialog without a power-off choice.
+  const std::u16string computer = AnsiToUtf16(machine::Setting("computer_name").value_or(""));
+  const std::u16string first_account = AnsiToUtf16(machine::Setting("account.1.name").value_or("Administrator"));
+  const std::u16string policies = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\System";
+  const struct {
+    const std::u16string& key;
+    std::u16string_view name;
+    std::u16string_view text;
+  } logon_screen[] = {
+      {winlogon, u"DefaultUserName", first_account}, {winlogon, u"DefaultDomainName", computer},
+      {winlogon, u"LegalNoticeCaption", u""},       {winlogon, u"LegalNoticeText", u""},
+      {winlogon, u"PowerDownAfterShutdown", u"0"},  {policies, u"legalnoticecaption", u""},
+      {policies, u"legalnoticetext", u""},
+  };
+  for (const auto& value : logon_screen) {
+    if (LONG error = SetString(kMachineKey, value.key, value.name, value.text)) return error;
+  }
   for (std::u16string_view key : {u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
                                   u"SYSTEM\\CurrentControlSet\\Services", u"SYSTEM\\ControlSet001\\Services"}) {
     KeyId made = 0;

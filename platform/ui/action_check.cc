@@ -23,6 +23,8 @@ std::string CheckAction(const DialogView& dialog, Action& action) {
     case ActionKind::kEscape:
     case ActionKind::kClose:
     case ActionKind::kCtrlAltDel:
+    case ActionKind::kSas:
+    case ActionKind::kPower:
       return "";
     case ActionKind::kEnter:
       if (action.control.empty()) return "";

@@ -136,10 +136,26 @@ class ConsoleDriver : public Driver {
   // A person cannot act while the program is busy: the console answers only when asked.
   std::optional<Action> PumpAction(const DialogView&) override { return std::nullopt; }
 
-  void WaitForCtrlAltDel(std::string_view screen) override {
+  // Enter is Ctrl+Alt+Del; "sas <kind>" and "power suspend|resume" are the other events.
+  Action WaitForAttention(std::string_view screen) override {
     const std::lock_guard<std::mutex> lock(mutex_);
     Print("\n=== " + std::string(screen) + " ===\n  Press Ctrl+Alt+Del to begin (Enter).\n");
-    if (!ReadLine("")) FailUnanswered("ctrl-alt-del " + Quote(screen, true), "the console closed before Ctrl+Alt+Del");
+    for (;;) {
+      const std::optional<std::string> line = ReadLine("");
+      if (!line) FailUnanswered("ctrl-alt-del " + Quote(screen, true), "the console closed before Ctrl+Alt+Del");
+      if (line->empty()) return Action{ActionKind::kCtrlAltDel, {}, "", -1};
+      try {
+        const Action attention = ParseConsoleAction(*line);
+        if (attention.kind == ActionKind::kCtrlAltDel || attention.kind == ActionKind::kSas ||
+            attention.kind == ActionKind::kPower) {
+          return attention;
+        }
+        Print("  only Enter (Ctrl+Alt+Del), sas <kind> or power suspend|resume here\n");
+      } catch (const ScriptError& error) {
+        const std::string message = error.what();
+        Print("  " + message.substr(message.find(": ") + 2) + "\n");
+      }
+    }
   }
 
   void Rejected(const DialogView&, const Action& action, const std::string& problem) override {

@@ -62,6 +62,8 @@ std::string ActionText(const Action& action) {
     case ActionKind::kClose: return "close";
     case ActionKind::kFocus: return "focus " + control;
     case ActionKind::kCtrlAltDel: return "ctrl-alt-del";
+    case ActionKind::kSas: return "sas " + action.text;
+    case ActionKind::kPower: return "power " + action.text;
   }
   return "?";
 }

@@ -78,10 +78,19 @@ void DialogNote(const DialogView& dialog, std::string_view what) {
 
 void ScreenNote(std::string_view what) { JournalUi("screen " + std::string(what)); }
 
+Action WaitForAttention(std::string_view screen) {
+  Action attention = CurrentDriver()->WaitForAttention(screen);
+  JournalUi(ActionText(attention) + " " + Quote(screen, true));
+  return attention;
+}
+
 void WaitForCtrlAltDel(std::string_view screen) {
   XP_TRACE("WaitForCtrlAltDel", "%.*s", static_cast<int>(screen.size()), screen.data());
-  CurrentDriver()->WaitForCtrlAltDel(screen);
-  JournalUi("ctrl-alt-del " + Quote(screen, true));
+  const Action attention = WaitForAttention(screen);
+  if (attention.kind != ActionKind::kCtrlAltDel) {
+    FailUnanswered("ctrl-alt-del " + Quote(screen, true),
+                   ActionText(attention) + " came while only Ctrl+Alt+Del was expected on " + Quote(screen));
+  }
 }
 
 }  // namespace xp::ui

@@ -24,7 +24,7 @@ class NoUserDriver : public Driver {
   int AnswerBox(const Box& box) override { NobodyAnswers(BoxQuestion(box)); }
   Action NextAction(const DialogView& dialog) override { NobodyAnswers(DialogQuestion(dialog)); }
   std::optional<Action> PumpAction(const DialogView&) override { return std::nullopt; }
-  void WaitForCtrlAltDel(std::string_view screen) override { NobodyAnswers("ctrl-alt-del " + Quote(screen, true)); }
+  Action WaitForAttention(std::string_view screen) override { NobodyAnswers("ctrl-alt-del " + Quote(screen, true)); }
   void Rejected(const DialogView& dialog, const Action&, const std::string&) override {
     NobodyAnswers(DialogQuestion(dialog));
   }

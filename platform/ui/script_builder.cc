@@ -54,6 +54,12 @@ Script::DialogStep& Script::DialogStep::Focus(ControlRef control) {
   return Add(MakeAction(ActionKind::kFocus, std::move(control)));
 }
 Script::DialogStep& Script::DialogStep::CtrlAltDel() { return Add(MakeAction(ActionKind::kCtrlAltDel)); }
+Script::DialogStep& Script::DialogStep::Sas(std::string_view kind) {
+  return Add(MakeAction(ActionKind::kSas, {}, kind));
+}
+Script::DialogStep& Script::DialogStep::Power(std::string_view event) {
+  return Add(MakeAction(ActionKind::kPower, {}, event));
+}
 
 Script& Script::BoxStep::Answer(int button_id) {
   script_->lines_.push_back(expectation_ + " -> " + ButtonName(button_id));
@@ -100,6 +106,18 @@ Script& Script::PlugToken(std::string_view id) {
 
 Script& Script::UnplugToken(std::string_view id) {
   lines_.push_back("token unplug" + (id.empty() ? std::string() : " " + std::string(id)));
+  action_counts_.push_back(0);
+  return *this;
+}
+
+Script& Script::Sas(std::string_view kind, const Pattern& screen) {
+  lines_.push_back("sas " + std::string(kind) + " " + screen.Source());
+  action_counts_.push_back(0);
+  return *this;
+}
+
+Script& Script::Power(std::string_view event, const Pattern& screen) {
+  lines_.push_back("power " + std::string(event) + " " + screen.Source());
   action_counts_.push_back(0);
   return *this;
 }

@@ -55,15 +55,17 @@ class ScriptDriver : public Driver {
     return Take(*session, question);
   }
 
-  void WaitForCtrlAltDel(std::string_view screen) override {
+  Action WaitForAttention(std::string_view screen) override {
     const std::string question = "ctrl-alt-del " + Quote(screen, true);
     const std::unique_ptr<ScriptSession> session = Open(question);
     PlayTokenSteps(*session, question);
     const Step* step = Current(*session);
-    if (step == nullptr || step->kind != Step::Kind::kCtrlAltDel || !step->caption.Matches(screen)) {
+    if (step == nullptr || step->kind != Step::Kind::kAttention || !step->caption.Matches(screen)) {
       Mismatch(*session, question, "Winlogon waits for Ctrl+Alt+Del on " + Quote(screen));
     }
+    const Action attention = step->actions.front();
     Advance(*session, question);
+    return attention;
   }
 
   void Rejected(const DialogView& dialog, const Action& action, const std::string& problem) override {

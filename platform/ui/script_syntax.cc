@@ -1,6 +1,7 @@
 // Reading UI scripts: one step per line, words, quoted texts with C-style escapes, '*' wildcards. The grammar is
 // documented in README.md beside this file.
 #include <cctype>
+#include <string_view>
 
 #include "ui_private.h"
 
@@ -187,6 +188,24 @@ std::string ParseText(Lexer& lexer, bool person) {
   lexer.Fail("expected a quoted text");
 }
 
+// ctrl-alt-del, or sas and power with the event's name.
+Action ParseAttention(Lexer& lexer, const std::string& verb) {
+  Action action;
+  if (verb == "ctrl-alt-del") {
+    action.kind = ActionKind::kCtrlAltDel;
+    return action;
+  }
+  const bool sas = verb == "sas";
+  action.kind = sas ? ActionKind::kSas : ActionKind::kPower;
+  action.text = lexer.Word(sas ? "a SAS kind (timeout, screen-saver, screen-saver-activity, user-logoff)"
+                               : "suspend or resume");
+  bool known = false;
+  for (const SasKind& kind : kSasKinds) known = known || (sas && action.text == kind.name);
+  for (const char* name : kPowerNames) known = known || (!sas && action.text == name);
+  if (!known) lexer.Fail("unknown " + verb + " event " + action.text);
+  return action;
+}
+
 Action ParseAction(Lexer& lexer, bool person) {
   const std::string verb = lexer.Word("an action");
   Action action;
@@ -207,8 +226,8 @@ Action ParseAction(Lexer& lexer, bool person) {
     action.kind = ActionKind::kEscape;
   } else if (verb == "close") {
     action.kind = ActionKind::kClose;
-  } else if (verb == "ctrl-alt-del") {
-    action.kind = ActionKind::kCtrlAltDel;
+  } else if (IsAttentionVerb(verb)) {
+    action = ParseAttention(lexer, verb);
   } else {
     lexer.Fail("unknown action " + verb);
   }
@@ -238,7 +257,7 @@ uint32_t ParseStyle(Lexer& lexer) {
 
 Step ParseStep(Lexer& lexer) {
   Step step;
-  const std::string head = lexer.Word("box, dialog, pump, ctrl-alt-del or token");
+  const std::string head = lexer.Word("box, dialog, pump, ctrl-alt-del, sas, power or token");
   if (head == "box") {
     step.kind = Step::Kind::kBox;
     step.caption = RequiredPattern(lexer, "the caption");
@@ -259,8 +278,9 @@ Step ParseStep(Lexer& lexer) {
       if (!lexer.At(Token::Kind::kSemicolon)) break;
       lexer.Next();
     }
-  } else if (head == "ctrl-alt-del") {
-    step.kind = Step::Kind::kCtrlAltDel;
+  } else if (IsAttentionVerb(head)) {
+    step.kind = Step::Kind::kAttention;
+    step.actions.push_back(ParseAttention(lexer, head));
     if (std::optional<Pattern> screen = OptionalPattern(lexer)) step.caption = *screen;
   } else if (head == "token") {
     step.kind = Step::Kind::kToken;
@@ -282,6 +302,15 @@ std::string_view Trimmed(std::string_view text) {
 }
 
 }  // namespace
+
+uint32_t SasTypeOf(const Action& action) {
+  for (const SasKind& kind : kSasKinds) {
+    if (action.kind == ActionKind::kSas && action.text == kind.name) return kind.type;
+  }
+  return kCtrlAltDelSas;
+}
+
+bool IsAttentionVerb(std::string_view verb) { return verb == "ctrl-alt-del" || verb == "sas" || verb == "power"; }
 
 std::vector<Step> ParseScript(std::string_view text) {
   std::vector<Step> steps;

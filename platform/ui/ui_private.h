@@ -16,16 +16,16 @@ namespace xp::ui {
 
 // script_syntax.cc: one line of a script.
 struct Step {
-  enum class Kind { kBox, kDialog, kPump, kCtrlAltDel, kToken };
+  enum class Kind { kBox, kDialog, kPump, kAttention, kToken };
   Kind kind = Kind::kBox;
   int line = 0;               // 1-based line in the script file
   std::string source;         // the line as written, for diagnostics
-  Pattern caption = Pattern::Any();   // box caption, dialog caption, ctrl-alt-del screen
+  Pattern caption = Pattern::Any();   // box caption, dialog caption, the screen of an attention step
   Pattern text = Pattern::Any();      // box text
   std::optional<uint32_t> style;      // box style, when the script checks it
   int answer = 0;                     // box
   std::string dialog;                 // dialog, pump
-  std::vector<Action> actions;        // dialog, pump
+  std::vector<Action> actions;        // dialog, pump; the one event of an attention step
   bool plug = false;                  // token: plug it in (else pull it out)
   std::string token;                  // token: its id; empty for the machine's first token
 };
@@ -65,6 +65,8 @@ std::string DialogQuestion(const DialogView& dialog);  // dialog 134 "caption"
 // Password edits are journaled masked: their text and what is typed into them as one '*' per character.
 std::string ControlState(const Control& control);  // 1000 edit "" limit=63 password
 std::string ActionLine(const DialogView& dialog, const Action& action);  // type 1000 "********"
+// An attention action from a word ("ctrl-alt-del", "sas", "power") and, for sas and power, the name after it.
+bool IsAttentionVerb(std::string_view verb);
 // Journals "<question> -> none" and "fail <message>", prints "xp ui: <message>" on stderr and ends the process
 // with kUiFailureExitCode.
 [[noreturn]] void FailUnanswered(const std::string& question, const std::string& message);

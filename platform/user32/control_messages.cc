@@ -63,6 +63,7 @@ LRESULT ControlMessage(Window& control, UINT message, WPARAM wparam, LPARAM lpar
 }
 
 LRESULT SendWindowMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam, bool wide) {
+  if (IsApplicationWindow(window)) return SendApplicationMessage(window, message, wparam, lparam);
   Effects effects;
   LRESULT result = 0;
   {

@@ -81,8 +81,8 @@ INT_PTR RunModal(HINSTANCE instance, ULONG_PTR template_name, DLGPROC dialog_pro
 
 HWND InnermostDialog() { return modal_dialogs.empty() ? nullptr : modal_dialogs.back(); }
 
-void HandleSecureAttention(HWND dialog) {
-  if (const SecureAttentionHandler handler = secure_attention_handler.load()) handler(dialog);
+void HandleSecureAttention(HWND dialog, DWORD sas_type) {
+  if (const SecureAttentionHandler handler = secure_attention_handler.load()) handler(dialog, sas_type);
 }
 
 void SetSecureAttentionHandler(SecureAttentionHandler handler) { secure_attention_handler.store(handler); }

@@ -166,7 +166,12 @@ void PerformAction(HWND dialog, const ui::Action& action, bool dialog_manager);
 
 // dialog_box.cc: the calling thread's innermost modal dialog, or nullptr.
 HWND InnermostDialog();
-void HandleSecureAttention(HWND dialog);
+void HandleSecureAttention(HWND dialog, DWORD sas_type);
+
+// application_windows.cc: the hidden top-level windows of window classes (no dialog, no UI). A message sent to one
+// runs its procedure on its own thread; the caller waits for it.
+bool IsApplicationWindow(HWND window);
+LRESULT SendApplicationMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
 // window_broadcasts.cc: sends the machine's broadcast messages (WM_DEVICECHANGE) that its top-level windows have
 // not yet heard to them, each window in the order they came; called as the process pumps messages, without the lock.

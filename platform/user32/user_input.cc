@@ -2,6 +2,7 @@
 // clicks, checks and picks land in the control (which takes the focus) and notify the dialog; Enter presses the
 // focused push button or else the default one; Esc is IDCANCEL; the close box sends WM_CLOSE.
 #include "user32_private.h"
+#include "xp/dialogs.h"
 
 namespace xp::user32 {
 namespace {
@@ -86,7 +87,11 @@ void PerformAction(HWND dialog, const ui::Action& action, bool dialog_manager) {
       CallDialogProc(dialog, WM_CLOSE, 0, 0);
       return;
     case ui::ActionKind::kCtrlAltDel:
-      HandleSecureAttention(dialog);
+    case ui::ActionKind::kSas:
+      HandleSecureAttention(dialog, ui::SasTypeOf(action));
+      return;
+    case ui::ActionKind::kPower:
+      BroadcastPowerEvent(action.text == "suspend" ? PBT_APMSUSPEND : PBT_APMRESUMESUSPEND);
       return;
     default:
       ActOnControl(dialog, action);

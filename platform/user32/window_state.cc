@@ -108,6 +108,7 @@ extern "C" BOOL IsWindowVisible(HWND window) {
 
 // Exported by user32.
 extern "C" BOOL IsWindow(HWND window) {
+  if (xp::user32::IsApplicationWindow(window)) return TRUE;
   const std::unique_lock<std::mutex> lock = xp::user32::LockWindows();
   return xp::user32::Lookup(window) != nullptr;
 }

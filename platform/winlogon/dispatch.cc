@@ -46,10 +46,21 @@ void RaiseSas(Host& host, DWORD sas, HWND ended) {
   if (ended != nullptr) EndDialog(ended, WLX_DLG_SAS);
 }
 
-// Ctrl+Alt+Del while a dialog waits for the user.
-void OnSecureAttention(HWND window) {
+// A secure-attention event while a dialog waits for the user. Ctrl+Alt+Del (and the end of a secure screen saver)
+// ends the GINA's dialog for the GINA's next entry; a time-out, the screen saver or a log-off ends it with its own
+// result and is not handed on.
+void OnSecureAttention(HWND window, DWORD sas) {
   if (current == nullptr) return;
-  RaiseSas(*current, WLX_SAS_TYPE_CTRL_ALT_DEL, FindDialog(*current, window) != nullptr ? window : nullptr);
+  const HWND dialog = FindDialog(*current, window) != nullptr ? window : nullptr;
+  int result = 0;
+  switch (sas) {
+    case WLX_SAS_TYPE_TIMEOUT: result = WLX_DLG_INPUT_TIMEOUT; break;
+    case WLX_SAS_TYPE_SCRNSVR_TIMEOUT: result = WLX_DLG_SCREEN_SAVER_TIMEOUT; break;
+    case WLX_SAS_TYPE_USER_LOGOFF: result = WLX_DLG_USER_LOGOFF; break;
+    default: RaiseSas(*current, sas, dialog); return;
+  }
+  machine::Journal("winlogon SAS " + std::to_string(sas) + " ends the dialog with " + std::to_string(result));
+  if (dialog != nullptr) EndDialog(dialog, result);
 }
 
 // Stands between user32 and the GINA's dialog procedure, to learn each dialog's window.

@@ -42,7 +42,7 @@ void Start(const std::string& user, const std::string& name, std::string command
 void RunOnceAtLogon(const std::string& user) {
   const std::optional<machine::Account> account = machine::FindAccount(user);
   if (!account || !account->administrator) return;
-  if (machine::Setting("safe_mode") == "yes") return;
+  if (machine::CurrentBootMode() != machine::BootMode::kNormal) return;
   registry::KeyId key = 0;
   if (registry::OpenPath(kRunOnceKey, &key) != ERROR_SUCCESS) return;
   std::vector<registry::Value> values;

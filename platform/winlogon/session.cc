@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "winlogon_private.h"
+#include "xp/dialogs.h"
 #include "xp/machine.h"
 #include "xp/processes.h"
 #include "xp/ui.h"
@@ -32,6 +33,13 @@ std::vector<uint32_t> UserPrograms(const std::string& user) {
 
 }  // namespace
 
+std::optional<DWORD> WaitForSas(const char* screen) {
+  const ui::Action event = ui::WaitForAttention(screen);
+  if (event.kind != ui::ActionKind::kPower) return ui::SasTypeOf(event);
+  user32::BroadcastPowerEvent(event.text == "suspend" ? PBT_APMSUSPEND : PBT_APMRESUMESUSPEND);
+  return std::nullopt;
+}
+
 SessionEvent WaitInSession(Host& host, const char* screen, DWORD* sas) {
   for (;;) {
     if (machine::PendingRestart()) return SessionEvent::kRestart;
@@ -46,9 +54,10 @@ SessionEvent WaitInSession(Host& host, const char* screen, DWORD* sas) {
     // The last program may have asked for the restart just before it ended.
     if (machine::PendingRestart()) return SessionEvent::kRestart;
     if (!SomeoneCanAnswer()) return SessionEvent::kNobodyThere;
-    ui::WaitForCtrlAltDel(screen);
-    *sas = WLX_SAS_TYPE_CTRL_ALT_DEL;
-    return SessionEvent::kSas;
+    if (const std::optional<DWORD> event = WaitForSas(screen)) {
+      *sas = *event;
+      return SessionEvent::kSas;
+    }
   }
 }
 

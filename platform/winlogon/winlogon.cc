@@ -98,10 +98,9 @@ class Winlogon {
       host_.gina.DisplaySASNotice(host_.context);
       sas = TakeQueuedSas(host_);
     }
-    if (!sas) {
+    while (!sas) {
       if (!SomeoneCanAnswer()) return NobodyThere(kWelcomeScreen);
-      ui::WaitForCtrlAltDel(kWelcomeScreen);
-      sas = WLX_SAS_TYPE_CTRL_ALT_DEL;
+      sas = WaitForSas(kWelcomeScreen);
     }
     LUID logon_id{};
     BYTE logon_sid[kLogonSidSize] = {};

@@ -63,6 +63,9 @@ std::optional<DWORD> TakeQueuedSas(Host& host);
 // sas_wait.cc: true when someone can still press Ctrl+Alt+Del: a console, or a UI script with steps left.
 bool SomeoneCanAnswer();
 
+// session.cc: what comes while Winlogon waits on `screen` with no dialog up: the SAS type of a secure-attention
+// event, or nullopt for a power event (carried out: every top-level window heard it).
+std::optional<DWORD> WaitForSas(const char* screen);
 // session.cc: the logged-on user's session.
 enum class SessionEvent { kSas, kRestart, kNobodyThere };
 // Waits on `screen` for what ends the wait: while the user's programs run, a restart request or a queued SAS;

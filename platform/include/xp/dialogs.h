@@ -10,9 +10,15 @@ namespace xp::user32 {
 // (unless that control is disabled); other messages are ignored. Returns 0.
 LRESULT DefaultDialogMessage(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
 
-// Called with the innermost dialog when the user presses Ctrl+Alt+Del while it waits (Winlogon's host ends it).
-// Without a handler the keys do nothing to the dialog. nullptr removes the handler.
-using SecureAttentionHandler = void (*)(HWND dialog);
+// Called with the innermost dialog when a secure-attention event comes while it waits: the user presses
+// Ctrl+Alt+Del (SAS type 1), or Winlogon raises another (xp::ui::kSasKinds). Winlogon's host ends the dialog.
+// Without a handler the event does nothing to the dialog. nullptr removes the handler.
+using SecureAttentionHandler = void (*)(HWND dialog, DWORD sas_type);
 void SetSecureAttentionHandler(SecureAttentionHandler handler);
+
+// A power event (PBT_APMSUSPEND, PBT_APMRESUMESUSPEND) as WM_POWERBROADCAST to every top-level window of the
+// process, sent: each window's thread has handled it when this returns (or 5 seconds passed for a thread that does
+// not read its queue).
+void BroadcastPowerEvent(WPARAM event);
 
 }  // namespace xp::user32

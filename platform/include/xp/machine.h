@@ -40,6 +40,12 @@ std::optional<uint32_t> PendingRestart();
 // A booting machine takes the request up: it is gone once the restart has begun.
 void ClearRestartRequest();
 
+// How this boot started, as GetSystemMetrics(SM_CLEANBOOT) reports it (0, 1, 2). The boot sets it; it lasts until
+// the next boot. A description with "safe_mode = yes" always gives kSafe.
+enum class BootMode { kNormal = 0, kSafe = 1, kSafeWithNetworking = 2 };
+BootMode CurrentBootMode();
+void SetBootMode(BootMode mode);
+
 // What a new machine looks like; the defaults make an English-locale XP Professional with one fixed NTFS drive C:,
 // an administrator and an ordinary user.
 struct DriveOptions {

@@ -63,8 +63,10 @@ LONG Flush();
 // The full kernel path of a key, in the case its components were created with.
 LONG KeyPath(KeyId key, std::u16string* path);
 
-// Writes what a fresh XP installation holds and the system relies on (Winlogon's "Userinit" and "Shell", the RunOnce
-// key, the control sets' Services keys, every account's Shell Folders) into the machine XPMACHINE names.
+// Writes what a fresh XP installation holds and the system relies on (Winlogon's "Userinit" and "Shell", its
+// "DefaultUserName" (the first account), "DefaultDomainName" (the computer), empty legal-notice values there and
+// under Policies\System, "PowerDownAfterShutdown" "0", the RunOnce key, the control sets' Services keys, every
+// account's Shell Folders) into the machine XPMACHINE names.
 LONG SeedFreshInstallation();
 
 // --- The ANSI side, for the A functions: the machine's ANSI code page (machine.ini "ansi_code_page"; 1252 outside a

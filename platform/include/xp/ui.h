@@ -106,17 +106,33 @@ struct DialogView {
   const Control* Find(const ControlRef& ref) const;
 };
 
-enum class ActionKind { kType, kClick, kCheck, kUncheck, kSelect, kEnter, kEscape, kClose, kFocus, kCtrlAltDel };
+enum class ActionKind { kType, kClick, kCheck, kUncheck, kSelect, kEnter, kEscape, kClose, kFocus, kCtrlAltDel, kSas,
+                        kPower };
 
 // What the user does next. type: focus the edit, replace its contents by typing `text` (the framework applies the
 // edit's limit). select: choose the item whose text is `text`; the engine sets `item` to its index. enter: press
 // Enter, in `control` when one is named. close: the close box (WM_CLOSE). ctrl-alt-del: the secure-attention keys.
+// sas: another secure-attention event Winlogon raises, named by `text` (kSasNames). power: the machine suspends or
+// resumes, `text` "suspend" or "resume".
 struct Action {
   ActionKind kind = ActionKind::kClick;
   ControlRef control;
   std::string text;
   int item = -1;
 };
+
+// The secure-attention events besides Ctrl+Alt+Del, as scripts name them, with Winlogon's SAS types: the input
+// time-out, the screen saver's time-out, the user ending a secure screen saver, a log-off by the user.
+struct SasKind {
+  const char* name;
+  uint32_t type;
+};
+inline constexpr SasKind kSasKinds[] = {
+    {"timeout", 0}, {"screen-saver", 2}, {"screen-saver-activity", 3}, {"user-logoff", 4}};
+inline constexpr uint32_t kCtrlAltDelSas = 1;
+// The SAS type of a kCtrlAltDel or kSas action.
+uint32_t SasTypeOf(const Action& action);
+inline constexpr const char* kPowerNames[] = {"suspend", "resume"};
 
 // The modal loop's calls, in the order a dialog lives: opened (its controls as first shown), changes the program
 // makes while it is up, then repeatedly the user's next action until the program ends it with a result.
@@ -134,7 +150,10 @@ void DialogEnded(const DialogView& dialog, intptr_t result);
 void DialogNote(const DialogView& dialog, std::string_view what);
 void ScreenNote(std::string_view what);
 
-// Winlogon waits for the secure-attention keys on `screen` (no dialog of its own is up); returns when pressed.
+// Winlogon waits on `screen` (no dialog of its own is up) for what comes next: the secure-attention keys
+// (kCtrlAltDel), another secure-attention event (kSas) or a power event (kPower).
+Action WaitForAttention(std::string_view screen);
+// The same when only the keys may come next; anything else fails the run.
 void WaitForCtrlAltDel(std::string_view screen);
 
 // ---- The text forms shared by scripts and journal lines.
@@ -158,7 +177,7 @@ class Driver {
   virtual int AnswerBox(const Box& box) = 0;
   virtual Action NextAction(const DialogView& dialog) = 0;
   virtual std::optional<Action> PumpAction(const DialogView& dialog) = 0;
-  virtual void WaitForCtrlAltDel(std::string_view screen) = 0;
+  virtual Action WaitForAttention(std::string_view screen) = 0;
   // The engine refused `action` for `problem`; a person is asked again, a script fails.
   virtual void Rejected(const DialogView& dialog, const Action& action, const std::string& problem) = 0;
   virtual void ControlChanged(const DialogView& dialog, const Control& control) = 0;

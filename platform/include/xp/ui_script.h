@@ -28,6 +28,9 @@ class Script {
     DialogStep& Close();
     DialogStep& Focus(ControlRef control);
     DialogStep& CtrlAltDel();
+    // Winlogon's other secure-attention events (kSasNames) and the power events (kPowerNames) in the dialog.
+    DialogStep& Sas(std::string_view kind);
+    DialogStep& Power(std::string_view event);
 
    private:
     friend class Script;
@@ -66,6 +69,9 @@ class Script {
   // while a dialog is busy). Without an id: the machine's first token.
   Script& PlugToken(std::string_view id = {});
   Script& UnplugToken(std::string_view id = {});
+  // Another secure-attention event, or a power event, while Winlogon waits on `screen`.
+  Script& Sas(std::string_view kind, const Pattern& screen = Pattern::Any());
+  Script& Power(std::string_view event, const Pattern& screen = Pattern::Any());
   Script& Comment(std::string_view text);
 
   // The script file's text.

@@ -1,4 +1,5 @@
-// CreateThread: the start routine runs on a new thread with its parameter, and the handle is signalled at its end.
+// CreateThread: the start routine runs on a new thread with its parameter (once resumed, when created suspended),
+// and the handle is signalled at its end.
 #include <gtest/gtest.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -59,13 +60,36 @@ TEST(CreateThread, ClosingTheHandleLeavesTheThreadRunning) {
   EXPECT_TRUE(WaitFor(gate.finished)) << "the thread ended";
 }
 
-TEST(CreateThread, FlagsAndSecurityAreNotImplemented) {
+DWORD WINAPI ReturnSeven(LPVOID parameter) {
+  static_cast<Gate*>(parameter)->finished = true;
+  return 7;
+}
+
+TEST(CreateThread, ASuspendedThreadRunsOnlyOnceResumedAndKeepsItsExitCode) {
+  Gate gate;
+  const HANDLE thread = CreateThread(nullptr, 0, ReturnSeven, &gate, CREATE_SUSPENDED, nullptr);
+  ASSERT_NE(thread, nullptr);
+  DWORD exit_code = 0;
+  ASSERT_TRUE(GetExitCodeThread(thread, &exit_code));
+  EXPECT_EQ(exit_code, STILL_ACTIVE);
+  EXPECT_EQ(WaitForSingleObject(thread, 50), static_cast<DWORD>(WAIT_TIMEOUT));
+  EXPECT_FALSE(gate.finished.load());
+  EXPECT_EQ(ResumeThread(thread), 1u);
+  EXPECT_EQ(WaitForSingleObject(thread, INFINITE), WAIT_OBJECT_0);
+  EXPECT_TRUE(gate.finished.load());
+  ASSERT_TRUE(GetExitCodeThread(thread, &exit_code));
+  EXPECT_EQ(exit_code, 7u);
+  EXPECT_EQ(ResumeThread(thread), 0u) << "a running thread's count is 0";
+  CloseHandle(thread);
+}
+
+TEST(CreateThread, OtherFlagsAndSecurityAreNotImplemented) {
   Gate gate;
   gate.open = true;
   SECURITY_ATTRIBUTES attributes = {sizeof attributes, nullptr, FALSE};
-  constexpr DWORD kCreateSuspended = 0x4;
+  constexpr DWORD kStackSizeParamIsAReservation = 0x10000;
   SetLastError(0xdeadbeef);
-  EXPECT_EQ(CreateThread(nullptr, 0, WaitAtGate, &gate, kCreateSuspended, nullptr), nullptr);
+  EXPECT_EQ(CreateThread(nullptr, 0, WaitAtGate, &gate, kStackSizeParamIsAReservation, nullptr), nullptr);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CALL_NOT_IMPLEMENTED));
   SetLastError(0xdeadbeef);
   EXPECT_EQ(CreateThread(&attributes, 0, WaitAtGate, &gate, 0, nullptr), nullptr);

@@ -49,6 +49,17 @@ TEST(Version, IsWindowsXpServicePack2InBothRecordSizes) {
   SetDescription(machine.root(), "edition", "Home");
   ASSERT_TRUE(GetVersionExA(reinterpret_cast<LPOSVERSIONINFOA>(&version)));
   EXPECT_EQ(version.wSuiteMask, VER_SUITE_SINGLEUSERTS | VER_SUITE_PERSONAL);
+
+  // The wide records say the same, Home edition included.
+  OSVERSIONINFOEXW wide{};
+  wide.dwOSVersionInfoSize = sizeof wide;
+  ASSERT_TRUE(GetVersionExW(reinterpret_cast<LPOSVERSIONINFOW>(&wide)));
+  EXPECT_EQ(wide.dwOSVersionInfoSize, 284u);
+  EXPECT_EQ(wide.dwMajorVersion * 10 + wide.dwMinorVersion, 51u);
+  EXPECT_EQ(std::u16string(wide.szCSDVersion), u"Service Pack 2");
+  EXPECT_EQ(wide.wSuiteMask, VER_SUITE_SINGLEUSERTS | VER_SUITE_PERSONAL);
+  wide.dwOSVersionInfoSize = sizeof(OSVERSIONINFOEXA);
+  EXPECT_FALSE(GetVersionExW(reinterpret_cast<LPOSVERSIONINFOW>(&wide)));
 }
 
 TEST(Version, RefusesOtherRecordSizesAndCanBeMadeToFail) {

@@ -79,8 +79,8 @@ std::string Describe(const Step& step) {
     case Step::Kind::kBox:
       return "box " + step.caption.Source() + " " + step.text.Source() +
              (step.style ? " " + StyleName(*step.style) : "") + " -> " + ButtonName(step.answer);
-    case Step::Kind::kCtrlAltDel:
-      return "ctrl-alt-del " + step.caption.Source();
+    case Step::Kind::kAttention:
+      return ActionText(step.actions.at(0)) + " " + step.caption.Source();
     case Step::Kind::kToken:
       return std::string("token ") + (step.plug ? "plug" : "unplug") + " [" + step.token + "]";
     case Step::Kind::kDialog:
@@ -119,6 +119,10 @@ TEST(ScriptSyntax, ReadsEveryStepAndAction) {
       {R"(ctrl-alt-del "Welcome*")", R"(ctrl-alt-del "Welcome*")"},
       {R"(token unplug)", R"(token unplug [])"},
       {R"(token plug token2)", R"(token plug [token2])"},
+      {R"(sas screen-saver-activity "Windows desktop")", R"(sas screen-saver-activity "Windows desktop")"},
+      {R"(power resume)", R"(power resume *)"},
+      {R"(dialog 200: power suspend; power resume; sas timeout; sas user-logoff)",
+       R"(dialog 200 *: [power suspend] [power resume] [sas timeout] [sas user-logoff])"},
   };
   for (const auto& c : cases) {
     const std::vector<Step> steps = ParseScript(std::string("# a comment\n\n") + c.line + "\r\n");
@@ -144,6 +148,9 @@ TEST(ScriptSyntax, ErrorsNameTheLine) {
       {R"(dialog 134:)", "expected an action"},
       {R"(token pull)", "expected plug or unplug, not pull"},
       {R"(token plug token1 token2)", "unexpected text after the step"},
+      {R"(sas coffee)", "unknown sas event coffee"},
+      {R"(dialog 200: power hibernate)", "unknown power event hibernate"},
+      {R"(power)", "expected suspend or resume"},
       {R"(dialog 134: press 1000)", "unknown action press"},
       {R"(dialog 134: type 1000 secret12)", "expected a quoted text"},
       {R"(dialog 134: click 0)", "control ID out of range"},

@@ -250,16 +250,19 @@ TEST_F(DialogBoxTest, GetDlgItemFailsForAnIdTheDialogDoesNotHave) {
   RunSample(sample);
 }
 
-TEST_F(DialogBoxTest, CtrlAltDelGoesToTheSecureAttentionHandlerWhenThereIsOne) {
+TEST_F(DialogBoxTest, SecureAttentionEventsGoToTheHandlerWhenThereIsOne) {
   xp::ui::Script script;
   script.Dialog(kSampleDialog).CtrlAltDel().Click(IDOK);
   script.Dialog(kSampleDialog).CtrlAltDel();
+  script.Dialog(kSampleDialog).Sas("screen-saver");
   Play(script);
   SampleDialog ignored;
   EXPECT_EQ(RunSample(ignored), 1);  // no handler: the keys do nothing to the dialog
-  SetSecureAttentionHandler([](HWND dialog) { EndDialog(dialog, 101); });
+  SetSecureAttentionHandler([](HWND dialog, DWORD sas) { EndDialog(dialog, 100 + sas); });
   SampleDialog ended;
   EXPECT_EQ(RunSample(ended), 101);
+  SampleDialog screen_saver;
+  EXPECT_EQ(RunSample(screen_saver), 102);
   SetSecureAttentionHandler(nullptr);
   EXPECT_EQ(ended.messages, (std::vector<std::string>{"init"}));
 }

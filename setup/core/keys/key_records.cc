@@ -89,8 +89,9 @@ RepairOutcome RepairKeySwitch(const std::string& folder) {
     return deleted ? RepairOutcome::kUndone : RepairOutcome::kIncomplete;
   }
   for (const std::string& record : records) {
-    if (Exists(record + kNewSuffix) &&
-        !MoveFileExA((record + kNewSuffix).c_str(), record.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    const std::string replacement = record + kNewSuffix;
+    if (Exists(replacement) &&
+        !MoveFileExA(replacement.c_str(), record.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
       return RepairOutcome::kIncomplete;
     }
   }

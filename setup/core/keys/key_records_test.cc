@@ -18,7 +18,8 @@ constexpr char kFolder[] = "C:\\Program Files\\Quillmarsh\\Tavik\\XP";
 std::string Path(const std::string& name) { return std::string(kFolder) + "\\" + name; }
 
 std::string Get(const std::string& name) {
-  const HANDLE file = CreateFileA(Path(name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  const HANDLE file =
+      CreateFileA(Path(name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return "<none>";
   char data[64];
   DWORD got = 0;
