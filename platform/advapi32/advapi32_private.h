@@ -15,7 +15,7 @@ struct OpenedKey {
 };
 
 // hkey_table.cc: the process's open keys. The predefined keys resolve to their roots with every right;
-// HKEY_CURRENT_USER to the current user's hive (xp::registry::CurrentUser).
+// HKEY_CURRENT_USER to the hive of the account the thread acts as (an impersonated one, else the process's).
 HKEY InsertKey(const OpenedKey& key);
 // ERROR_SUCCESS, or ERROR_INVALID_HANDLE for a handle never opened or already closed.
 LONG ResolveKey(HKEY hkey, OpenedKey* key);

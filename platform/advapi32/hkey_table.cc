@@ -4,6 +4,7 @@
 #include <unordered_map>
 
 #include "advapi32_private.h"
+#include "security_private.h"
 #include "xp/debug.h"
 
 XP_DEBUG_CHANNEL(advapi32);
@@ -51,7 +52,7 @@ LONG ResolveKey(HKEY hkey, OpenedKey* key) {
   }
   if (hkey == HKEY_CURRENT_USER) {
     *key = OpenedKey{0, KEY_ALL_ACCESS};
-    return registry::OpenUserHive(registry::Utf8ToUtf16(registry::CurrentUser()), &key->id);
+    return registry::OpenUserHive(registry::Utf8ToUtf16(ThreadAccountName()), &key->id);
   }
   if (hkey == HKEY_CLASSES_ROOT) return Unimplemented("ResolveKey", "HKEY_CLASSES_ROOT");
   Table& table = TheTable();

@@ -30,6 +30,8 @@ struct SidValue {
 };
 
 SidValue EveryoneSid();
+// S-1-5-5-<high>-<low>: the SID of one logon session.
+SidValue LogonSid(LUID logon_id);
 SidValue AdministratorsSid();
 SidValue UsersSid();
 SidValue SidOfAccount(const machine::Account& account);
@@ -42,26 +44,42 @@ struct TokenGroup {
 // rest of the machine's accounts and the service accounts.
 std::vector<TokenGroup> GroupsOfAccount(const machine::Account& account);
 
-// token.cc: what a token HANDLE refers to: a process of the machine and the rights the handle holds.
+// token.cc: what a token HANDLE refers to, and the rights the handle holds: a process of the machine
+// (OpenProcessToken), or a logon session of an account (LogonUserW).
 class TokenObject : public KernelObject {
  public:
   TokenObject(uint32_t pid, DWORD access) : pid_(pid), access_(access) {}
-  uint32_t pid() const { return pid_; }
+  TokenObject(std::string account, LUID logon_id, DWORD access)
+      : account_(std::move(account)), logon_id_(logon_id), access_(access) {}
+  std::optional<uint32_t> pid() const { return pid_; }
+  const std::string& account() const { return account_; }
+  std::optional<LUID> logon_id() const { return logon_id_; }
   DWORD access() const { return access_; }
 
  private:
-  const uint32_t pid_;
+  const std::optional<uint32_t> pid_;
+  const std::string account_;
+  const std::optional<LUID> logon_id_;
   const DWORD access_;
 };
 
-// The process and account behind a token handle holding every right in `required`; nullopt with the last error
-// set (ERROR_INVALID_HANDLE, ERROR_ACCESS_DENIED, ERROR_NO_SUCH_USER for an account the machine does not have).
+// The process or logon and account behind a token handle holding every right in `required`; nullopt with the last
+// error set (ERROR_INVALID_HANDLE, ERROR_ACCESS_DENIED, ERROR_NO_SUCH_USER for an account the machine does not
+// have).
 struct TokenSubject {
-  uint32_t pid = 0;
+  uint32_t pid = 0;  // 0 for a logon's token
   machine::Account account;
   std::vector<std::string> enabled_privileges;
+  std::optional<LUID> logon_id;  // a logon's token
 };
 std::optional<TokenSubject> ResolveToken(HANDLE token, DWORD required);
+
+// logon_user.cc: the logon session ids, unique on the machine (above the system's own, 0x3E7 and below).
+LUID NewLogonId();
+
+// impersonation.cc: the account the calling thread acts as: the one it impersonates, else the process's
+// (xp::registry::CurrentUser).
+std::string ThreadAccountName();
 
 // privileges.cc: whether an account holds a privilege (may enable it). Only SeShutdownPrivilege is modelled: every
 // account of the machine and SYSTEM hold it, as XP grants it to Users; the local and network service accounts don't.

@@ -68,6 +68,11 @@ SidValue SidOfAccount(const machine::Account& account) {
   return {kNtAuthority, {kMachineDomainRid, id[0], id[1], id[2], account.rid}};
 }
 
+SidValue LogonSid(LUID logon_id) {
+  constexpr DWORD kLogonIdsRid = 5;  // SECURITY_LOGON_IDS_RID
+  return SidValue{kNtAuthority, {kLogonIdsRid, static_cast<DWORD>(logon_id.HighPart), logon_id.LowPart}};
+}
+
 std::vector<TokenGroup> GroupsOfAccount(const machine::Account& account) {
   std::vector<TokenGroup> groups = {{EveryoneSid(), kGroupEnabled}};
   if (account.administrator) groups.push_back({AdministratorsSid(), kGroupEnabled | SE_GROUP_OWNER});
@@ -121,4 +126,28 @@ extern "C" BOOL EqualSid(PSID sid1, PSID sid2) {
 extern "C" PVOID FreeSid(PSID sid) {
   std::free(sid);
   return nullptr;
+}
+
+// Exported by advapi32.
+extern "C" BOOL IsValidSid(PSID sid) { return xp::advapi32::SidValue::Read(sid).has_value(); }
+
+// Exported by advapi32.
+extern "C" DWORD GetLengthSid(PSID sid) {
+  const std::optional<xp::advapi32::SidValue> value = xp::advapi32::SidValue::Read(sid);
+  return value ? value->Size() : 0;
+}
+
+// Exported by advapi32.
+extern "C" BOOL CopySid(DWORD destination_length, PSID destination, PSID source) {
+  const std::optional<xp::advapi32::SidValue> value = xp::advapi32::SidValue::Read(source);
+  if (!value || destination == nullptr) {
+    SetLastError(ERROR_INVALID_SID);
+    return FALSE;
+  }
+  if (destination_length < value->Size()) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return FALSE;
+  }
+  value->WriteTo(destination);
+  return TRUE;
 }

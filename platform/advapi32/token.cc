@@ -1,5 +1,6 @@
 // Access tokens: OpenProcessToken and GetTokenInformation (TokenUser, TokenGroups). A token stands for a process of
 // the machine; its user and groups follow from the account the process table gives for it.
+#include <cstdint>
 #include <cstring>
 #include <memory>
 
@@ -21,7 +22,7 @@ std::optional<TokenSubject> SubjectOfProcess(uint32_t pid) {
   if (!record) return std::nullopt;
   const std::optional<machine::Account> account = machine::FindAccount(record->account);
   if (!account) return std::nullopt;
-  return TokenSubject{pid, *account, record->privileges};
+  return TokenSubject{pid, *account, record->privileges, std::nullopt};
 }
 
 // Lays out the information in `out`: the fixed part, then the SIDs its pointers point at.
@@ -65,9 +66,21 @@ std::optional<TokenSubject> ResolveToken(HANDLE token, DWORD required) {
     SetLastError(ERROR_ACCESS_DENIED);
     return std::nullopt;
   }
-  std::optional<TokenSubject> subject = SubjectOfProcess(object->pid());
+  std::optional<TokenSubject> subject;
+  if (object->pid()) {
+    subject = SubjectOfProcess(*object->pid());
+  } else if (const std::optional<machine::Account> account = machine::FindAccount(object->account())) {
+    subject = TokenSubject{0, *account, {}, object->logon_id()};
+  }
   if (!subject) SetLastError(ERROR_NO_SUCH_USER);
   return subject;
+}
+
+// A process's session: the system's (0x3E7) for SYSTEM, else one per process of the machine.
+LUID SessionOf(const TokenSubject& subject) {
+  if (subject.logon_id) return *subject.logon_id;
+  if (subject.account.kind == machine::AccountKind::kSystem) return LUID{0x3E7, 0};
+  return LUID{0x10000 + subject.pid, 0};
 }
 
 }  // namespace xp::advapi32
@@ -102,8 +115,8 @@ extern "C" BOOL OpenProcessToken(HANDLE process, DWORD desired_access, HANDLE* t
 // Exported by advapi32.
 extern "C" BOOL GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS information_class, LPVOID information,
                                     DWORD information_length, PDWORD return_length) {
-  if (information_class != TokenUser && information_class != TokenGroups) {
-    xp::advapi32::Unimplemented("GetTokenInformation", "classes other than TokenUser and TokenGroups");
+  if (information_class != TokenUser && information_class != TokenGroups && information_class != TokenStatistics) {
+    xp::advapi32::Unimplemented("GetTokenInformation", "classes other than TokenUser, TokenGroups, TokenStatistics");
     return FALSE;
   }
   if (return_length == nullptr) {
@@ -116,11 +129,33 @@ extern "C" BOOL GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS inform
   }
   const std::optional<xp::advapi32::TokenSubject> subject = xp::advapi32::ResolveToken(token, TOKEN_QUERY);
   if (!subject) return FALSE;
+  if (information_class == TokenStatistics) {
+    *return_length = sizeof(TOKEN_STATISTICS);
+    if (information == nullptr || information_length < sizeof(TOKEN_STATISTICS)) {
+      SetLastError(ERROR_INSUFFICIENT_BUFFER);
+      return FALSE;
+    }
+    TOKEN_STATISTICS statistics{};
+    statistics.TokenId = LUID{static_cast<DWORD>(reinterpret_cast<uintptr_t>(token)), 0};
+    statistics.AuthenticationId = xp::advapi32::SessionOf(*subject);
+    statistics.ExpirationTime = INT64_MAX;
+    statistics.TokenType = TokenPrimary;
+    statistics.GroupCount = static_cast<DWORD>(xp::advapi32::GroupsOfAccount(subject->account).size() +
+                                               (subject->logon_id ? 1 : 0));
+    statistics.ModifiedId = statistics.TokenId;
+    std::memcpy(information, &statistics, sizeof statistics);
+    return TRUE;
+  }
   xp::advapi32::Layout layout;
   if (information_class == TokenUser) {
     layout.entries.push_back({xp::advapi32::SidOfAccount(subject->account), 0});
   } else {
     layout.entries = xp::advapi32::GroupsOfAccount(subject->account);
+    if (subject->logon_id) {
+      layout.entries.push_back({xp::advapi32::LogonSid(*subject->logon_id),
+                                SE_GROUP_LOGON_ID | SE_GROUP_MANDATORY | SE_GROUP_ENABLED_BY_DEFAULT |
+                                    SE_GROUP_ENABLED});
+    }
     layout.groups = true;
   }
   *return_length = layout.Size();

@@ -256,6 +256,10 @@ BOOL AllocateAndInitializeSid(PSID_IDENTIFIER_AUTHORITY authority, BYTE sub_auth
                               DWORD sub_authority4, DWORD sub_authority5, DWORD sub_authority6,
                               DWORD sub_authority7, PSID* sid);
 BOOL EqualSid(PSID sid1, PSID sid2);
+BOOL IsValidSid(PSID sid);
+DWORD GetLengthSid(PSID sid);
+// FALSE with ERROR_INSUFFICIENT_BUFFER when the destination holds fewer than GetLengthSid(source) bytes.
+BOOL CopySid(DWORD destination_length, PSID destination, PSID source);
 // Returns NULL.
 PVOID FreeSid(PSID sid);
 // Sizes in characters: in, the buffers' capacity; out, the length without the NUL, or the size needed (with it)
@@ -266,6 +270,50 @@ BOOL LookupPrivilegeValueA(LPCSTR system_name, LPCSTR name, PLUID luid);
 // TRUE with GetLastError() ERROR_SUCCESS, or ERROR_NOT_ALL_ASSIGNED when the account does not hold a privilege.
 BOOL AdjustTokenPrivileges(HANDLE token, BOOL disable_all_privileges, PTOKEN_PRIVILEGES new_state,
                            DWORD buffer_length, PTOKEN_PRIVILEGES previous_state, PDWORD return_length);
+
+// Logons (advapi32) against the machine's accounts: an interactive logon of an account of this computer (domain
+// "." or the computer's name; names ignore case, passwords do not) gives a token of a new logon session, whose
+// groups end with the session's logon SID. Refusals: ERROR_INVALID_PARAMETER for a blank user or domain,
+// ERROR_NO_SUCH_DOMAIN, ERROR_LOGON_FAILURE (unknown user, wrong password, or the LAN agent's challenge was not
+// answered for an account it watches), ERROR_ACCOUNT_DISABLED, ERROR_PASSWORD_MUST_CHANGE, and any other by the
+// fault point "LogonUserW".
+#define LOGON32_LOGON_INTERACTIVE 2
+#define LOGON32_PROVIDER_DEFAULT 0
+#define LOGON32_PROVIDER_WINNT50 3
+BOOL LogonUserW(LPCWSTR user, LPCWSTR domain, LPCWSTR password, DWORD logon_type, DWORD logon_provider,
+                PHANDLE token);
+// The calling thread acts as the token's account until RevertToSelf: HKEY_CURRENT_USER is that account's hive.
+BOOL ImpersonateLoggedOnUser(HANDLE token);
+BOOL RevertToSelf(void);
+
+#define CREATE_UNICODE_ENVIRONMENT 0x00000400u
+typedef struct _STARTUPINFOW {
+  DWORD cb;
+  LPWSTR lpReserved;
+  LPWSTR lpDesktop;
+  LPWSTR lpTitle;
+  DWORD dwX;
+  DWORD dwY;
+  DWORD dwXSize;
+  DWORD dwYSize;
+  DWORD dwXCountChars;
+  DWORD dwYCountChars;
+  DWORD dwFillAttribute;
+  DWORD dwFlags;
+  WORD wShowWindow;
+  WORD cbReserved2;
+  LPBYTE lpReserved2;
+  HANDLE hStdInput;
+  HANDLE hStdOutput;
+  HANDLE hStdError;
+} STARTUPINFOW, *LPSTARTUPINFOW;
+// CreateProcessA's program and command line (Windows rules) started as the token's account. The desktop, the window
+// title and the environment block have no counterpart on the machine: the desktop and title are journaled with the
+// start. Flags: those of CreateProcessA and CREATE_UNICODE_ENVIRONMENT.
+BOOL CreateProcessAsUserW(HANDLE token, LPCWSTR application_name, LPWSTR command_line,
+                          LPSECURITY_ATTRIBUTES process_attributes, LPSECURITY_ATTRIBUTES thread_attributes,
+                          BOOL inherit_handles, DWORD creation_flags, LPVOID environment, LPCWSTR current_directory,
+                          LPSTARTUPINFOW startup_info, LPPROCESS_INFORMATION process_information);
 
 }  // extern "C"
 

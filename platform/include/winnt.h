@@ -37,6 +37,8 @@ typedef struct _SID_AND_ATTRIBUTES {
 #define SE_GROUP_ENABLED 0x00000004u
 #define SE_GROUP_OWNER 0x00000008u
 #define SE_GROUP_USE_FOR_DENY_ONLY 0x00000010u
+// The logon session's own SID (S-1-5-5-x-y) in a logon's token.
+#define SE_GROUP_LOGON_ID 0xC0000000u
 
 typedef enum _SID_NAME_USE {
   SidTypeUser = 1,
@@ -52,7 +54,12 @@ typedef enum _SID_NAME_USE {
     *PSID_NAME_USE;
 
 // Access tokens.
-typedef enum _TOKEN_INFORMATION_CLASS { TokenUser = 1, TokenGroups, TokenPrivileges } TOKEN_INFORMATION_CLASS;
+typedef enum _TOKEN_INFORMATION_CLASS {
+  TokenUser = 1,
+  TokenGroups,
+  TokenPrivileges,
+  TokenStatistics = 10
+} TOKEN_INFORMATION_CLASS;
 
 typedef struct _TOKEN_USER {
   SID_AND_ATTRIBUTES User;
@@ -67,6 +74,8 @@ typedef struct _TOKEN_GROUPS {
 #define READ_CONTROL 0x00020000L
 #define SYNCHRONIZE 0x00100000L
 #define STANDARD_RIGHTS_READ READ_CONTROL
+#define TOKEN_DUPLICATE 0x00000002u
+#define TOKEN_IMPERSONATE 0x00000004u
 #define TOKEN_QUERY 0x00000008u
 #define TOKEN_ADJUST_PRIVILEGES 0x00000020u
 #define TOKEN_READ (STANDARD_RIGHTS_READ | TOKEN_QUERY)
@@ -81,6 +90,28 @@ typedef struct _LUID_AND_ATTRIBUTES {
   LUID Luid;
   DWORD Attributes;
 } LUID_AND_ATTRIBUTES, *PLUID_AND_ATTRIBUTES;
+
+typedef enum _TOKEN_TYPE { TokenPrimary = 1, TokenImpersonation } TOKEN_TYPE;
+typedef enum _SECURITY_IMPERSONATION_LEVEL {
+  SecurityAnonymous,
+  SecurityIdentification,
+  SecurityImpersonation,
+  SecurityDelegation
+} SECURITY_IMPERSONATION_LEVEL;
+
+// AuthenticationId names the logon session: the same for every token of one logon, another for each logon.
+typedef struct _TOKEN_STATISTICS {
+  LUID TokenId;
+  LUID AuthenticationId;
+  LONGLONG ExpirationTime;
+  TOKEN_TYPE TokenType;
+  SECURITY_IMPERSONATION_LEVEL ImpersonationLevel;
+  DWORD DynamicCharged;
+  DWORD DynamicAvailable;
+  DWORD GroupCount;
+  DWORD PrivilegeCount;
+  LUID ModifiedId;
+} TOKEN_STATISTICS, *PTOKEN_STATISTICS;
 
 typedef struct _TOKEN_PRIVILEGES {
   DWORD PrivilegeCount;

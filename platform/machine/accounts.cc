@@ -34,8 +34,13 @@ std::vector<Account> Accounts() {
     const std::string prefix = "account." + std::to_string(number) + ".";
     const std::optional<std::string> name = Setting(prefix + "name");
     if (!name) break;
-    const std::optional<std::string> administrator = Setting(prefix + "administrator");
-    accounts.push_back(Account{*name, AccountKind::kUser, administrator == "yes", RidOf(*name, number)});
+    Account account{*name, AccountKind::kUser, Setting(prefix + "administrator") == "yes", RidOf(*name, number)};
+    account.number = number;
+    account.full_name = Setting(prefix + "full_name").value_or("");
+    account.disabled = Setting(prefix + "disabled") == "yes";
+    account.must_change_password = AccountValue(number, "must_change_password") == "yes";
+    account.lan_challenge = Setting(prefix + "lan_challenge") == "yes";
+    accounts.push_back(std::move(account));
   }
   accounts.push_back(Account{"SYSTEM", AccountKind::kSystem, true, 0});
   accounts.push_back(Account{"LOCAL SERVICE", AccountKind::kLocalService, false, 0});

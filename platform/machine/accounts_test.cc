@@ -13,7 +13,10 @@ namespace {
 class AccountsTest : public MachineTest {
  protected:
   void SetUp() override {
-    options_.accounts = {{"Administrator", "a", true}, {"User", "u", false}, {"Guest", "", false}, {"Ann", "x", true}};
+    options_.accounts = {{"Administrator", "a", true},
+                         {"User", "u", false},
+                         {"Guest", "", false, "", true},
+                         {"Ann", "x", true, "Ann Lee", false, true, true}};
     MachineTest::SetUp();
     ::unsetenv("XPMACHINE_USER");
   }
@@ -55,6 +58,25 @@ TEST_F(AccountsTest, FindsNamesIgnoringCaseAndRidsOfDescribedAccountsOnly) {
   EXPECT_EQ(FindAccount("Administrato"), std::nullopt);
   EXPECT_EQ(FindAccountByRid(1004)->name, "Ann");
   EXPECT_EQ(FindAccountByRid(0), std::nullopt) << "the service accounts have no RID of the machine";
+}
+
+TEST_F(AccountsTest, DescribedLogonPropertiesAndPasswordChangesThatLast) {
+  const Account ann = *FindAccount("ann");
+  EXPECT_EQ(ann.full_name, "Ann Lee");
+  EXPECT_TRUE(ann.must_change_password);
+  EXPECT_TRUE(ann.lan_challenge);
+  EXPECT_FALSE(ann.disabled);
+  EXPECT_TRUE(FindAccount("Guest")->disabled);
+  EXPECT_EQ(AccountPassword(ann), "x");
+  EXPECT_TRUE(PasswordHistory(ann).empty());
+
+  ChangeAccountPassword(ann, "second");
+  ChangeAccountPassword(*FindAccount("Ann"), "third");
+  const Account changed = *FindAccount("Ann");
+  EXPECT_EQ(AccountPassword(changed), "third");
+  EXPECT_EQ(PasswordHistory(changed), (std::vector<std::string>{"second", "x"}));
+  EXPECT_FALSE(changed.must_change_password);
+  EXPECT_EQ(AccountPassword(*FindAccount("User")), "u") << "the other accounts keep theirs";
 }
 
 TEST_F(AccountsTest, TheMachineIdComesFromTheDescription) {

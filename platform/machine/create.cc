@@ -5,9 +5,12 @@
 //                        machine_id (three decimal numbers a-b-c: the accounts' SIDs are S-1-5-21-a-b-c-RID),
 //                        drive.<L>.type (fixed | removable | cdrom | remote), drive.<L>.file_system,
 //                        drive.<L>.volume_serial (8 hex digits), drive.<L>.free_bytes,
-//                        account.<n>.name, account.<n>.password, account.<n>.administrator (yes | no), n = 1, 2, ...
+//                        password_history (how many passwords an account must not reuse; absent: none),
+//                        account.<n>.name, account.<n>.password, account.<n>.administrator (yes | no), n = 1, 2, ...,
+//                        and when set account.<n>.full_name, .disabled, .must_change_password, .lan_challenge (yes);
 //                        and, written by hand only: windows (98 | Me | Win32s: the version programs are told; XP
 //                        when absent)
+//   sam.ini            what the accounts learnt since (changed passwords, their history), over machine.ini
 //   drives/<L>/        the contents of drive L: (C: starts with WINDOWS/system32, Program Files and the BOOT.INI
 //                      that starts Windows from C:\WINDOWS)
 //   devices/           plugged devices and their state (the emulated token), the pending-installation mark
@@ -57,6 +60,7 @@ void CheckOptions(const MachineOptions& options) {
     Require(!account.name.empty() && IsOneLine(account.name), "bad account name");
     Require(names.insert(account.name).second, "account " + account.name + " given twice");
     Require(IsOneLine(account.password), "a password cannot hold a line break");
+    Require(IsOneLine(account.full_name), "a full name cannot hold a line break");
   }
 }
 
@@ -73,6 +77,7 @@ std::string Describe(const MachineOptions& options) {
       << kCreatedKey << " = " << created.count() << "\n"
       << "machine_id = " << options.machine_id[0] << "-" << options.machine_id[1] << "-" << options.machine_id[2]
       << "\n";
+  if (options.password_history > 0) ini << "password_history = " << options.password_history << "\n";
   for (const DriveOptions& drive : options.drives) {
     char serial[9];
     std::snprintf(serial, sizeof serial, "%08X", drive.volume_serial);
@@ -88,6 +93,10 @@ std::string Describe(const MachineOptions& options) {
     ini << prefix << "name = " << account.name << "\n"
         << prefix << "password = " << account.password << "\n"
         << prefix << "administrator = " << (account.administrator ? "yes" : "no") << "\n";
+    if (!account.full_name.empty()) ini << prefix << "full_name = " << account.full_name << "\n";
+    if (account.disabled) ini << prefix << "disabled = yes\n";
+    if (account.must_change_password) ini << prefix << "must_change_password = yes\n";
+    if (account.lan_challenge) ini << prefix << "lan_challenge = yes\n";
   }
   return ini.str();
 }

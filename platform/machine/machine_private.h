@@ -16,8 +16,13 @@ inline constexpr char kProcessesFolder[] = "processes";
 inline constexpr char kFaultsFile[] = "faults";
 inline constexpr char kRestartFile[] = "restart-requested";
 inline constexpr char kBootModeFile[] = "boot-mode";
+inline constexpr char kAccountChangesFile[] = "sam.ini";
 // The machine.ini key holding the host time (ms since 1970) at which the machine was made; real time counts from it.
 inline constexpr char kCreatedKey[] = "created";
+
+// account_changes.cc: an account's value (account.<number>.<field>): what the machine learnt since it was made
+// (DIR/sam.ini), else the description's.
+std::optional<std::string> AccountValue(int number, const std::string& field);
 
 // root.cc: prints "xpmachine: <message>" and aborts; for a process that runs outside any machine.
 [[noreturn]] void Fatal(const std::string& message);

@@ -58,7 +58,7 @@ extern "C" int WlxWkstaLockedSAS(PVOID pWlxContext, DWORD dwSasType) {
   DialogTexts texts;
   if (ShowUnlockDialog(context, &texts) != IDOK) return WLX_SAS_ACTION_NONE;
   DWORD error = 0;
-  if (!LogonUser(context.user, texts.password, &error)) {
+  if (!LogonUser(context.user, texts.password, nullptr, &error)) {
     ShowBox(context, kWrongPassword, "Unlock Computer", MB_OK | MB_ICONERROR);
     return WLX_SAS_ACTION_NONE;
   }

@@ -1,6 +1,7 @@
 // The logged-out state: no notice of its own (Winlogon waits for Ctrl+Alt+Del on its welcome screen), then the
 // "Log On to Windows" dialog until the user name and password name an account of the machine or the user cancels.
 #include <cstring>
+#include <vector>
 
 #include "msgina_private.h"
 #include "xp/machine.h"
@@ -21,8 +22,29 @@ PWSTR CopyForWinlogon(const std::string& text) {
   return copy;
 }
 
-// Each logon gets its own id, as the logon sessions of one boot do; the ids up to 0x3E7 are the system's own.
-LUID NextLogonId(Context& context) { return LUID{0x3E7 + ++context.logons, 0}; }
+// Winlogon's buffer for the logon SID holds this much, as on XP.
+constexpr DWORD kLogonSidCapacity = 68;
+
+LUID SessionOf(HANDLE token) {
+  TOKEN_STATISTICS statistics{};
+  DWORD size = 0;
+  GetTokenInformation(token, TokenStatistics, &statistics, sizeof statistics, &size);
+  return statistics.AuthenticationId;
+}
+
+// The token's group that marks its logon session.
+void CopyLogonSid(HANDLE token, PSID logon_sid) {
+  DWORD size = 0;
+  GetTokenInformation(token, TokenGroups, nullptr, 0, &size);
+  std::vector<BYTE> buffer(size);
+  if (size == 0 || !GetTokenInformation(token, TokenGroups, buffer.data(), size, &size)) return;
+  const auto* groups = reinterpret_cast<const TOKEN_GROUPS*>(buffer.data());
+  for (DWORD i = 0; i < groups->GroupCount; ++i) {
+    if ((groups->Groups[i].Attributes & SE_GROUP_LOGON_ID) == SE_GROUP_LOGON_ID) {
+      CopySid(kLogonSidCapacity, logon_sid, groups->Groups[i].Sid);
+    }
+  }
+}
 
 }  // namespace
 }  // namespace xp::msgina
@@ -30,26 +52,29 @@ LUID NextLogonId(Context& context) { return LUID{0x3E7 + ++context.logons, 0}; }
 // Exported by msgina. The stand-in shows nothing: Winlogon's own welcome screen waits for the keys.
 extern "C" VOID WlxDisplaySASNotice(PVOID pWlxContext) { xp::msgina::ContextOf(pWlxContext, "WlxDisplaySASNotice"); }
 
-// Exported by msgina. No logon token: the machine's processes run as an account named in the process table, and
-// Winlogon learns the account from the network-provider notice, so *phToken stays NULL and the logon SID unset.
-extern "C" int WlxLoggedOutSAS(PVOID pWlxContext, DWORD dwSasType, PLUID pAuthenticationId, PSID, PDWORD pdwOptions,
-                               PHANDLE phToken, PWLX_MPR_NOTIFY_INFO pMprNotifyInfo, PVOID* pProfile) {
+// Exported by msgina. Ctrl+Alt+Del, or the secure-attention event of a GINA chained in front (256: a logon begun in
+// that GINA, which hands it on), shows the logon dialog; the logon's token, session and logon SID go to Winlogon.
+extern "C" int WlxLoggedOutSAS(PVOID pWlxContext, DWORD dwSasType, PLUID pAuthenticationId, PSID pLogonSid,
+                               PDWORD pdwOptions, PHANDLE phToken, PWLX_MPR_NOTIFY_INFO pMprNotifyInfo,
+                               PVOID* pProfile) {
   using namespace xp::msgina;
   Context& context = ContextOf(pWlxContext, "WlxLoggedOutSAS");
-  if (dwSasType != WLX_SAS_TYPE_CTRL_ALT_DEL) return WLX_SAS_ACTION_NONE;
+  if (dwSasType != WLX_SAS_TYPE_CTRL_ALT_DEL && dwSasType <= WLX_SAS_TYPE_MAX_MSFT_VALUE) return WLX_SAS_ACTION_NONE;
   for (;;) {
     DialogTexts texts;
     if (ShowLogonDialog(context, &texts) != IDOK) return WLX_SAS_ACTION_NONE;
     DWORD error = 0;
-    const std::optional<std::string> account = LogonUser(texts.user_name, texts.password, &error);
+    HANDLE token = nullptr;
+    const std::optional<std::string> account = LogonUser(texts.user_name, texts.password, &token, &error);
     if (!account) {
       ShowBox(context, kLogonFailed, "Logon Message", MB_OK | MB_ICONERROR);
       continue;
     }
     context.user = *account;
-    *pAuthenticationId = NextLogonId(context);
+    *pAuthenticationId = SessionOf(token);
+    CopyLogonSid(token, pLogonSid);
     *pdwOptions = 0;
-    *phToken = nullptr;
+    *phToken = token;
     *pProfile = nullptr;
     pMprNotifyInfo->pszUserName = CopyForWinlogon(*account);
     pMprNotifyInfo->pszDomain = CopyForWinlogon(xp::machine::Setting("computer_name").value_or(""));

@@ -15,7 +15,6 @@ struct Context {
   HANDLE wlx = nullptr;
   const WLX_DISPATCH_VERSION_1_3* dispatch = nullptr;
   std::string user;  // the logged-on account as the machine spells it; empty while nobody is logged on
-  DWORD logons = 0;  // logons so far: each gets its own logon id
 };
 
 // context.cc: the module's context, made afresh by WlxInitialize (nullptr when one exists already) and ended by
@@ -29,9 +28,10 @@ Context& ContextOf(PVOID context, const char* entry);
 // The module handle of this DLL: its dialogs are resources of it.
 HINSTANCE Module();
 
-// logon_user.cc: the LogonUserW check against the machine's accounts (names ignore case, passwords do not). The
-// account as the machine spells it, or nullopt with *error ERROR_LOGON_FAILURE.
-std::optional<std::string> LogonUser(const std::string& name, const std::string& password, DWORD* error);
+// logon_user.cc: LogonUserW on this computer (names ignore case, passwords do not). The account as the machine
+// spells it and, when `token` is given, the logon's token; nullopt with *error LogonUserW's error.
+std::optional<std::string> LogonUser(const std::string& name, const std::string& password, HANDLE* token,
+                                     DWORD* error);
 
 // dialogs.cc: shows a dialog of this DLL through Winlogon and returns its result (IDOK, IDCANCEL, a button's ID,
 // or a WLX_DLG_* value when Winlogon ended it). `texts` receives the edits' contents when the user pressed OK.

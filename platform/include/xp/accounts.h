@@ -19,7 +19,22 @@ struct Account {
   bool administrator = false;  // a member of Administrators (SYSTEM is)
   // For kUser: the last part of the SID. Administrator 500, Guest 501, any other account.N 1000 + N.
   uint32_t rid = 0;
+  // For kUser, from the description (account.N.full_name, .disabled, .must_change_password, .lan_challenge) and
+  // what the machine learnt since (a changed password clears must_change_password):
+  int number = 0;                     // N
+  std::string full_name = "";         // none
+  bool disabled = false;              // logons are refused
+  bool must_change_password = false;  // a logon with the right password is refused until it is changed
+  bool lan_challenge = false;         // the LAN agent challenges the workstation while a logon of it runs
 };
+
+// The account's password now: the description's, or the one it was last changed to.
+std::string AccountPassword(const Account& account);
+// Its earlier passwords, the latest first.
+std::vector<std::string> PasswordHistory(const Account& account);
+// The new password holds for every later logon; the old one joins the history, and the account no longer must
+// change its password. Written whole or not at all.
+void ChangeAccountPassword(const Account& account, const std::string& new_password);
 
 // The accounts of the description, in their order, then SYSTEM, LOCAL SERVICE and NETWORK SERVICE.
 std::vector<Account> Accounts();

@@ -60,6 +60,10 @@ struct AccountOptions {
   std::string name;
   std::string password;
   bool administrator = false;
+  std::string full_name = "";
+  bool disabled = false;
+  bool must_change_password = false;
+  bool lan_challenge = false;  // the LAN agent challenges the workstation at its logons
 };
 
 struct MachineOptions {
@@ -68,6 +72,9 @@ struct MachineOptions {
   std::string locale = "0409";
   uint32_t ansi_code_page = 1252;
   bool safe_mode = false;
+  // How many passwords an account must not reuse, the current one included (XP's "Enforce password history");
+  // 0: none.
+  int password_history = 0;
   std::vector<DriveOptions> drives = {DriveOptions{}};
   std::vector<AccountOptions> accounts = {{"Administrator", "admin", true}, {"User", "user", false}};
   // The machine's own security identity: its accounts' SIDs are S-1-5-21-<id[0]>-<id[1]>-<id[2]>-<RID>.

@@ -96,6 +96,13 @@ std::optional<Snapshot> Inspect(const std::filesystem::path& machine, const std:
 
 bool SetCounter(const std::filesystem::path& machine, const std::string& id, uint16_t counter);
 
+// What the token answers to its challenge operation (key slot, 16 selector bytes, 16-byte block; tokenio's
+// SolvePuzzle), worked out from its provisioned secrets whether or not it is plugged: how its maker checks an
+// answer. nullopt for no such token or a slot outside 0..15.
+std::optional<std::array<uint8_t, 16>> TokenAnswer(const std::filesystem::path& machine, const std::string& id,
+                                                   int slot, const std::array<uint8_t, 16>& selector,
+                                                   const std::array<uint8_t, 16>& block);
+
 // One request as the driver saw it. data: the bytes written, or the bytes returned by a read (none when it
 // failed); for the counter requests the counter as 2 little-endian bytes (read) or the 4 bytes sent (write).
 struct Request {

@@ -26,7 +26,8 @@ std::u16string Profile(const char16_t* section, const char16_t* key, const char1
 
 TEST(Profile, ReadsTheFilesSectionsAndTheRegistrysWinlogon) {
   const xp::test::ScratchMachine machine;
-  PutWinIni("; a comment\r\n[windows]\r\nload=\r\n[Logongate]\r\n DebugFlags = Error, Trace \r\nLogFile=C:\\lg.log\r\n");
+  PutWinIni("; a comment\r\n[windows]\r\nload=\r\n"
+            "[Logongate]\r\n DebugFlags = Error, Trace \r\nLogFile=C:\\lg.log\r\n");
   EXPECT_EQ(Profile(u"logongate", u"debugflags", u"Error,Warning"), u"Error, Trace");
   EXPECT_EQ(Profile(u"logongate", u"LogFile", u""), u"C:\\lg.log");
   EXPECT_EQ(Profile(u"logongate", u"Missing", u"fallback"), u"fallback");

@@ -30,6 +30,15 @@ TEST_F(CipherTest, AnswersWithTheSlotKeyCombinedWithTheLoadedMapBytes) {
   EXPECT_EQ(again, answer);
 }
 
+TEST_F(CipherTest, ItsMakerWorksOutTheSameAnswerWithoutTheToken) {
+  AesBlock answer{};
+  ASSERT_EQ(Open().Solve(5, kSelector, kBlock, &answer), ERROR_SUCCESS);
+  ASSERT_TRUE(Unplug(root_, id_));
+  EXPECT_EQ(TokenAnswer(root_, id_, 5, kSelector, kBlock), answer);
+  EXPECT_EQ(TokenAnswer(root_, id_, 16, kSelector, kBlock), std::nullopt);
+  EXPECT_EQ(TokenAnswer(root_, "token9", 5, kSelector, kBlock), std::nullopt);
+}
+
 TEST_F(CipherTest, AnswerDependsOnSlotAndEverySelectorByte) {
   Channel channel = Open();
   AesBlock base{};
