@@ -2,8 +2,8 @@
 // 20-35. Erasing the check copy (all 0xFF) is what marks the token as no longer bound.
 #include <cstring>
 
-#include "aes.h"
 #include "setupcore_private.h"
+#include "token_keys.h"
 #include "tokenio.h"
 
 namespace tavik::setupcore {
@@ -13,14 +13,6 @@ constexpr int kS1Page = 2;
 constexpr int kS1Offset = 4;
 constexpr int kCheckOffset = 20;
 constexpr unsigned kS1Size = 16;
-
-// AES-128 of S1 under S1: what the file cipher gives for one block keyed by S1.
-void CheckCopy(const unsigned char s1[kS1Size], unsigned char out[kS1Size]) {
-  cipher::AesKey key;
-  cipher::ExpandKey(s1, &key);
-  cipher::EncryptBlock(key, s1, out);
-  std::memset(&key, 0, sizeof key);
-}
 
 }  // namespace
 }  // namespace tavik::setupcore
@@ -34,7 +26,7 @@ using tavik::setupcore::kS1Size;
 int write_nubo_s1(unsigned char* s1, unsigned int length) {
   if (length != kS1Size) return 0;
   unsigned char check[kS1Size];
-  tavik::setupcore::CheckCopy(s1, check);
+  tavik::keys::S1CheckCopy(s1, check);
   if (WriteUserDataPage(kS1Page, kS1Offset, kS1Size, s1) != 1) return 0;
   return WriteUserDataPage(kS1Page, kCheckOffset, kS1Size, check) == 1 ? 1 : 0;
 }
@@ -42,12 +34,12 @@ int write_nubo_s1(unsigned char* s1, unsigned int length) {
 // Exported by setupcore. A length other than 16 is refused as a failed read, so no buffer is overrun.
 int read_nubo_s1(unsigned char* s1, unsigned int length) {
   if (length != kS1Size) return 1;
-  if (ReadUserDataPage(kS1Page, kS1Offset, kS1Size, s1) != 1) return 1;
-  unsigned char stored[kS1Size];
-  if (ReadUserDataPage(kS1Page, kCheckOffset, kS1Size, stored) != 1) return 1;
-  unsigned char expected[kS1Size];
-  tavik::setupcore::CheckCopy(s1, expected);
-  return std::memcmp(stored, expected, kS1Size) == 0 ? 0 : 3;
+  switch (tavik::keys::ReadS1Record(s1)) {
+    case tavik::keys::S1Read::kValid: return 0;
+    case tavik::keys::S1Read::kReadFailed: return 1;
+    case tavik::keys::S1Read::kNoMatch: return 3;
+  }
+  return 1;
 }
 
 // Exported by setupcore.

@@ -133,15 +133,15 @@ PutAsideNames FreePutAsideNames(const std::string& folder, const SYSTEMTIME& tim
   }
 }
 
-bool PutKeyRecordsAside(const std::string& folder, const SYSTEMTIME& time, PutAsideNames* names) {
+int PutKeyRecordsAside(const std::string& folder, const SYSTEMTIME& time, PutAsideNames* names) {
   const PutAsideNames free = FreePutAsideNames(folder, time);
   if (names != nullptr) *names = free;
-  bool renamed = true;
+  int failed = 0;
   for (const auto& [record, aside] : {std::pair{InFolder(folder, kSnFileName), free.sn},
                                       std::pair{InFolder(folder, kEfknFileName), free.efkn}}) {
-    if (Exists(record) && !MoveFileExA(record.c_str(), aside.c_str(), MOVEFILE_WRITE_THROUGH)) renamed = false;
+    if (Exists(record) && !MoveFileExA(record.c_str(), aside.c_str(), MOVEFILE_WRITE_THROUGH)) ++failed;
   }
-  return renamed;
+  return failed;
 }
 
 std::vector<std::string> KeyRecordFiles(const std::string& folder) {

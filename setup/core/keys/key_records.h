@@ -32,6 +32,7 @@ inline constexpr size_t kSnSize = kKeySize;
 enum class RecordRead { kRead, kMissing, kShort };
 
 // Repairs a half-done switch, then reads the record: kShort when the file holds fewer bytes than the record.
+// A switch whose repair could not finish is still the new pair to these readers.
 RecordRead ReadSnRecord(const std::string& folder, uint8_t sn[kSnSize]);
 RecordRead ReadEfknRecord(const std::string& folder, uint8_t efkn[kEfknSize]);
 
@@ -56,8 +57,9 @@ struct PutAsideNames {
   std::string efkn;
 };
 PutAsideNames FreePutAsideNames(const std::string& folder, const SYSTEMTIME& time);
-// Renames each record that exists to its put-aside name; false when a rename failed (the other is still tried).
-bool PutKeyRecordsAside(const std::string& folder, const SYSTEMTIME& time, PutAsideNames* names = nullptr);
+// Renames each record that exists to its put-aside name; the number of renames that failed (the other is still
+// tried).
+int PutKeyRecordsAside(const std::string& folder, const SYSTEMTIME& time, PutAsideNames* names = nullptr);
 
 // Every file of the key records in the folder: the records, a switch's .NEW files and marker, and the put-aside
 // copies. What an uninstall removes.

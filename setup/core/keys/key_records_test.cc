@@ -1,5 +1,6 @@
 // The key files' switch on a machine's disk: every state a crash can leave is repaired to the old or the new pair,
-// a failed write keeps the old pair, and putting the records aside never replaces an earlier put-aside file.
+// a failed write keeps the old pair, and putting the records aside never replaces an earlier put-aside file; and
+// the token's answer as the logon component asks for it.
 #include "key_records.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +9,10 @@
 #include <string>
 
 #include "scratch_machine.h"
+#include "token_keys.h"
+#include "usbtoken/usbtoken.h"
 #include "xp/faults.h"
+#include "xp/machine.h"
 
 namespace tavik::keys {
 namespace {
@@ -155,7 +159,7 @@ TEST_F(KeyRecordsTest, ReadsTellMissingAndShortRecordsApart) {
 TEST_F(KeyRecordsTest, PuttingAsideNeverReplacesAnEarlierPutAsidePair) {
   const SYSTEMTIME time{2024, 5, 5, 3, 14, 7, 9, 250};
   PutAsideNames names;
-  ASSERT_TRUE(PutKeyRecordsAside(kFolder, time, &names));
+  ASSERT_EQ(PutKeyRecordsAside(kFolder, time, &names), 0);
   EXPECT_EQ(names.sn, Path("MRVPUZSN2024_5_3_14_7_9"));
   EXPECT_EQ(Get("MRVPUZSN2024_5_3_14_7_9"), kOldSn);
   EXPECT_EQ(Get("MRVENTFE2024_5_3_14_7_9"), kOldEfkn);
@@ -164,11 +168,11 @@ TEST_F(KeyRecordsTest, PuttingAsideNeverReplacesAnEarlierPutAsidePair) {
   // Another refused pair in the same second; and a third, of which only MRVENTFE exists.
   Put(kSnFileName, kNewSn);
   Put(kEfknFileName, kNewEfkn);
-  ASSERT_TRUE(PutKeyRecordsAside(kFolder, time, &names));
+  ASSERT_EQ(PutKeyRecordsAside(kFolder, time, &names), 0);
   EXPECT_EQ(names.efkn, Path("MRVENTFE2024_5_3_14_7_9_1"));
   EXPECT_EQ(Get("MRVPUZSN2024_5_3_14_7_9_1"), kNewSn);
   Put(kEfknFileName, "third");
-  ASSERT_TRUE(PutKeyRecordsAside(kFolder, time, &names));
+  ASSERT_EQ(PutKeyRecordsAside(kFolder, time, &names), 0);
   EXPECT_EQ(Get("MRVENTFE2024_5_3_14_7_9_2"), "third");
   EXPECT_EQ(Get("MRVPUZSN2024_5_3_14_7_9"), kOldSn);
   EXPECT_EQ(Get("MRVENTFE2024_5_3_14_7_9"), kOldEfkn);
@@ -183,6 +187,35 @@ TEST_F(KeyRecordsTest, TheRecordFilesListEveryNameTheRecordsGo) {
   std::sort(files.begin(), files.end());
   EXPECT_EQ(files, (std::vector<std::string>{Path("MRVENTFE"), Path("MRVENTFE.NEW"), Path("MRVKEYSW"),
                                              Path("MRVPUZSN"), Path("MRVPUZSN2024_5_3_14_7_9")}));
+}
+
+}  // namespace
+}  // namespace tavik::keys
+
+namespace tavik::keys {
+namespace {
+
+// The token's answer as the logon component asks for it: after the pause, over the lower-case text of the value
+// and the fixed block, the very bytes the token's maker works out.
+TEST(TokenAnswerTest, IsTheTokensAnswerOverTheFixedBlockAfterThePause) {
+  const xp::test::ScratchMachine machine;
+  const uint8_t value[kKeySize] = {0xA0, 0xB1, 0xC2, 0xD3, 0xE4, 0xF5, 0x06, 0x17,
+                                   0x28, 0x39, 0x4A, 0x5B, 0x6C, 0x7D, 0x8E, 0x9F};
+  const uint64_t before = xp::machine::NowMs();
+  uint8_t answer[kKeySize] = {};
+  ASSERT_EQ(AnswerAfterPause(value, answer), TokenAnswer::kAnswered);
+  EXPECT_GE(xp::machine::NowMs() - before, 3000u);
+  std::array<uint8_t, 16> selector, block;
+  std::copy(value, value + kKeySize, selector.begin());
+  for (size_t i = 0; i < 16; ++i) {
+    block[i] = static_cast<uint8_t>(std::stoi(std::string(kPuzzleBlock + 2 * i, 2), nullptr, 16));
+  }
+  const auto expected = xp::usbtoken::TokenAnswer(machine.root(), machine.token_id(), 0, selector, block);
+  ASSERT_TRUE(expected.has_value());
+  EXPECT_TRUE(std::equal(answer, answer + kKeySize, expected->begin()));
+
+  xp::usbtoken::Unplug(machine.root(), machine.token_id());
+  EXPECT_EQ(AnswerAfterPause(value, answer), TokenAnswer::kTokenFailed);
 }
 
 }  // namespace
