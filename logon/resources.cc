@@ -1,0 +1,137 @@
+// logongate's dialogs, in place of its resource script: each dialog's number, caption and controls. Winlogon shows
+// them for the component (WlxDialogBoxParam with the component's module handle).
+#include "resource.h"
+#include "winres.h"
+
+namespace {
+
+using namespace xp::res;
+
+constexpr int kNoId = -1;
+
+const DialogResources kDialogs = {
+    {IDD_WELCOME,
+     "",
+     {LText("This Windows computer is protected by Quillmarsh Tavik.\r\nPress Ctrl+Alt+Del to log on.",
+            IDC_WELCOME_TEXT)}},
+    {IDD_MESSAGE, "", {LText("", IDC_MESSAGE_TEXT), DefPushButton("&OK", IDOK), PushButton("&Cancel", IDCANCEL)}},
+    {IDD_UNLOCK,
+     "Unlock Windows",
+     {
+         LText("This computer is locked. Type the password of your Tavik to unlock it.", kNoId),
+         LText("Tavik Password:", kNoId),
+         EditText(IDC_UNLOCK_PASSWORD, ES_PASSWORD | ES_AUTOHSCROLL),
+         DefPushButton("&OK", IDC_UNLOCK_OK),
+         PushButton("&Cancel", IDC_UNLOCK_CANCEL),
+     }},
+    {IDD_MANAGE_ACCOUNTS,
+     "Manage Accounts",
+     {
+         LText("Windows accounts saved on your Tavik:", kNoId),
+         ListBox(IDC_ACCOUNT_LIST),
+         PushButton("Delete Account", IDC_DELETE_ACCOUNT),
+         PushButton("Delete All", IDC_DELETE_ALL),
+         PushButton("&Save Changes", IDOK).Not(WS_VISIBLE),
+         DefPushButton("&Exit", IDCANCEL),
+     }},
+    {IDD_SELECT_ACCOUNT,
+     "Select Account",
+     {
+         LText("Log on to Windows as:", kNoId),
+         ComboBox(IDC_ACCOUNT_COMBO, CBS_DROPDOWNLIST | WS_VSCROLL),
+         DefPushButton("OK", IDOK),
+         PushButton("Cancel", IDCANCEL),
+     }},
+    {IDD_TOKEN_PASSWORD,
+     "Quillmarsh Tavik",
+     {
+         LText("Type the password of your Tavik:", kNoId),
+         EditText(IDC_TOKEN_PASSWORD, ES_PASSWORD | ES_AUTOHSCROLL),
+         DefPushButton("OK", IDC_TOKEN_PASSWORD_OK),
+         PushButton("Cancel", IDC_TOKEN_PASSWORD_CANCEL),
+     }},
+    {IDD_LEGAL_NOTICE,
+     "",
+     {
+         EditText(IDC_NOTICE_TEXT, ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL),
+         EditText(IDC_NOTICE_CREDIT, ES_READONLY),
+         DefPushButton("&OK", IDOK),
+     }},
+    {IDD_LOCKED,
+     "",
+     {
+         Icon(IDC_LOCKED_ICON),
+         LText("", IDC_LOCKED_TEXT),
+         LText("Press Ctrl+Alt+Del to unlock it.", IDC_LOCKED_HINT),
+     }},
+    {IDD_LOGON,
+     "Logon Windows",
+     {
+         AutoRadioButton("Log On with Tavik", IDC_TOKEN_MODE, WS_GROUP | WS_TABSTOP),
+         AutoRadioButton("Log On with Key Answer", IDC_KEY_ANSWER_MODE, WS_DISABLED),
+         LText("Tavik Password:", IDC_PASSWORD_LABEL),
+         EditText(IDC_PASSWORD, ES_PASSWORD | ES_AUTOHSCROLL),
+         LText("Key Puzzle:", IDC_PUZZLE_LABEL, WS_DISABLED),
+         EditText(IDC_KEY_PUZZLE, ES_READONLY | WS_DISABLED),
+         LText("Key Answer:", IDC_ANSWER_LABEL, WS_DISABLED),
+         EditText(IDC_KEY_ANSWER, ES_AUTOHSCROLL | WS_DISABLED),
+         LText("The Quillmarsh Tavik support web site gives registered users the Key Answer to this Key Puzzle.",
+               IDC_ANSWER_HINT, WS_DISABLED),
+         LText("Insert your Tavik and type its password, then click Log On.", IDC_LOGON_HINT),
+         DefPushButton("&Log On", IDC_LOG_ON),
+         PushButton("&Cancel", IDCANCEL),
+         PushButton("&Shutdown", IDC_SHUTDOWN),
+         PushButton("Default Logon", IDC_DEFAULT_LOGON).Not(WS_VISIBLE),
+     }},
+    {IDD_OPTIONS,
+     "Logon Options",
+     {
+         PushButton("&Manage Accounts", IDC_MANAGE_ACCOUNTS),
+         PushButton("Loc&k Computer", IDC_LOCK),
+         PushButton("&Log Off...", IDC_LOG_OFF),
+         PushButton("&Shut Down...", IDC_SHUT_DOWN),
+         PushButton("&Change Password...", IDC_CHANGE_PASSWORD),
+         DefPushButton("&Task Manager", IDC_TASK_MANAGER),
+         PushButton("Cancel", IDCANCEL),
+     }},
+    {IDD_SHUTDOWN,
+     "Shutdown Windows",
+     {
+         AutoRadioButton("Log off and let another user use the machine.", IDC_LOG_OFF_CHOICE, WS_GROUP | WS_TABSTOP),
+         AutoRadioButton("Shutdown and reboot the machine.", IDC_REBOOT_CHOICE),
+         AutoRadioButton("Shutdown the machine.", IDC_SHUTDOWN_CHOICE),
+         AutoRadioButton("Shutdown and power off the machine.", IDC_POWER_OFF_CHOICE),
+         DefPushButton("&OK", IDOK, WS_GROUP),
+         PushButton("&Cancel", IDCANCEL),
+     }},
+    {IDD_ADD_ACCOUNT,
+     "Add new user Account to your Tavik",
+     {
+         LText("User name:", kNoId),
+         EditText(IDC_USER_NAME, ES_AUTOHSCROLL),
+         LText("Domain or computer name:", kNoId),
+         EditText(IDC_DOMAIN, ES_AUTOHSCROLL),
+         LText("Windows password:", kNoId),
+         EditText(IDC_ACCOUNT_PASSWORD, ES_PASSWORD | ES_AUTOHSCROLL),
+         DefPushButton("OK", IDOK),
+         PushButton("Cancel", IDCANCEL),
+     }},
+    {IDD_CHANGE_PASSWORD,
+     "Change Password",
+     {
+         LText("User account:", kNoId),
+         EditText(IDC_USER_NAME, ES_AUTOHSCROLL),
+         LText("Domain or computer name:", kNoId),
+         EditText(IDC_DOMAIN, ES_AUTOHSCROLL),
+         LText("Old password:", kNoId),
+         EditText(IDC_OLD_PASSWORD, ES_PASSWORD | ES_AUTOHSCROLL),
+         LText("New password:", kNoId),
+         EditText(IDC_NEW_PASSWORD, ES_PASSWORD | ES_AUTOHSCROLL),
+         LText("Confirm new password:", kNoId),
+         EditText(IDC_CONFIRM_PASSWORD, ES_PASSWORD | ES_AUTOHSCROLL),
+         DefPushButton("C&hange", IDOK),
+         PushButton("&Cancel", IDCANCEL),
+     }},
+};
+
+}  // namespace
