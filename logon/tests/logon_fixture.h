@@ -23,6 +23,7 @@ namespace tavik::logongate::testing {
 using Block = std::array<uint8_t, 16>;
 using Key = std::array<uint8_t, 32>;
 
+inline constexpr char kCaption[] = "Quillmarsh Tavik";
 inline constexpr char kTokenPassword[] = "secret12";
 inline constexpr char kUser[] = "alice";
 inline constexpr char kUserPassword[] = "Al1cePw";
@@ -59,8 +60,9 @@ struct KeyMaterial {
   Key xcfk, efkn;
 };
 
+// Public throughout, so that the rows of a test's table can prepare the machine.
 class LogonTest : public ::testing::Test {
- protected:
+ public:
   explicit LogonTest(MachineSetup setup = {}) : setup_(setup) {}
   void SetUp() override;
   void TearDown() override;

@@ -18,10 +18,7 @@ std::optional<Context> module_context;
 
 }  // namespace
 
-Context* StartContext() {
-  if (module_context) return nullptr;
-  return &module_context.emplace();
-}
+Context* StartContext() { return &module_context.emplace(); }
 
 void EndContext() { module_context.reset(); }
 

@@ -16,7 +16,6 @@ extern "C" BOOL WlxInitialize(LPWSTR, HANDLE hWlx, PVOID, PVOID pWinlogonFunctio
   xp::machine::Journal("msgina WlxInitialize");
   if (pWinlogonFunctions == nullptr || pWlxContext == nullptr) return FALSE;
   xp::msgina::Context* context = xp::msgina::StartContext();
-  if (context == nullptr) return FALSE;  // one Winlogon per process
   context->wlx = hWlx;
   context->dispatch = static_cast<const WLX_DISPATCH_VERSION_1_3*>(pWinlogonFunctions);
   *pWlxContext = context;

@@ -17,8 +17,8 @@ struct Context {
   std::string user;  // the logged-on account as the machine spells it; empty while nobody is logged on
 };
 
-// context.cc: the module's context, made afresh by WlxInitialize (nullptr when one exists already) and ended by
-// WlxShutdown.
+// context.cc: the module's context, made afresh by each WlxInitialize (a Winlogon started again in the same
+// process, as tests do, gets a new one; the old pointer is no longer accepted) and ended by WlxShutdown.
 Context* StartContext();
 void EndContext();
 
