@@ -250,6 +250,7 @@ void LogonTest::AppendToDescription(const std::string& lines) const {
   std::ofstream(root_ / "machine.ini", std::ios::app) << lines;
 }
 
+// Token pages are 512 bytes; a run of bytes may go on into the next page.
 std::vector<uint8_t> LogonTest::TokenBytes(int page, int offset, int length) const {
   const auto snapshot = xp::usbtoken::Inspect(root_, token_);
   const size_t start = static_cast<size_t>(page) * 512 + static_cast<size_t>(offset);
@@ -257,7 +258,13 @@ std::vector<uint8_t> LogonTest::TokenBytes(int page, int offset, int length) con
 }
 
 void LogonTest::WriteTokenBytes(int page, int offset, const std::vector<uint8_t>& bytes) const {
-  ASSERT_EQ(WriteUserDataPage(page, offset, static_cast<int>(bytes.size()), bytes.data()), 1);
+  for (size_t done = 0; done < bytes.size();) {
+    const size_t length = std::min<size_t>(bytes.size() - done, 512 - offset);
+    ASSERT_EQ(WriteUserDataPage(page, offset, static_cast<int>(length), bytes.data() + done), 1);
+    done += length;
+    ++page;
+    offset = 0;
+  }
 }
 
 void Welcome(xp::ui::Script& script) { script.Dialog(kWelcome).CtrlAltDel(); }
