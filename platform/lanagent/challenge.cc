@@ -125,13 +125,29 @@ std::string Check(const std::string& response, const Block& challenge, const Blo
   const std::string esn = Between(text, "<E>", "</E>");
   const std::optional<Block> answer = FromHex(Between(text, "<A>", "</A>"));
   if (!answer) return "a response without an answer";
+  // The response carries the serial number as a number: leading zeros are gone.
+  const auto number = [](const std::string& digits) {
+    return digits.find_first_not_of("0123456789") == std::string::npos && !digits.empty() ? std::stoull(digits) : ~0ull;
+  };
   for (const usbtoken::TokenInfo& token : usbtoken::List(machine::Root())) {
-    if (token.esn != esn) continue;
+    if (number(token.esn) != number(esn)) continue;
     const std::optional<Block> key = usbtoken::TokenAnswer(machine::Root(), token.id, 0, challenge, pss);
     if (key && usbtoken::AesEncrypt(*key, hash) == *answer) return "";
     return "a wrong answer from token " + esn;
   }
   return "an answer from an unknown token " + esn;
+}
+
+// What the agent sends, as the machine's description ("lanagent.mode") makes it behave: a puzzle to answer
+// ("answer", the default), nothing at all ("silent"), 256 bytes without an end ("unterminated"), or a puzzle that
+// asks for no answer ("no-pss").
+std::optional<std::string> Challenge(const Block& challenge, const Block& pss, const Block& hash) {
+  const std::string mode = machine::Setting("lanagent.mode").value_or("answer");
+  if (mode == "silent") return std::nullopt;
+  if (mode == "unterminated") return std::string(kResponseSize, 'A');
+  std::string puzzle = "<C><PUZ>" + Hex(challenge) + "</PUZ><KA>1</KA><PSSL>-1</PSSL>";
+  puzzle += mode == "no-pss" ? "<PSS></PSS></C>" : "<PSS>" + Hex(pss) + "</PSS><H><I>" + Hex(hash) + "</I></H></C>";
+  return puzzle + '\0';
 }
 
 }  // namespace
@@ -148,8 +164,7 @@ bool ChallengeWorkstation(const std::string& account) {
   std::random_device seed;
   std::mt19937 generator(seed());
   const Block challenge = RandomBlock(generator), pss = RandomBlock(generator), hash = RandomBlock(generator);
-  const std::string puzzle = "<C><PUZ>" + Hex(challenge) + "</PUZ><KA>1</KA><PSSL>-1</PSSL><PSS>" + Hex(pss) +
-                             "</PSS><H><I>" + Hex(hash) + "</I></H></C>";
+  const std::optional<std::string> puzzle = Challenge(challenge, pss, hash);
   network::OutsidePartyAtWork at_work(*port);
   const SOCKET connection = Connect(*port);
   if (connection == INVALID_SOCKET) {
@@ -157,7 +172,7 @@ bool ChallengeWorkstation(const std::string& account) {
     WSACleanup();
     return false;
   }
-  send(connection, puzzle.c_str(), static_cast<int>(puzzle.size() + 1), 0);
+  if (puzzle) send(connection, puzzle->data(), static_cast<int>(puzzle->size()), 0);
   at_work.Done();
   const std::string problem = Check(ReadResponse(connection), challenge, pss, hash);
   closesocket(connection);
