@@ -47,8 +47,8 @@ void RaiseSas(Host& host, DWORD sas, HWND ended) {
 }
 
 // A secure-attention event while a dialog waits for the user. Ctrl+Alt+Del (and the end of a secure screen saver)
-// ends the GINA's dialog for the GINA's next entry; a time-out, the screen saver or a log-off ends it with its own
-// result and is not handed on.
+// ends the GINA's dialog for the GINA's next entry; a time-out and the screen saver end it with their own result
+// and are not handed on; a log-off ends it with its own result and goes to the next entry too.
 void OnSecureAttention(HWND window, DWORD sas) {
   if (current == nullptr) return;
   const HWND dialog = FindDialog(*current, window) != nullptr ? window : nullptr;
@@ -60,6 +60,7 @@ void OnSecureAttention(HWND window, DWORD sas) {
     default: RaiseSas(*current, sas, dialog); return;
   }
   machine::Journal("winlogon SAS " + std::to_string(sas) + " ends the dialog with " + std::to_string(result));
+  if (sas == WLX_SAS_TYPE_USER_LOGOFF) current->sas_queue.push_back(sas);
   if (dialog != nullptr) EndDialog(dialog, result);
 }
 
