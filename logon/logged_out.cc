@@ -59,7 +59,8 @@ extern "C" int WlxLoggedOutSAS(PVOID pWlxContext, DWORD dwSasType, PLUID pAuthen
   *pdwOptions = 0;
   *phToken = state.user_token;
   StoreLastUser(account->user, account->domain);
-  pMprNotifyInfo->pszUserName = CopyForWinlogon(account->user);
+  // The account Windows logged on, also when a full name was typed for it.
+  pMprNotifyInfo->pszUserName = CopyForWinlogon(AccountNameOf(account->user));
   pMprNotifyInfo->pszDomain = CopyForWinlogon(account->domain);
   pMprNotifyInfo->pszPassword = CopyForWinlogon(account->password);
   pMprNotifyInfo->pszOldPassword = nullptr;
