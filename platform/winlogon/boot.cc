@@ -118,6 +118,7 @@ BootResult Boot(const fs::path& machine_dir, const BootOptions& options) {
   if (!RestartKernel(programs / "xp_ntoshost", &result.error)) return result;
   PowerCycleTokens();
   machine::ClearRestartRequest();
+  machine::SetBootMode(options.safe_mode ? machine::BootMode::kSafe : machine::BootMode::kNormal);
   if (!PlaceWindowsPrograms(programs, &result.error)) return result;
   result.booted = true;
   result.winlogon_exit_code = RunWinlogon(programs / "winlogon", options.typed_logon, &result.error);

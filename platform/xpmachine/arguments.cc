@@ -15,7 +15,10 @@ struct Usage {
 
 constexpr Usage kUsages[] = {
     {"new", "xpmachine new DIR [--token-seed N]     make a machine with one token plugged in\n"},
-    {"token", "xpmachine token plug|unplug|show DIR    plug, unplug or describe the machine's first token\n"},
+    {"token",
+     "xpmachine token plug|unplug|show DIR    plug, unplug or describe the machine's first token\n"
+     "xpmachine token answer DIR PUZZLE       the Key Answer to a Key Puzzle, as the maker's web service gives it\n"
+     "                                         for the machine's first token\n"},
     {"run",
      "xpmachine run DIR [--as ACCOUNT] PROGRAM [ARGS...]\n"
      "                                         run a program inside the machine (PROGRAM: a host program, or a\n"
@@ -31,7 +34,9 @@ constexpr Usage kUsages[] = {
      "xpmachine reg query DIR KEY [/v NAME]   show a registry key, or one of its values, as reg.exe does\n"
      "       xpmachine reg add DIR KEY /v NAME /d TEXT\n"
      "                                         set a text value (REG_SZ) of an HKLM key, making the key\n"},
-    {"boot", "xpmachine boot DIR                      restart the machine and run its Winlogon until it ends\n"},
+    {"boot",
+     "xpmachine boot DIR [--safe-mode]        restart the machine (in safe mode) and run its Winlogon until it\n"
+     "                                         ends\n"},
     {"logon", "xpmachine logon DIR USER PASSWORD       boot, and log USER on at the system's own logon dialog\n"},
     {"power-off",
      "xpmachine power-off DIR                 cut the machine's power: its processes and its kernel end at once,\n"
@@ -71,6 +76,16 @@ std::optional<Command> ParseNew(const std::vector<std::string>& a, std::string* 
 }
 
 std::optional<Command> ParseToken(const std::vector<std::string>& a, std::string* why) {
+  if (a[1] == "answer") {
+    if (a.size() < 3 || a[2].empty()) return Refuse(why, "the machine folder DIR is missing");
+    if (a.size() < 4) return Refuse(why, "the Key PUZZLE to answer is missing");
+    if (a.size() > 4) return Refuse(why, "unexpected '" + a[4] + "'");
+    Command command;
+    command.kind = Command::Kind::kTokenAnswer;
+    command.dir = a[2];
+    command.puzzle = a[3];
+    return command;
+  }
   Command command;
   if (a[1] == "plug") {
     command.kind = Command::Kind::kTokenPlug;
@@ -79,7 +94,7 @@ std::optional<Command> ParseToken(const std::vector<std::string>& a, std::string
   } else if (a[1] == "show") {
     command.kind = Command::Kind::kTokenShow;
   } else {
-    return Refuse(why, "expected plug, unplug or show, not '" + a[1] + "'");
+    return Refuse(why, "expected plug, unplug, show or answer, not '" + a[1] + "'");
   }
   if (a.size() < 3 || a[2].empty()) return Refuse(why, "the machine folder DIR is missing");
   if (a.size() > 3) return Refuse(why, "unexpected '" + a[3] + "'");
@@ -150,8 +165,9 @@ std::optional<Command> ParseBoot(const std::vector<std::string>& a, std::string*
   Command command;
   command.dir = a[1];
   if (a[0] == "boot") {
-    if (a.size() > 2) return Refuse(why, "unexpected '" + a[2] + "'");
+    if (a.size() > 3 || (a.size() == 3 && a[2] != "--safe-mode")) return Refuse(why, "unexpected '" + a[2] + "'");
     command.kind = Command::Kind::kBoot;
+    command.safe_mode = a.size() == 3;
     return command;
   }
   if (a.size() != 4 || a[2].empty()) return Refuse(why, "expected the USER and the PASSWORD to type");

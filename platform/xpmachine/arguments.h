@@ -15,8 +15,8 @@ std::string UsageOf(const std::string& command);
 
 struct Command {
   enum class Kind {
-    kNew, kTokenPlug, kTokenUnplug, kTokenShow, kRun, kPs, kKernelStart, kKernelStop, kType, kRegQuery, kRegAdd,
-    kBoot, kLogon, kPowerOff, kDeviceList, kDevicePending
+    kNew, kTokenPlug, kTokenUnplug, kTokenShow, kTokenAnswer, kRun, kPs, kKernelStart, kKernelStop, kType,
+    kRegQuery, kRegAdd, kBoot, kLogon, kPowerOff, kDeviceList, kDevicePending
   };
   Kind kind = Kind::kNew;
   std::filesystem::path dir;
@@ -26,6 +26,8 @@ struct Command {
                                      // logon: the user name typed
   std::string password;              // logon: the password typed
   std::string path;                  // type: the Windows path of the file to read through the machine
+  std::string puzzle;                // token answer: the Key Puzzle (32 hex digits)
+  bool safe_mode = false;            // boot --safe-mode
   std::string key;                   // reg query, add: the key, such as HKLM\SOFTWARE\Quillmarsh
   std::optional<std::string> value;  // reg query /v: the one value to show; reg add /v: the value to set
   std::string data;                  // reg add /d: the value's text

@@ -39,6 +39,7 @@ int BootCommand(const Command& command) {
   const std::optional<std::filesystem::path> dir = EnterMachine(command);
   if (!dir) return 1;
   boot::BootOptions options;
+  options.safe_mode = command.safe_mode;
   if (command.kind == Command::Kind::kLogon) {
     const char* ui = std::getenv("XPMACHINE_UI");
     if (ui != nullptr && std::string(ui).starts_with("script:")) {

@@ -16,6 +16,8 @@ struct BootOptions {
   std::filesystem::path programs;
   // xpmachine logon: the user name and password typed at the system's own logon dialog.
   std::optional<winlogon::TypedLogon> typed_logon;
+  // The boot menu's safe mode: no driver is started by the logon, RunOnce does not run; until the next boot.
+  bool safe_mode = false;
 };
 
 struct BootResult {

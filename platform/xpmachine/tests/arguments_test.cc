@@ -52,6 +52,20 @@ TEST(Arguments, AcceptedForms) {
   EXPECT_FALSE(ParseArguments({"device", "pending", "m", "off"})->pending);
 }
 
+TEST(Arguments, TheKeyAnswerAndTheSafeModeBoot) {
+  const std::optional<Command> answer =
+      ParseArguments({"token", "answer", "m", "0123456789abcdef0123456789abcdef"});
+  ASSERT_TRUE(answer.has_value());
+  EXPECT_EQ(answer->kind, Command::Kind::kTokenAnswer);
+  EXPECT_EQ(answer->puzzle, "0123456789abcdef0123456789abcdef");
+  const std::optional<Command> safe = ParseArguments({"boot", "m", "--safe-mode"});
+  ASSERT_TRUE(safe.has_value());
+  EXPECT_TRUE(safe->safe_mode);
+  EXPECT_FALSE(ParseArguments({"boot", "m"})->safe_mode);
+  EXPECT_FALSE(ParseArguments({"boot", "m", "--safe"}).has_value());
+  EXPECT_FALSE(ParseArguments({"token", "answer", "m"}).has_value());
+}
+
 TEST(Arguments, RefusedForms) {
   const Args rows[] = {
       {},
