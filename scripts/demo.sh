@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
 # The system's main job today, on throwaway simulated machines: the token library driven from a program, then a
-# scripted install that encrypts the machine's files and asks for a restart, then the console utilities the install
-# left beside the system: the token's device removed and brought back, and a program ended by name; last, on a
-# fresh machine, a token's first password set and registered with the web service.
+# scripted install that encrypts the machine's files, the restart into the token logon, the key records' rotation
+# at the next boot, lock and unlock, the console utilities the install left beside the system (the token's device
+# removed and brought back, and a program ended by name), and a logon without the token by the Key Answer; last, on
+# a fresh machine, a token's first password set and registered with the web service.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 bash "$top/scripts/build.sh" "$top/build" -DCMAKE_BUILD_TYPE=Release >/dev/null
 work=$(mktemp -d /tmp/xpmachine.XXXXXX)
 bin="$top/build/bin"
 # A web service still running (the demo stopped early) is stopped with the machines.
-trap '"$bin/xpmachine" web stop "$work/home" > /dev/null 2>&1 || true; rm -rf "$work"' EXIT
+trap '"$bin/xpmachine" web stop "$work/home" > /dev/null 2>&1 || true; [ -n "${XP_DEMO_KEEP:-}" ] || rm -rf "$work"' EXIT
 export XPMACHINE_CLOCK=virtual
 
 echo "== 1. The token =="
@@ -39,15 +40,39 @@ echo "The registry now:"
 "$bin/xpmachine" reg query "$pc" 'HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\Winlogon' | sed '/^$/d; s/^/  /'
 echo "The diary on the disk (it was plain text; now it holds the system's format, same length):"
 od -A d -t x1 "$docs/diary.txt" | head -3 | sed 's/^/  /'
-echo "The diary through the machine, once the driver holds the key (as the logon component will hand it over):"
-"$bin/xpmachine" run "$pc" "$bin/hand_over_key" Secret12 2>/dev/null | sed 's/^/  /'
+echo
+echo "== 3. The restart: a token logon =="
+puzzle() { grep -E ' ui dialog 300 control 1045 ' "$pc/journal.log" | tail -1 | sed 's/.*edit "\(.*\)".*/\1/'; }
+# What the person saw and what Winlogon did since the journal's line $1 (the start of the boot).
+seen=' ui (box|ctrl-alt-del|dialog [0-9]+ "[^"]*" open|dialog 200 control 206)'
+seen+='|winlogon (GINA|logon|restart|shutdown)|MRVVerifyCFK ran'
+shown() { tail -n +"$1" "$pc/journal.log" | grep -E "$seen" | cut -d' ' -f3- | cut -c1-110 | sed 's/^/  /'; }
+# A boot; its output (the token library's own messages among it) is shown only when it fails.
+boot() {
+  local script=$1
+  from=$(($(wc -l < "$pc/journal.log") + 1))
+  XPMACHINE_UI=script:$script "$bin/xpmachine" boot "$pc" > "$work/boot.out" 2>&1 || { cat "$work/boot.out"; return 1; }
+}
+cp "$top/demo/first-logon.script" "$top/demo/next-logon.script" "$top/demo/no-token.script" "$pc/"
+echo "xpmachine boot restarts the machine; Winlogon loads logongate, which GinaDLL names."
+boot first-logon.script
+shown "$from"
+first_puzzle=$(puzzle)
+echo "The diary through the machine, while the user is logged on (the driver holds the file key):"
 "$bin/xpmachine" type "$pc" 'C:\Documents and Settings\Administrator\My Documents\diary.txt' | sed 's/^/  /'
-"$bin/xpmachine" kernel stop "$pc"
-echo "The restart's logon goes through the logon component that GinaDLL names; it is not built yet, so the install"
-echo "stops here (the tests boot for real and log on through the system's own logon in its place)."
+echo "and on the disk, still ciphertext:"
+od -A d -t x1 "$docs/diary.txt" | head -2 | sed 's/^/  /'
 
 echo
-echo "== 3. The console utilities =="
+echo "== 4. The next boot: a new Key Puzzle =="
+boot next-logon.script
+echo "The Key Puzzle at the first logon: $first_puzzle"
+echo "and at this one:                  $(puzzle)  (the key records rotate at each boot's first token logon)"
+
+echo
+echo "== 5. The console utilities =="
+# The utilities change the disk behind the kernel's back (a driver file goes): the kernel writes back and stops first.
+"$bin/xpmachine" kernel stop "$pc"
 folder='C:\Program Files\Quillmarsh\Tavik\XP'
 # Runs an installed utility in the machine; its output is indented, its exit code kept in $code.
 utility() {
@@ -80,7 +105,24 @@ echo "The process table keeps each exit code whole (a Linux exit status keeps 8 
 "$bin/xpmachine" ps "$pc" | grep -E 'IMAGE|notepad|prockill' | sed 's/^/  /'
 
 echo
-echo "== 4. A password and its registration =="
+echo "== 6. A logon without the token: the Key Answer =="
+"$bin/xpmachine" token unplug "$pc"
+boot no-token.script
+shown "$from"
+answer=$("$bin/xpmachine" token answer "$pc" "$(puzzle)")
+echo "The web service's Key Answer to $(puzzle): $answer"
+cat > "$pc/key-answer.script" <<SCRIPT
+dialog 100: enter
+dialog 300: click 1048; type 1008 "$answer"; click 203
+dialog 1500: type 1502 "Administrator"; type 1504 "admin"; click IDOK
+SCRIPT
+boot key-answer.script
+shown "$from"
+echo "The diary through the machine, opened by the Key Answer:"
+"$bin/xpmachine" type "$pc" 'C:\Documents and Settings\Administrator\My Documents\diary.txt' | sed 's/^/  /'
+
+echo
+echo "== 7. A password and its registration =="
 home="$work/home"
 "$bin/xpmachine" new "$home" --token-seed 13 > /dev/null
 echo "A fresh machine; the web service starts for it (its names in the machine's hosts table, on loopback ports):"

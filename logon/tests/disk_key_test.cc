@@ -69,12 +69,13 @@ TEST_F(DiskKeyTest, RecordsThatDoNotOpenAreRebuiltFromS1AndRefusedOnesPutAside) 
     bool put_aside;
   } rows[] = {
       {"MRVPUZSN missing",
-       [](DiskKeyTest& t) { std::filesystem::remove(t.root() / "drives/C/Program Files/Quillmarsh/Tavik/XP/MRVPUZSN"); },
+       [](DiskKeyTest& t) {
+         std::filesystem::remove(t.root() / "drives/C/Program Files/Quillmarsh/Tavik/XP/MRVPUZSN");
+       },
        "Read system file failed[1].\r\nQuillmarsh Tavik will recover system files.", false},
       {"MRVENTFE short", [&](DiskKeyTest& t) { t.PutOnDisk(kRecords + "MRVENTFE", std::string(31, 'x')); },
        "Read system file failed[2].\r\nQuillmarsh Tavik will recover system files.", false},
-      {"MRVENTFE the driver refuses",
-       [&](DiskKeyTest& t) { t.PutOnDisk(kRecords + "MRVENTFE", std::string(32, 'x')); },
+      {"MRVENTFE the driver refuses", [&](DiskKeyTest& t) { t.PutOnDisk(kRecords + "MRVENTFE", std::string(32, 'x')); },
        nullptr, true},
   };
   for (const auto& row : rows) {

@@ -152,7 +152,8 @@ xp::winlogon::Outcome LogonTest::RunWinlogon(const xp::ui::Script& script) {
 std::vector<std::string> LogonTest::Journal(size_t first) const {
   std::ifstream in(root_ / "journal.log");
   std::vector<std::string> lines;
-  for (std::string line; std::getline(in, line);) lines.push_back(std::regex_replace(line, std::regex("^\\d+ \\d+ "), ""));
+  for (std::string line; std::getline(in, line);)
+    lines.push_back(std::regex_replace(line, std::regex("^\\d+ \\d+ "), ""));
   return std::vector<std::string>(lines.begin() + std::min(first, lines.size()), lines.end());
 }
 

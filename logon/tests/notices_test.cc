@@ -113,7 +113,8 @@ TEST_F(NoticesTest, TheShutdownDialogPreselectsTheUsersLastChoice) {
     if (row.preselected == kLogOffChoice) ShutDownFromLogon(script);
     const Outcome outcome = RunWinlogon(script);
     std::vector<std::string> ui = Ui();  // up to the end of the first shutdown dialog
-    ui.erase(std::find_if(ui.begin(), ui.end(), [](const std::string& line) { return line.rfind("dialog 500 end", 0) == 0; }),
+    ui.erase(std::find_if(ui.begin(), ui.end(),
+                          [](const std::string& line) { return line.rfind("dialog 500 end", 0) == 0; }),
              ui.end());
     for (const int choice : {kLogOffChoice, kShutdownChoice, kRebootChoice, kPowerOffChoice}) {
       const std::string id = std::to_string(choice);
