@@ -19,13 +19,13 @@ constexpr size_t kLogFileSize = 128;
 struct DebugSettings {
   int mask = kError | kWarning;
   char log_file[kLogFileSize] = {};
-  std::FILE* stream = nullptr;  // opened once, at the first line written
-  bool open_failed = false;
+  bool open_failed = false;  // told once
 };
 
+// Trivially destructible: the settings outlive any static destructor that might still log.
 DebugSettings& Settings() {
-  static DebugSettings* const settings = new DebugSettings;
-  return *settings;
+  static DebugSettings settings;
+  return settings;
 }
 
 const char* LevelName(Level level) {
@@ -49,20 +49,19 @@ void AppendToFile(DebugSettings& settings, const char* line) {
   HANDLE mutex = CreateMutexA(nullptr, TRUE, "logongateDebugMutex");
   if (mutex == nullptr) return;
   if (GetLastError() == ERROR_ALREADY_EXISTS) WaitForSingleObject(mutex, INFINITE);
-  if (settings.stream == nullptr && !settings.open_failed) {
-    settings.stream = std::fopen(settings.log_file, "a");
-    settings.open_failed = settings.stream == nullptr;
-    if (settings.open_failed) {
-      OutputDebugStringA("logongate: Could not open logfile for append");
-      OutputDebugStringA(settings.log_file);
-    }
+  // Opened for each line, so every writer's lines land whole and in order and nothing stays open.
+  std::FILE* stream = std::fopen(settings.log_file, "a");
+  if (stream == nullptr && !settings.open_failed) {
+    settings.open_failed = true;
+    OutputDebugStringA("logongate: Could not open logfile for append");
+    OutputDebugStringA(settings.log_file);
   }
-  if (settings.stream != nullptr) {
+  if (stream != nullptr) {
     SYSTEMTIME now;
     GetLocalTime(&now);
-    std::fprintf(settings.stream, "%02d:%02d:%02d.%03d: %s\n", now.wHour, now.wMinute, now.wSecond,
-                 now.wMilliseconds, line);
-    std::fflush(settings.stream);
+    std::fprintf(stream, "%02d:%02d:%02d.%03d: %s\n", now.wHour, now.wMinute, now.wSecond, now.wMilliseconds,
+                 line);
+    std::fclose(stream);
   }
   ReleaseMutex(mutex);
   CloseHandle(mutex);
