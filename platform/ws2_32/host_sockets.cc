@@ -55,10 +55,8 @@ int OpenTcp(int* fd) {
   return Result(*fd);
 }
 
-int BindLoopback(int fd, uint16_t port) {
-  const int on = 1;
-  if (::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0) return WinsockError(errno);
-  const sockaddr_in address = Loopback(INADDR_LOOPBACK, port);
+int BindLoopback(int fd) {
+  const sockaddr_in address = Loopback(INADDR_LOOPBACK, 0);
   return Result(::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address));
 }
 

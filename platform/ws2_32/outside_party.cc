@@ -1,5 +1,5 @@
-// Outside parties at work on a port: one file each in DIR/network/at-work, named after the port and the party's process, so a
-// party that crashed is known by its dead process and ignored.
+// Outside parties at work on a port: one file each in DIR/network/at-work, named after the port and the party's
+// process, so a party that crashed is known by its dead process and ignored.
 #include <signal.h>
 #include <unistd.h>
 

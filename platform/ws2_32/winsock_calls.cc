@@ -1,6 +1,9 @@
 // Winsock 1.1 over the host's loopback: the process's table of sockets (SOCKET values go round the range fd_set
 // holds, so a closed socket's value comes back only after every other one: closing it twice fails instead of
-// closing another), WSAStartup's count, the thread's last error, and the calls in Winsock's shapes.
+// closing another), WSAStartup's count, the thread's last error, and the calls in Winsock's shapes. A machine's
+// ports are its own: a socket bound to machine port P really listens on a host port of the host's choosing, which
+// the machine's listener table (xp/network.h) records for 127.0.0.1:P while it listens; a connect to the machine's
+// 127.0.0.1:P goes to the host port recorded, and is refused when none is.
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -13,6 +16,7 @@
 #include "winsock.h"
 #include "ws2_32_private.h"
 #include "xp/machine.h"
+#include "xp/network.h"
 
 namespace xp::ws2_32 {
 namespace {
@@ -27,9 +31,18 @@ constexpr int kOutsidePartyPollMs = 10;
 thread_local int last_error = 0;
 std::atomic<int> startups{0};
 
+constexpr char kLoopbackText[] = "127.0.0.1";
+
+struct Entry {
+  int fd = -1;
+  uint16_t machine_port = 0;  // the port the machine's programs see (0: not bound yet)
+  uint16_t host_port = 0;     // the host port it really is, recorded for machine_port while listed
+  bool listed = false;        // in the machine's listener table
+};
+
 struct Table {
   std::mutex mutex;
-  std::map<SOCKET, int> fds;
+  std::map<SOCKET, Entry> entries;
   SOCKET next = kFirstSocket;
 };
 
@@ -50,36 +63,53 @@ bool Started() {
   return false;
 }
 
-std::optional<int> FdOf(SOCKET socket) {
+std::optional<Entry> EntryOf(SOCKET socket) {
   Table& table = Sockets();
   const std::lock_guard<std::mutex> lock(table.mutex);
-  const auto found = table.fds.find(socket);
-  if (found == table.fds.end()) return std::nullopt;
+  const auto found = table.entries.find(socket);
+  if (found == table.entries.end()) return std::nullopt;
   return found->second;
 }
 
-// The socket's descriptor, or nullopt with WSAENOTSOCK (or WSANOTINITIALISED) set.
-std::optional<int> Resolve(SOCKET socket) {
+void Update(SOCKET socket, const Entry& entry) {
+  Table& table = Sockets();
+  const std::lock_guard<std::mutex> lock(table.mutex);
+  const auto found = table.entries.find(socket);
+  if (found != table.entries.end()) found->second = entry;
+}
+
+// The socket's entry, or nullopt with WSAENOTSOCK (or WSANOTINITIALISED) set.
+std::optional<Entry> ResolveEntry(SOCKET socket) {
   if (!Started()) return std::nullopt;
-  std::optional<int> fd = FdOf(socket);
-  if (!fd) last_error = WSAENOTSOCK;
-  return fd;
+  std::optional<Entry> entry = EntryOf(socket);
+  if (!entry) last_error = WSAENOTSOCK;
+  return entry;
+}
+
+std::optional<int> Resolve(SOCKET socket) {
+  const std::optional<Entry> entry = ResolveEntry(socket);
+  return entry ? std::optional<int>(entry->fd) : std::nullopt;
 }
 
 // INVALID_SOCKET with WSAEMFILE when every value is in use.
-SOCKET Insert(int fd) {
+SOCKET Insert(const Entry& entry) {
   Table& table = Sockets();
   const std::lock_guard<std::mutex> lock(table.mutex);
   for (SOCKET tried = kFirstSocket; tried <= kLastSocket; tried += 4) {
     const SOCKET socket = table.next;
     table.next = socket >= kLastSocket ? kFirstSocket : socket + 4;
-    if (table.fds.count(socket) != 0) continue;
-    table.fds[socket] = fd;
+    if (table.entries.count(socket) != 0) continue;
+    table.entries[socket] = entry;
     return socket;
   }
-  CloseFd(fd);
+  CloseFd(entry.fd);
   last_error = WSAEMFILE;
   return INVALID_SOCKET;
+}
+
+// The machine port a socket shows: the one it was bound to, else the host's (a connected socket's own end).
+uint16_t MachinePort(const Entry& entry) {
+  return entry.machine_port != 0 ? entry.machine_port : LocalPort(entry.fd);
 }
 
 // An IPv4 address of the call, host byte order.
@@ -146,34 +176,49 @@ SOCKET socket(int family, int type, int protocol) {
     return INVALID_SOCKET;
   }
   last_error = 0;
-  return Insert(fd);
+  Entry entry;
+  entry.fd = fd;
+  return Insert(entry);
 }
 
-// Exported by ws2_32. Every local address is the loopback's.
+// Exported by ws2_32. Every local address is the loopback's; port 0 is one of the host's choosing, as on Windows.
 int bind(SOCKET socket, const struct sockaddr* address, int length) {
-  const std::optional<int> fd = Resolve(socket);
-  if (!fd) return SOCKET_ERROR;
+  std::optional<Entry> entry = ResolveEntry(socket);
+  if (!entry) return SOCKET_ERROR;
   uint32_t host = 0;
   uint16_t port = 0;
   if (!ReadAddress(address, length, &host, &port)) return Done(WSAEFAULT);
   if (host != INADDR_ANY && !IsLoopback(host)) return Done(WSAEADDRNOTAVAIL);
-  return Done(BindLoopback(*fd, port));
+  if (entry->machine_port != 0) return Done(WSAEINVAL);
+  if (const int error = BindLoopback(entry->fd)) return Done(error);
+  entry->host_port = LocalPort(entry->fd);
+  entry->machine_port = port != 0 ? port : entry->host_port;
+  Update(socket, *entry);
+  return Done(0);
 }
 
-// Exported by ws2_32.
+// Exported by ws2_32. From here until closesocket the machine's listener table sends its port's connections here.
 int listen(SOCKET socket, int backlog) {
-  const std::optional<int> fd = Resolve(socket);
-  return fd ? Done(Listen(*fd, backlog)) : SOCKET_ERROR;
+  std::optional<Entry> entry = ResolveEntry(socket);
+  if (!entry) return SOCKET_ERROR;
+  if (entry->machine_port == 0) return Done(WSAEINVAL);
+  if (const int error = Listen(entry->fd, backlog)) return Done(error);
+  if (!entry->listed) {
+    if (!xp::machine::SetListener(kLoopbackText, entry->machine_port, entry->host_port)) return Done(WSAENETDOWN);
+    entry->listed = true;
+    Update(socket, *entry);
+  }
+  return Done(0);
 }
 
 // Exported by ws2_32.
 SOCKET accept(SOCKET socket, struct sockaddr* address, int* length) {
-  const std::optional<int> fd = Resolve(socket);
-  if (!fd) return INVALID_SOCKET;
+  const std::optional<Entry> listening = ResolveEntry(socket);
+  if (!listening) return INVALID_SOCKET;
   int accepted = -1;
   uint32_t host = 0;
   uint16_t port = 0;
-  if (const int error = Accept(*fd, &accepted, &host, &port)) {
+  if (const int error = Accept(listening->fd, &accepted, &host, &port)) {
     last_error = error;
     return INVALID_SOCKET;
   }
@@ -186,10 +231,13 @@ SOCKET accept(SOCKET socket, struct sockaddr* address, int* length) {
     *length = sizeof peer;
   }
   last_error = 0;
-  return Insert(accepted);
+  Entry entry;
+  entry.fd = accepted;
+  entry.machine_port = listening->machine_port;  // its own end is the listening port
+  return Insert(entry);
 }
 
-// Exported by ws2_32. Only the machine's own loopback can be reached.
+// Exported by ws2_32. Only the machine's own loopback can be reached, and only a port its listener table names.
 int connect(SOCKET socket, const struct sockaddr* address, int length) {
   const std::optional<int> fd = Resolve(socket);
   if (!fd) return SOCKET_ERROR;
@@ -197,7 +245,11 @@ int connect(SOCKET socket, const struct sockaddr* address, int length) {
   uint16_t port = 0;
   if (!ReadAddress(address, length, &host, &port)) return Done(WSAEFAULT);
   if (!IsLoopback(host)) return Done(WSAENETUNREACH);
-  return Done(ConnectLoopback(*fd, host, port));
+  const std::string text = std::to_string(host >> 24) + "." + std::to_string((host >> 16) & 0xFF) + "." +
+                           std::to_string((host >> 8) & 0xFF) + "." + std::to_string(host & 0xFF);
+  const std::optional<uint16_t> host_port = xp::machine::Listener(text, port);
+  if (!host_port) return Done(WSAECONNREFUSED);
+  return Done(ConnectLoopback(*fd, INADDR_LOOPBACK, *host_port));
 }
 
 // Exported by ws2_32. The bytes received (0: the peer closed), or SOCKET_ERROR.
@@ -227,12 +279,14 @@ int select(int, fd_set* read_set, fd_set* write_set, fd_set* error_set, const st
   if (!Started()) return SOCKET_ERROR;
   std::vector<PollEntry> entries;
   std::vector<SOCKET> sockets;
+  std::vector<uint16_t> ports;
   for (fd_set* set : {read_set, write_set}) {
     for (SOCKET socket = 0; set != nullptr && socket < FD_SETSIZE; ++socket) {
       if (!FD_ISSET(socket, set)) continue;
-      const std::optional<int> fd = FdOf(socket);
-      if (!fd) return Done(WSAENOTSOCK);
-      entries.push_back({*fd, set == read_set, set == write_set});
+      const std::optional<Entry> entry = EntryOf(socket);
+      if (!entry) return Done(WSAENOTSOCK);
+      entries.push_back({entry->fd, set == read_set, set == write_set});
+      ports.push_back(MachinePort(*entry));
       sockets.push_back(socket);
     }
   }
@@ -242,8 +296,8 @@ int select(int, fd_set* read_set, fd_set* write_set, fd_set* error_set, const st
   int ready = Poll(entries, timeout_ms, &error);
   const auto give_up = std::chrono::steady_clock::now() + kOutsidePartyWait;
   const auto party_at_work = [&] {
-    for (const PollEntry& entry : entries) {
-      if (OutsidePartyAtWorkOn(LocalPort(entry.fd))) return true;
+    for (const uint16_t port : ports) {
+      if (OutsidePartyAtWorkOn(port)) return true;
     }
     return false;
   };
@@ -274,19 +328,20 @@ int shutdown(SOCKET socket, int how) {
 // Exported by ws2_32.
 int closesocket(SOCKET socket) {
   if (!Started()) return SOCKET_ERROR;
-  int fd = -1;
+  Entry entry;
   {
     Table& table = Sockets();
     const std::lock_guard<std::mutex> lock(table.mutex);
-    const auto found = table.fds.find(socket);
-    if (found == table.fds.end()) return Done(WSAENOTSOCK);
-    fd = found->second;
-    table.fds.erase(found);
+    const auto found = table.entries.find(socket);
+    if (found == table.entries.end()) return Done(WSAENOTSOCK);
+    entry = found->second;
+    table.entries.erase(found);
   }
-  return Done(CloseFd(fd));
+  if (entry.listed) xp::machine::RemoveListener(kLoopbackText, entry.machine_port, entry.host_port);
+  return Done(CloseFd(entry.fd));
 }
 
-// Exported by ws2_32. Sockets are always bound with SO_REUSEADDR; nothing else is implemented.
+// Exported by ws2_32. SO_REUSEADDR has nothing to do (every bind takes a fresh host port); nothing else is implemented.
 int setsockopt(SOCKET socket, int level, int name, const char*, int) {
   if (!Resolve(socket)) return SOCKET_ERROR;
   if (level == SOL_SOCKET && name == SO_REUSEADDR) return Done(0);
@@ -296,14 +351,14 @@ int setsockopt(SOCKET socket, int level, int name, const char*, int) {
 
 // Exported by ws2_32.
 int getsockname(SOCKET socket, struct sockaddr* address, int* length) {
-  const std::optional<int> fd = Resolve(socket);
-  if (!fd) return SOCKET_ERROR;
+  const std::optional<Entry> entry = ResolveEntry(socket);
+  if (!entry) return SOCKET_ERROR;
   if (address == nullptr || length == nullptr || *length < static_cast<int>(sizeof(sockaddr_in))) {
     return Done(WSAEFAULT);
   }
   sockaddr_in local{};
   local.sin_family = AF_INET;
-  local.sin_port = htons(LocalPort(*fd));
+  local.sin_port = htons(MachinePort(*entry));
   local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   std::memcpy(address, &local, sizeof local);
   *length = sizeof local;

@@ -9,8 +9,8 @@ namespace xp::ws2_32 {
 
 // host_sockets.cc: TCP over the host's loopback. Every call returns a Winsock error code (0: success).
 int OpenTcp(int* fd);
-// SO_REUSEADDR first, so a port left in TIME_WAIT by the last listener binds again at once, as on Windows.
-int BindLoopback(int fd, uint16_t port);
+// A port of the host's choosing on 127.0.0.1 (the machine's port is the socket table's business).
+int BindLoopback(int fd);
 int Listen(int fd, int backlog);
 int Accept(int fd, int* accepted, uint32_t* peer_host, uint16_t* peer_port);
 int ConnectLoopback(int fd, uint32_t host, uint16_t port);

@@ -1,5 +1,6 @@
 // Winsock 1.1 on the machine's loopback: the version handshake, a listener and a client exchanging bytes, select
-// as the LAN listener polls it, sockets that are gone, addresses beyond the machine, and an outside party at work.
+// as the LAN listener polls it, sockets that are gone, the machine's own ports through its listener table,
+// addresses beyond the machine, and an outside party at work.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -8,6 +9,7 @@
 
 #include "scratch_machine.h"
 #include "winsock.h"
+#include "xp/network.h"
 #include "xp/outside_party.h"
 
 namespace {
@@ -20,11 +22,12 @@ class SocketsTest : public ::testing::Test {
   }
   void TearDown() override { WSACleanup(); }
 
-  // A listening socket on a port of the system's choosing.
+  // A listening socket on `*port`, or on one of the system's choosing when it is 0.
   SOCKET Listener(u_short* port) {
     const SOCKET listening = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
+    address.sin_port = htons(*port);
     address.sin_addr.s_addr = htonl(INADDR_ANY);
     EXPECT_EQ(bind(listening, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
     EXPECT_EQ(listen(listening, 5), 0);
@@ -93,6 +96,39 @@ TEST_F(SocketsTest, AListenerAndAClientExchangeBytesOverTheLoopback) {
   EXPECT_EQ(closesocket(accepted), SOCKET_ERROR);
   EXPECT_EQ(WSAGetLastError(), WSAENOTSOCK);
   EXPECT_EQ(send(client, "x", 1, 0), SOCKET_ERROR) << "a closed socket is not another's";
+}
+
+// Two listeners on one machine port in turn, as the LAN listener's attempts are: each is reached through the
+// machine's listener table while it listens, and once it is closed the port refuses.
+TEST_F(SocketsTest, TheMachinesPortsAreItsOwnAndReachedThroughItsListenerTable) {
+  for (int round = 0; round < 2; ++round) {
+    u_short port = 4000;
+    const SOCKET listening = Listener(&port);
+    EXPECT_EQ(port, 4000) << "getsockname shows the machine's port";
+    const std::optional<uint16_t> host_port = xp::machine::Listener("127.0.0.1", 4000);
+    ASSERT_TRUE(host_port.has_value());
+    const SOCKET client = socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_EQ(Connect(client, 4000), 0);
+    const SOCKET accepted = accept(listening, nullptr, nullptr);
+    ASSERT_NE(accepted, INVALID_SOCKET);
+    sockaddr_in local{};
+    int length = sizeof local;
+    ASSERT_EQ(getsockname(accepted, reinterpret_cast<sockaddr*>(&local), &length), 0);
+    EXPECT_EQ(ntohs(local.sin_port), 4000);
+    EXPECT_EQ(send(client, "hi", 2, 0), 2);
+    char buffer[4] = {};
+    EXPECT_EQ(recv(accepted, buffer, sizeof buffer, 0), 2);
+
+    const SOCKET stranger = socket(AF_INET, SOCK_STREAM, 0);
+    EXPECT_EQ(Connect(stranger, 4001), SOCKET_ERROR) << "no program of the machine listens there";
+    EXPECT_EQ(WSAGetLastError(), WSAECONNREFUSED);
+    for (const SOCKET s : {stranger, accepted, client, listening}) closesocket(s);
+    EXPECT_FALSE(xp::machine::Listener("127.0.0.1", 4000).has_value());
+    const SOCKET late = socket(AF_INET, SOCK_STREAM, 0);
+    EXPECT_EQ(Connect(late, 4000), SOCKET_ERROR);
+    EXPECT_EQ(WSAGetLastError(), WSAECONNREFUSED);
+    closesocket(late);
+  }
 }
 
 TEST_F(SocketsTest, NothingBeyondTheMachineIsReached) {
