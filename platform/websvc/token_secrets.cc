@@ -1,29 +1,36 @@
-// What the maker knows of each token it made: the 16 key slots and the key-byte map written at provisioning. The
-// token answers a challenge with AES-128 of the block under slot key XOR the map bytes the selector picks; the
-// service computes the same from the secrets, without the token.
+// What the maker knows of each token it made: the secrets written at provisioning, from which it works out the
+// token's answer to a challenge without the token (usbtoken's one rule: AES-128 of the block under the slot key
+// XOR the map bytes the selector picks).
+#include <algorithm>
+#include <array>
+
 #include "websvc_private.h"
 #include "xp/usbtoken.h"
 
 namespace xp::websvc {
+namespace {
+
+std::optional<std::array<uint8_t, 16>> Block(const std::string& hex) {
+  const std::optional<std::vector<uint8_t>> bytes = HexBytes(hex);
+  if (!bytes || bytes->size() != 16) return std::nullopt;
+  std::array<uint8_t, 16> block{};
+  std::copy(bytes->begin(), bytes->end(), block.begin());
+  return block;
+}
+
+}  // namespace
 
 std::optional<std::string> TokenAnswer(const std::filesystem::path& machine, const std::string& esn, int slot,
                                        const std::string& selector_hex, const std::string& block_hex) {
-  const std::optional<std::vector<uint8_t>> selector = HexBytes(selector_hex);
-  const std::optional<std::vector<uint8_t>> block = HexBytes(block_hex);
-  if (slot < 0 || slot > 15 || !selector || selector->size() != 16 || !block || block->size() != 16) {
-    return std::nullopt;
-  }
+  const std::optional<std::array<uint8_t, 16>> selector = Block(selector_hex);
+  const std::optional<std::array<uint8_t, 16>> block = Block(block_hex);
+  if (!selector || !block) return std::nullopt;
   for (const usbtoken::TokenInfo& token : usbtoken::List(machine)) {
     if (token.esn != esn) continue;
-    const std::optional<usbtoken::Snapshot> secrets = usbtoken::Inspect(machine, token.id);
-    if (!secrets) return std::nullopt;
-    std::vector<uint8_t> key(16);
-    for (size_t i = 0; i < 16; ++i) {
-      key[i] = secrets->flash[16 * static_cast<size_t>(slot) + i] ^ secrets->flash[256 + (*selector)[i]];
-    }
-    std::vector<uint8_t> answer(16);
-    AesBlock(key, block->data(), answer.data(), true);
-    return UpperHex(answer);
+    const std::optional<std::array<uint8_t, 16>> answer = usbtoken::TokenAnswer(machine, token.id, slot, *selector,
+                                                                                *block);
+    if (!answer) return std::nullopt;
+    return UpperHex(std::vector<uint8_t>(answer->begin(), answer->end()));
   }
   return std::nullopt;
 }
