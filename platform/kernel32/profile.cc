@@ -36,13 +36,7 @@ std::optional<std::u16string> RegistryValue(const std::u16string& name) {
   if (registry::QueryValue(key, name, &value) != ERROR_SUCCESS || !registry::IsStringType(value.type)) {
     return std::nullopt;
   }
-  std::u16string text;
-  for (size_t i = 0; i + 1 < value.data.size(); i += 2) {
-    const char16_t c = static_cast<char16_t>(value.data[i] | (value.data[i + 1] << 8));
-    if (c == u'\0') break;
-    text += c;
-  }
-  return text;
+  return registry::StoredText(value);
 }
 
 std::string FileText() {

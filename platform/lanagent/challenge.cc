@@ -33,12 +33,7 @@ std::optional<uint16_t> ConfiguredPort() {
       registry::QueryValue(key, u"logongate Port", &value) != ERROR_SUCCESS || !registry::IsStringType(value.type)) {
     return std::nullopt;
   }
-  std::u16string text;
-  for (size_t i = 0; i + 1 < value.data.size(); i += 2) {
-    const char16_t c = static_cast<char16_t>(value.data[i] | (value.data[i + 1] << 8));
-    if (c == u'\0') break;
-    text += c;
-  }
+  const std::u16string text = registry::StoredText(value);
   unsigned port = 0;
   for (const char16_t c : text) {
     if (c < u'0' || c > u'9' || (port = port * 10 + (c - u'0')) > 65535) return std::nullopt;

@@ -66,6 +66,16 @@ std::string Utf16ToAnsi(std::u16string_view text) {
 
 bool IsStringType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
 
+std::u16string StoredText(const Value& value) {
+  std::u16string text;
+  for (size_t i = 0; i + 1 < value.data.size(); i += 2) {
+    const char16_t c = static_cast<char16_t>(value.data[i] | (value.data[i + 1] << 8));
+    if (c == u'\0') break;
+    text += c;
+  }
+  return text;
+}
+
 // Whole texts, NULs included: in a double-byte code page one character may be two bytes.
 std::vector<uint8_t> AnsiDataToStored(DWORD type, const BYTE* data, size_t size) {
   if (size == 0) return {};

@@ -13,16 +13,7 @@ namespace {
 
 constexpr char16_t kRunOnceKey[] = u"\\Registry\\Machine\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 
-// The text of a REG_SZ value, up to its first NUL (a value may be stored without one).
-std::string CommandLine(const registry::Value& value) {
-  std::u16string text;
-  for (size_t i = 0; i + 1 < value.data.size(); i += 2) {
-    const char16_t c = static_cast<char16_t>(value.data[i] | (value.data[i + 1] << 8));
-    if (c == u'\0') break;
-    text += c;
-  }
-  return registry::Utf16ToAnsi(text);
-}
+std::string CommandLine(const registry::Value& value) { return registry::Utf16ToAnsi(registry::StoredText(value)); }
 
 void Start(const std::string& user, const std::string& name, std::string command_line) {
   STARTUPINFOA startup{};

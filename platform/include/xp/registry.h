@@ -77,6 +77,8 @@ std::u16string AnsiToUtf16(std::string_view ansi);
 // Characters outside the code page become '?'.
 std::string Utf16ToAnsi(std::u16string_view text);
 bool IsStringType(DWORD type);
+// The text of a stored REG_SZ value, up to its first NUL (a value may be stored without one).
+std::u16string StoredText(const Value& value);
 // What RegSetValueExA stores for `size` bytes of `type`: string types widened from the code page, others as they are.
 std::vector<uint8_t> AnsiDataToStored(DWORD type, const BYTE* data, size_t size);
 // What RegQueryValueExA returns for stored data: string types narrowed (an odd trailing byte dropped).

@@ -76,13 +76,7 @@ std::optional<std::string> BootTest::MachineString(const std::string& key, const
       registry::QueryValue(id, Wide(name), &value) != ERROR_SUCCESS) {
     return std::nullopt;
   }
-  std::u16string text;
-  for (size_t i = 0; i + 1 < value.data.size(); i += 2) {
-    const char16_t c = static_cast<char16_t>(value.data[i] | (value.data[i + 1] << 8));
-    if (c == u'\0') break;
-    text += c;
-  }
-  return registry::Utf16ToAnsi(text);
+  return registry::Utf16ToAnsi(registry::StoredText(value));
 }
 
 void LogOn(ui::Script& script, const std::string& user, const std::string& password) {
