@@ -9,8 +9,14 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 bash "$top/scripts/build.sh" "$top/build" -DCMAKE_BUILD_TYPE=Release >/dev/null
 work=$(mktemp -d /tmp/xpmachine.XXXXXX)
 bin="$top/build/bin"
-# A web service still running (the demo stopped early) is stopped with the machines.
-trap '"$bin/xpmachine" web stop "$work/home" > /dev/null 2>&1 || true; [ -n "${XP_DEMO_KEEP:-}" ] || rm -rf "$work"' EXIT
+# A booted machine's kernel host outlives the boot, and a web service still running (the demo stopped early) too:
+# both stop with the demo (a kept machine boots its kernel again).
+finish() {
+  "$bin/xpmachine" web stop "$work/home" >/dev/null 2>&1 || true
+  for machine in "$work"/*/; do "$bin/xpmachine" kernel stop "$machine" >/dev/null 2>&1 || true; done
+  [ -n "${XP_DEMO_KEEP:-}" ] || rm -rf "$work"
+}
+trap finish EXIT
 export XPMACHINE_CLOCK=virtual
 
 echo "== 1. The token =="
