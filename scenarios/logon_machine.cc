@@ -193,6 +193,16 @@ uint32_t LogonMachine::CountedCalls() const {
   return calls;
 }
 
+std::string Hex(const std::string& bytes) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string text;
+  for (const char c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
+    text += {kDigits[byte >> 4], kDigits[byte & 15]};
+  }
+  return text;
+}
+
 std::string TokenLogOn(const std::string& password) {
   return "dialog 100: ctrl-alt-del\ndialog 300: type 1000 \"" + password + "\"; click 203\n";
 }

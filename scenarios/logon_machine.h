@@ -60,6 +60,9 @@ class LogonMachine {
   size_t boot_line_ = 0;
 };
 
+// Bytes as hex digits, lower case, as the logon dialog shows a Key Puzzle.
+std::string Hex(const std::string& bytes);
+
 // Script pieces, in the UI script's text form: Ctrl+Alt+Del at the welcome notice and the token's password in the
 // logon dialog; the first logon's account added to the token (the machine's Administrator) and the install's
 // finishing run; the account the token keeps chosen at a later logon; the welcome notice's Enter, then the Key

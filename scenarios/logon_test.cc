@@ -16,16 +16,6 @@ namespace {
 const std::string kSn = std::string(kInstallFolder) + "\\MRVPUZSN";
 const std::string kEfkn = std::string(kInstallFolder) + "\\MRVENTFE";
 
-std::string Hex(const std::string& bytes) {
-  static const char kDigits[] = "0123456789abcdef";
-  std::string text;
-  for (const char c : bytes) {
-    const auto byte = static_cast<unsigned char>(c);
-    text += {kDigits[byte >> 4], kDigits[byte & 15]};
-  }
-  return text;
-}
-
 ::testing::AssertionResult InOrder(const std::vector<std::string>& lines, const std::vector<std::string>& patterns) {
   size_t at = 0;
   for (const std::string& pattern : patterns) {

@@ -24,16 +24,6 @@ constexpr char kRecordFiles[] = "\\Quillmarsh\\Tavik\\XP\\MRV";
 // and no other program of the machine has started.
 const std::string kUpToTheAccount = TokenLogOn() + "dialog 104: click IDCANCEL\n" + ShutDownFromLogon();
 
-std::string Hex(const std::string& bytes) {
-  static const char kDigits[] = "0123456789abcdef";
-  std::string text;
-  for (const char c : bytes) {
-    const auto byte = static_cast<unsigned char>(c);
-    text += {kDigits[byte >> 4], kDigits[byte & 15]};
-  }
-  return text;
-}
-
 enum class Road { kRotation, kPutAside };
 
 struct Point {
