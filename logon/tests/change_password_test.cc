@@ -2,6 +2,7 @@
 // dialog stays; a password of an account the token does not keep is changed back; a change Windows demands at
 // logon is made before the logon goes on; and on XP Home a typed full name is the account it names.
 #include "logon_fixture.h"
+#include "built_programs.h"
 #include "xp/faults.h"
 
 namespace tavik::logongate::testing {
@@ -150,7 +151,7 @@ TEST_F(ChangePasswordTest, APasswordWindowsDemandsToChangeIsChangedBeforeTheLogo
 
 // A system whose netapi32.dll has no NetUserChangePassword changes nothing, and says only that.
 TEST_F(ChangePasswordTest, WithoutTheSystemsChangeCallNothingChanges) {
-  std::filesystem::copy_file(std::string(XP_BIN_DIR) + "/libxp_netapi32_without_change.so",
+  std::filesystem::copy_file(xp::test::BuildProgram("xp_netapi32_without_change"),
                              root() / "drives/C/WINDOWS/system32/netapi32.dll");
   xp::ui::Script script;
   FirstLogOn(script);

@@ -7,7 +7,7 @@
 
 #include "key_format.h"
 #include "logon_fixture.h"
-#include "usbtoken/usbtoken.h"
+#include "xp/usbtoken.h"
 #include "xp/faults.h"
 
 namespace tavik::logongate::testing {

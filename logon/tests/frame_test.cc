@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "logon_fixture.h"
+#include "built_programs.h"
 #include "xp/registry.h"
 
 namespace tavik::logongate::testing {
@@ -24,8 +25,8 @@ Negotiate LoadComponent() {
   return reinterpret_cast<Negotiate>(reinterpret_cast<void*>(GetProcAddress(module, "WlxNegotiate")));
 }
 
-void PlaceOnMachine(const FrameTest& test, const std::string& program, const std::string& windows_path) {
-  std::ifstream in(std::string(XP_BIN_DIR) + "/" + program, std::ios::binary);
+void PlaceOnMachine(const FrameTest& test, const std::string& target_name, const std::string& windows_path) {
+  std::ifstream in(xp::test::BuildProgram(target_name), std::ios::binary);
   std::stringstream bytes;
   bytes << in.rdbuf();
   test.PutOnDisk(windows_path, bytes.str());
@@ -41,8 +42,8 @@ TEST_F(FrameTest, NegotiationAnswersOnePointThreeWithTheSystemsGinaBound) {
       {"Winlogon 1.2", 0x00010002, nullptr, FALSE},
       {"Winlogon 1.3", 0x00010003, nullptr, TRUE},
       {"Winlogon 1.4", 0x00010004, nullptr, TRUE},
-      {"a GINA without WlxStartApplication", 0x00010003, "libxp_msgina_no_start_application.so", TRUE},
-      {"a GINA without WlxShutdown", 0x00010003, "libxp_msgina_no_shutdown.so", FALSE},
+      {"a GINA without WlxStartApplication", 0x00010003, "xp_msgina_no_start_application", TRUE},
+      {"a GINA without WlxShutdown", 0x00010003, "xp_msgina_no_shutdown", FALSE},
       {"no GINA that loads", 0x00010003, "", FALSE},
   };
   for (const auto& row : rows) {

@@ -3,7 +3,7 @@
 // Winlogon's context. Wrong answers are told and the dialog stays. In safe mode no driver runs: the answer is
 // checked against the key record itself, and a token logon leaves the driver alone.
 #include "logon_fixture.h"
-#include "usbtoken/usbtoken.h"
+#include "xp/usbtoken.h"
 #include "xp/msgina.h"
 
 namespace tavik::logongate::testing {

@@ -7,13 +7,14 @@
 #include <regex>
 #include <sstream>
 
-#include "../../platform/interface/tests/filter_install.h"
+#include "built_programs.h"
+#include "filter_install.h"
 #include "interface.h"
 #include "key_format.h"
 #include "token_keys.h"
 #include "tokenapi.h"
 #include "tokenio.h"
-#include "usbtoken/usbtoken.h"
+#include "xp/usbtoken.h"
 #include "xp/registry.h"
 
 namespace tavik::logongate::testing {
@@ -21,8 +22,6 @@ namespace {
 
 namespace fs = std::filesystem;
 namespace driver = xp::driver_interface::testing;
-
-constexpr char kProgramFolder[] = XP_BIN_DIR;
 
 Block PuzzleBlock() {
   Block block;
@@ -38,10 +37,10 @@ fs::path HostPath(const fs::path& root, const std::string& windows_path) {
   return root / "drives" / windows_path.substr(0, 1) / relative;
 }
 
-void Place(const fs::path& root, const std::string& program, const std::string& windows_path) {
+void Place(const fs::path& root, const std::string& target_name, const std::string& windows_path) {
   const fs::path target = HostPath(root, windows_path);
   fs::create_directories(target.parent_path());
-  fs::copy_file(fs::path(kProgramFolder) / program, target, fs::copy_options::overwrite_existing);
+  fs::copy_file(xp::test::BuildProgram(target_name), target, fs::copy_options::overwrite_existing);
   fs::permissions(target, fs::perms::owner_all, fs::perm_options::add);
 }
 
@@ -80,9 +79,9 @@ void LogonTest::SetUp() {
                       "\naccount.3.administrator = no\n");
   std::string pin = kTokenPassword;
   ASSERT_EQ(NuboSetPin(pin.data(), static_cast<int>(pin.size())), 0);
-  Place(root_, "liblogongate.so", "C:\\WINDOWS\\system32\\logongate.dll");
+  Place(root_, "logongate", "C:\\WINDOWS\\system32\\logongate.dll");
   Place(root_, "userinit", "C:\\WINDOWS\\system32\\userinit.exe");
-  Place(root_, "MRVVerifyCFK", std::string(kInstallFolder) + "\\MRVVerifyCFK.exe");
+  Place(root_, "mrv_verify_cfk", std::string(kInstallFolder) + "\\MRVVerifyCFK.exe");
   const std::string winlogon = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
   SetMachineString(winlogon, "GinaDLL", "logongate.dll");
   SetMachineString(winlogon, "Userinit",

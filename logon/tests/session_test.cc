@@ -2,8 +2,9 @@
 // token that logged on (never another, even one whose own password is right), the locked notice that tells of a
 // suspend and forgets it once unlocked, and the end of a secure screen saver, which locks.
 #include "logon_fixture.h"
+#include "built_programs.h"
 #include "tokenapi.h"
-#include "usbtoken/usbtoken.h"
+#include "xp/usbtoken.h"
 
 namespace tavik::logongate::testing {
 namespace {
@@ -55,7 +56,7 @@ TEST_F(SessionTest, AnotherTokenCannotUnlockEvenWithItsOwnRightPassword) {
   xp::usbtoken::Unplug(root(), other);
   SetMachineString("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon", "Userinit",
                    "C:\\WINDOWS\\system32\\swap.exe,");
-  std::filesystem::copy_file(std::string(XP_BIN_DIR) + "/logongate_swap_tokens",
+  std::filesystem::copy_file(xp::test::BuildProgram("logongate_swap_tokens"),
                              root() / "drives/C/WINDOWS/system32/swap.exe",
                              std::filesystem::copy_options::overwrite_existing);
   std::string pin = kTokenPassword;  // the other token's own password is the same text

@@ -1,6 +1,6 @@
 // A person at the machine changes tokens while logged on: this program of the session unplugs the plugged token
 // and plugs the other one in (the machine has two), then ends.
-#include "usbtoken/usbtoken.h"
+#include "xp/usbtoken.h"
 #include "xp/machine.h"
 
 int main() {

@@ -5,7 +5,7 @@
 #include <functional>
 
 #include "logon_fixture.h"
-#include "usbtoken/usbtoken.h"
+#include "xp/usbtoken.h"
 
 namespace tavik::logongate::testing {
 namespace {

@@ -7,8 +7,8 @@
 #include <string>
 #include <thread>
 
-#include "usbtoken/aes128.h"
-#include "usbtoken/usbtoken.h"
+#include "aes128.h"
+#include "xp/usbtoken.h"
 #include "winsock.h"
 #include "xp/lanagent.h"
 #include "xp/machine.h"

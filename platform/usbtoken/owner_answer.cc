@@ -3,7 +3,7 @@
 // without the token at hand. The token forms its key from a key slot and the key-byte map at flash 256..511.
 #include "aes128.h"
 #include "token_store.h"
-#include "usbtoken.h"
+#include "xp/usbtoken.h"
 
 namespace xp::usbtoken {
 namespace {

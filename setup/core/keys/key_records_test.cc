@@ -10,7 +10,7 @@
 
 #include "scratch_machine.h"
 #include "token_keys.h"
-#include "usbtoken/usbtoken.h"
+#include "xp/usbtoken.h"
 #include "xp/faults.h"
 #include "xp/machine.h"
 
