@@ -7,7 +7,10 @@
 #include <string>
 
 #include "kernel32_private.h"
+#include "xp/debug.h"
 #include "xp/registry.h"
+
+XP_DEBUG_CHANNEL(kernel32);
 
 namespace xp::kernel32 {
 namespace {
@@ -103,7 +106,7 @@ using namespace xp::kernel32;
 // Exported by kernel32.
 extern "C" DWORD GetProfileStringW(LPCWSTR section, LPCWSTR key, LPCWSTR default_value, LPWSTR buffer, DWORD size) {
   if (section == nullptr || key == nullptr) {
-    Fixme("GetProfileStringW", "listing sections and keys is not implemented");
+    XP_FIXME("GetProfileStringW", "listing sections and keys is not implemented");
     SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
     return 0;
   }
@@ -118,7 +121,7 @@ extern "C" DWORD GetProfileStringW(LPCWSTR section, LPCWSTR key, LPCWSTR default
 // Exported by kernel32.
 extern "C" DWORD GetProfileStringA(LPCSTR section, LPCSTR key, LPCSTR default_value, LPSTR buffer, DWORD size) {
   if (section == nullptr || key == nullptr) {
-    Fixme("GetProfileStringA", "listing sections and keys is not implemented");
+    XP_FIXME("GetProfileStringA", "listing sections and keys is not implemented");
     SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
     return 0;
   }

@@ -4,7 +4,10 @@
 #include <string>
 
 #include "kernel32_private.h"
+#include "xp/debug.h"
 #include "xp/registry.h"
+
+XP_DEBUG_CHANNEL(kernel32);
 
 namespace xp::kernel32 {
 namespace {
@@ -39,7 +42,7 @@ int Deliver(const std::basic_string<Char>& converted, Char* out, int out_size) {
 
 bool Supported(const char* function, UINT code_page, DWORD flags) {
   if (code_page == CP_ACP && flags == 0) return true;
-  Fixme(function, "only CP_ACP without flags is implemented");
+  XP_FIXME(function, "only CP_ACP without flags is implemented");
   SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
   return false;
 }

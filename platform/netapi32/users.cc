@@ -11,6 +11,9 @@
 #include "xp/faults.h"
 #include "xp/machine.h"
 #include "xp/registry.h"
+#include "xp/debug.h"
+
+XP_DEBUG_CHANNEL(netapi32);
 
 namespace xp::netapi32 {
 namespace {
@@ -76,7 +79,7 @@ extern "C" NET_API_STATUS NetUserEnum(LPCWSTR server, DWORD level, DWORD filter,
                                       LPDWORD resume_handle) {
   if (buffer == nullptr || entries_read == nullptr || total_entries == nullptr) return ERROR_INVALID_PARAMETER;
   if (level != 10 || filter != FILTER_NORMAL_ACCOUNT) {
-    std::fprintf(stderr, "fixme:netapi32:NetUserEnum only level 10 of normal accounts is implemented\n");
+    XP_FIXME("NetUserEnum", "only level 10 of normal accounts is implemented");
     return ERROR_CALL_NOT_IMPLEMENTED;
   }
   if (!ThisComputer(server)) return NERR_InvalidComputer;

@@ -13,6 +13,9 @@
 #include "user32_private.h"
 #include "xp/dialogs.h"
 #include "xp/machine.h"
+#include "xp/debug.h"
+
+XP_DEBUG_CHANNEL(user32);
 
 namespace xp::user32 {
 namespace {
@@ -172,7 +175,7 @@ extern "C" BOOL UnregisterClassW(LPCWSTR class_name, HINSTANCE) {
 extern "C" HWND CreateWindowExW(DWORD, LPCWSTR class_name, LPCWSTR, DWORD, int, int, int, int, HWND parent,
                                 HMENU menu, HINSTANCE, LPVOID) {
   if (parent != nullptr || menu != nullptr) {
-    std::fprintf(stderr, "fixme:user32:CreateWindowExW child windows and menus are not implemented\n");
+    XP_FIXME("CreateWindowExW", "child windows and menus are not implemented");
     SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
     return nullptr;
   }
@@ -229,7 +232,7 @@ extern "C" LRESULT DefWindowProcW(HWND window, UINT message, WPARAM, LPARAM) {
 // Exported by user32. Messages sent from other threads are carried out while waiting; they are never returned.
 extern "C" BOOL GetMessageW(LPMSG msg, HWND window, UINT filter_min, UINT filter_max) {
   if (msg == nullptr || window != nullptr || filter_min != 0 || filter_max != 0) {
-    if (msg != nullptr) std::fprintf(stderr, "fixme:user32:GetMessageW filters are not implemented\n");
+    if (msg != nullptr) XP_FIXME("GetMessageW", "filters are not implemented");
     SetLastError(msg == nullptr ? ERROR_INVALID_PARAMETER : ERROR_CALL_NOT_IMPLEMENTED);
     return -1;
   }

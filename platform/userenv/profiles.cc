@@ -8,6 +8,9 @@
 #include "userenv.h"
 #include "xp/machine.h"
 #include "xp/registry.h"
+#include "xp/debug.h"
+
+XP_DEBUG_CHANNEL(userenv);
 
 namespace xp::userenv {
 namespace {
@@ -41,7 +44,7 @@ extern "C" BOOL LoadUserProfileW(HANDLE token, LPPROFILEINFOW profile) {
     return FALSE;
   }
   if ((profile->dwFlags & ~PI_NOUI) != 0 || profile->lpProfilePath != nullptr) {
-    std::fprintf(stderr, "fixme:userenv:LoadUserProfileW only PI_NOUI and local profiles are implemented\n");
+    XP_FIXME("LoadUserProfileW", "only PI_NOUI and local profiles are implemented");
     SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
     return FALSE;
   }

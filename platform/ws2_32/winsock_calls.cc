@@ -17,6 +17,9 @@
 #include "ws2_32_private.h"
 #include "xp/machine.h"
 #include "xp/network.h"
+#include "xp/debug.h"
+
+XP_DEBUG_CHANNEL(ws2_32);
 
 namespace xp::ws2_32 {
 namespace {
@@ -166,7 +169,7 @@ int WSAGetLastError(void) { return last_error; }
 SOCKET socket(int family, int type, int protocol) {
   if (!Started()) return INVALID_SOCKET;
   if (family != AF_INET || type != SOCK_STREAM || (protocol != 0 && protocol != IPPROTO_TCP)) {
-    std::fprintf(stderr, "fixme:ws2_32:socket only TCP over IPv4 is implemented\n");
+    XP_FIXME("socket", "only TCP over IPv4 is implemented");
     last_error = WSAEAFNOSUPPORT;
     return INVALID_SOCKET;
   }
@@ -345,7 +348,7 @@ int closesocket(SOCKET socket) {
 int setsockopt(SOCKET socket, int level, int name, const char*, int) {
   if (!Resolve(socket)) return SOCKET_ERROR;
   if (level == SOL_SOCKET && name == SO_REUSEADDR) return Done(0);
-  std::fprintf(stderr, "fixme:ws2_32:setsockopt option %d at level %d is not implemented\n", name, level);
+  XP_FIXME("setsockopt", "option %d at level %d is not implemented", name, level);
   return Done(WSAEINVAL);
 }
 
