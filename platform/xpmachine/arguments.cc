@@ -17,8 +17,8 @@ constexpr Usage kUsages[] = {
     {"new", "xpmachine new DIR [--token-seed N]     make a machine with one token plugged in\n"},
     {"token",
      "xpmachine token plug|unplug|show DIR    plug, unplug or describe the machine's first token\n"
-     "xpmachine token answer DIR PUZZLE       the Key Answer to a Key Puzzle, as the maker's web service gives it\n"
-     "                                         for the machine's first token\n"},
+     "       xpmachine token answer DIR PUZZLE       the Key Answer to a Key Puzzle, as the maker's web service\n"
+     "                                         gives it for the machine's first token\n"},
     {"run",
      "xpmachine run DIR [--as ACCOUNT] PROGRAM [ARGS...]\n"
      "                                         run a program inside the machine (PROGRAM: a host program, or a\n"

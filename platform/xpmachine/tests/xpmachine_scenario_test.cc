@@ -178,7 +178,8 @@ TEST_F(XpmachineTest, FailuresAndBadCommandLines) {
     const char* output_start;
   } rows[] = {
       {{}, 2, "xpmachine: no command given\nusage: xpmachine new DIR"},
-      {{"token", "eject", "m"}, 2, "xpmachine: token: expected plug, unplug or show, not 'eject'\nusage: xpmachine token"},
+      {{"token", "eject", "m"}, 2, "xpmachine: token: expected plug, unplug, show or answer, not 'eject'\n"
+                                        "usage: xpmachine token"},
       {{"new", "m", "--token-seed", "seven"}, 2, "xpmachine: new: 'seven' is no token seed"},
       {{"run", "/tmp"}, 2, "xpmachine: run: no program to run\nusage: xpmachine run DIR"},
       {{"reboot", "m"}, 2, "xpmachine: unknown command 'reboot'\nusage: xpmachine new DIR"},
