@@ -1,5 +1,5 @@
-// hand_over_key PASSWORD: what the logon component does with the file key at a logon, for machines whose logon
-// component is not built yet. Checks the token's password, derives KN from the install's SN record through the
+// hand_over_key PASSWORD: what the logon component does with the file key at a logon, for machines that log on
+// through the system's own logon (the install's tests) or by hand. Checks the token's password, derives KN from the install's SN record through the
 // token, loads the driver through interface and hands it KN with the EFKN record; from then until the next restart
 // the driver decrypts protected files for every program of the machine. Run it inside the machine:
 //   xpmachine run DIR build/bin/hand_over_key PASSWORD

@@ -272,13 +272,13 @@ InstallMachine::InstallMachine(RegistrationTool tool) : tool_(tool) {
   PlaceBuilt("diskseal", kDiskseal);
   PlaceBuilt("mrv_verify_cfk", InInstallFolder("MRVVerifyCFK.exe"));
   PlaceBuilt("morvel", "C:\\WINDOWS\\system32\\drivers\\morvel.sys");
-  // The logon component is another issue's: until it is built, the logongate.dll that "GinaDLL" names after the
-  // install is the system's own logon (the MSGINA stand-in), so each boot after the install logs on through it.
+  // These machines resume an install at each logon: the logongate.dll that "GinaDLL" names once diskseal wrote it
+  // is the system's own logon (the MSGINA stand-in), so every boot logs on alike. The logon component itself after
+  // a whole install is what the logon scenarios drive.
   PlaceBuilt("xp_msgina", "C:\\WINDOWS\\system32\\logongate.dll");
   static bool said = false;
   if (!said) {
-    std::printf("note: logongate.dll is not built yet: the machines log on through the system's own logon in its "
-                "place\n");
+    std::printf("note: the install machines log on through the system's own logon, placed as logongate.dll\n");
     said = true;
   }
   // All this was on the disk long before the install: no power loss takes it away.

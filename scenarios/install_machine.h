@@ -81,7 +81,7 @@ class InstallMachine {
   // Boots until diskseal is no longer brought back; false when a boot fails or it still is after `limit` boots.
   bool RunToTheEnd(int limit);
 
-  // What the logon component will do at a logon: the driver loaded and given the install's key (hand_over_key,
+  // What the logon component does at a logon: the driver loaded and given the install's key (hand_over_key,
   // a program of the machine); its exit code.
   int HandOverKey();
   // A file as the machine's programs read it now (through the driver once it holds the key).

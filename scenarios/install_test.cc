@@ -71,7 +71,7 @@ TEST(WholeInstall, EncryptsEveryEligibleFileOnceAndFinishesAfterTheRestart) {
                                                      "HTTP/1.0", "client.teradolm.test", "vb wininet"}));
   EXPECT_TRUE(requests[1].target.starts_with("/tavik/CCookieSet.asp?sessionid=")) << requests[1].target;
 
-  // The key handed to the driver as the logon component will hand it: every file reads back as it was.
+  // The key handed to the driver as the logon component hands it: every file reads back as it was.
   ASSERT_EQ(machine.HandOverKey(), 0);
   for (const UserFile& file : InstallMachine::UserFiles()) {
     SCOPED_TRACE(file.path);

@@ -30,7 +30,8 @@ class LogonMachine {
 
   const std::filesystem::path& root() const { return root_; }
 
-  // A real boot answered by `script` (the UI script's text); xpmachine's exit code (0: Winlogon ran to its end).
+  // A real boot answered by `script` (the UI script's text); xpmachine's exit code (0: Winlogon ran to its end, or
+  // the script ended with the person gone from the keys: Winlogon stopped waiting for the next Ctrl+Alt+Del).
   int Boot(const std::string& script, bool safe_mode = false);
   // The journal's lines written since the last boot began, without their clock and pid.
   std::vector<std::string> LastBoot() const;
