@@ -53,11 +53,17 @@ puzzle() { grep -E ' ui dialog 300 control 1045 ' "$pc/journal.log" | tail -1 | 
 seen=' ui (box|ctrl-alt-del|dialog [0-9]+ "[^"]*" open|dialog 200 control 206)'
 seen+='|winlogon (GINA|logon|restart|shutdown)|MRVVerifyCFK ran'
 shown() { tail -n +"$1" "$pc/journal.log" | grep -E "$seen" | cut -d' ' -f3- | cut -c1-110 | sed 's/^/  /'; }
-# A boot; its output (the token library's own messages among it) is shown only when it fails.
+# A boot; its output (the token library's own messages among it) is shown only when it fails. Each script ends
+# where the person leaves the machine, logged on or at the welcome screen: xpmachine says that Winlogon stopped
+# waiting for Ctrl+Alt+Del (exit code 3), which here is the boot's end.
 boot() {
-  local script=$1
+  local script=$1 code=0
   from=$(($(wc -l < "$pc/journal.log") + 1))
-  XPMACHINE_UI=script:$script "$bin/xpmachine" boot "$pc" > "$work/boot.out" 2>&1 || { cat "$work/boot.out"; return 1; }
+  XPMACHINE_UI=script:$script "$bin/xpmachine" boot "$pc" > "$work/boot.out" 2>&1 || code=$?
+  if [ "$code" = 3 ] && grep -q 'the UI script ran out: Winlogon stopped waiting for Ctrl+Alt+Del' "$work/boot.out"; then
+    code=0
+  fi
+  [ "$code" = 0 ] || { cat "$work/boot.out"; return 1; }
 }
 cp "$top/demo/first-logon.script" "$top/demo/next-logon.script" "$top/demo/no-token.script" "$pc/"
 echo "xpmachine boot restarts the machine; Winlogon loads logongate, which GinaDLL names."
