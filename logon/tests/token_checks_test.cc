@@ -82,7 +82,7 @@ TEST_F(TokenChecksTest, TooManyWrongPasswordsKeepTheDialogOpenForTheRightOne) {
   EXPECT_TRUE(InOrder(Ui(), {"dialog 101 control 1001 static \"You have exceeded maximum password attempts for the "
                              "Tavik. Please Re-instert the Tavik to try again.\"",
                              "dialog 101 end 1", "dialog 300 control 1000 edit \"\" password limit=63",
-                             "dialog 300: type 1000 \"secret12\"", "dialog 104 * open"}));
+                             "dialog 300: type 1000 \"********\"", "dialog 104 * open"}));
   EXPECT_TRUE(KeyHeld());
 }
 
