@@ -217,9 +217,13 @@ std::string TokenLogOn(const std::string& password) {
 
 std::string FirstAccount() {
   return "dialog 104: select 1019 \"New_Account\"; click IDOK\n"
-         "dialog 600: type 608 \"admin\"; click IDOK\n"
-         "box \"Quillmarsh Tavik\" \"Congratulations!*\" -> OK\n"
-         "box \"Quillmarsh Tavik\" \"Launching registration tool failed.\" -> OK\n";
+         "dialog 600: type 608 \"admin\"; click IDOK\n" +
+         InstallFinishes();
+}
+
+std::string InstallFinishes() {
+  return "box \"Quillmarsh Tavik\" \"Congratulations!*\" -> OK\n"
+         "dialog frmRegister: click cmdCancel\n";
 }
 
 std::string KeptAccount() { return "dialog 104: select 1019 \"Administrator@WORKSTATION\"; click IDOK\n"; }

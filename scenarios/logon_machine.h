@@ -66,10 +66,12 @@ std::string Hex(const std::string& bytes);
 
 // Script pieces, in the UI script's text form: Ctrl+Alt+Del at the welcome notice and the token's password in the
 // logon dialog; the first logon's account added to the token (the machine's Administrator) and the install's
-// finishing run; the account the token keeps chosen at a later logon; the welcome notice's Enter, then the Key
+// finishing run (its congratulations, and the registration program it starts, which the person cancels); the
+// account the token keeps chosen at a later logon; the welcome notice's Enter, then the Key
 // Answer typed in the logon dialog and the system's own logon; shutting down from the logon dialog or the desktop.
 std::string TokenLogOn(const std::string& password = kTokenPassword);
 std::string FirstAccount();
+std::string InstallFinishes();
 std::string KeptAccount();
 std::string KeyAnswerLogOn(const std::string& answer);
 std::string ShutDownFromLogon();

@@ -130,6 +130,9 @@ void Perform(Form& form, const xp::ui::Action& action) {
       SendMessageA(form.hWnd(), WM_CLOSE, 0, 0);
       break;
     case xp::ui::ActionKind::kEscape:
-    case xp::ui::ActionKind::kCtrlAltDel: break;
+    // Secure-attention and power events are Winlogon's: the form-based programs take none of them.
+    case xp::ui::ActionKind::kCtrlAltDel:
+    case xp::ui::ActionKind::kSas:
+    case xp::ui::ActionKind::kPower: break;
   }
 }
