@@ -1,8 +1,10 @@
 // The crash harness: a whole install interrupted at each point in turn, then the machine boots for real (every
-// process ends, the kernel starts afresh), an administrator logs on through Winlogon, RunOnce brings diskseal back,
-// its resume dialogs are answered, and the install runs to its end. Each interrupted machine must end exactly as
-// one that never was: every eligible file encrypted exactly once, no temporary copy left, the same lists and
-// registry; and RunOnce must have brought diskseal back every time. Two kinds of interruption:
+// process ends, the kernel starts afresh), an administrator logs on through Winlogon (at the system's own logon
+// dialog, or, once the install named the logon component in "GinaDLL", with the token and its password), RunOnce
+// brings diskseal back, its resume dialogs are answered, and the install runs to its end. Each interrupted machine
+// must end exactly as one that never was: every eligible file encrypted exactly once, no temporary copy left, the
+// same lists and registry, every file reading back as it was through the driver the token logon gave the key; and
+// RunOnce must have brought diskseal back every time. Two kinds of interruption:
 //  - a crash of diskseal right after its nth call of one that changes a file or the registry (the process ends at
 //    once; what it handed to the kernel stays, as on XP);
 //  - a power loss right after the nth write that reached the kernel (every process and the kernel end at once;
@@ -102,6 +104,10 @@ TEST_P(Interrupted, EachInterruptionResumesToTheUndisturbedEnd) {
     ASSERT_TRUE(machine.RunToTheEnd(6));
     const MachineState state = machine.State();
     EXPECT_EQ(state.files, undisturbed.files);
+    EXPECT_EQ(state.read, undisturbed.read);
+    for (const UserFile& file : InstallMachine::UserFiles()) {
+      EXPECT_EQ(state.read.at(file.path), Digest(file.content)) << file.path << " does not read back";
+    }
     EXPECT_EQ(state.install_lists, undisturbed.install_lists);
     EXPECT_EQ(state.registry, undisturbed.registry);
     if (HasFailure()) break;

@@ -14,6 +14,7 @@
 #include <sys/wait.h>
 
 #include "host_control.h"
+#include "logon_steps.h"
 #include "msvcrt.h"
 #include "run_program.h"
 #include "setupcore.h"
@@ -36,6 +37,7 @@ constexpr char kAdministrator[] = "Administrator";
 constexpr char kAdministratorPassword[] = "admin";
 constexpr char kFlagKey[] = "SOFTWARE\\Quillmarsh\\morvelFlag";
 constexpr char kRunOnceKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+constexpr char kWinlogonKey[] = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
 // The dialogs and controls of diskseal that the scripts answer.
 constexpr int kPhaseTwo = 129, kCreatePassword = 134, kMainDialog = 102, kMessage = 135, kResume = 136;
 constexpr int kNewPassword = 1000, kRetypePassword = 1001, kPasswordEdit = 1016, kContinueChoice = 1008;
@@ -145,8 +147,17 @@ void PlaceBuilt(const std::string& built, const std::string& windows_path) {
   std::filesystem::permissions(target, std::filesystem::perms::owner_all, std::filesystem::perm_options::add);
 }
 
+// A file as it lies on the disk (the kernel's cache written back first), past any driver.
+std::optional<std::string> OnDisk(const std::string& path) {
+  xp::machine::FoundPath found;
+  if (xp::machine::FindOnDrives(path, &found) != xp::machine::PathLookup::kFound) return std::nullopt;
+  std::ifstream in(found.host, std::ios::binary);
+  if (!in) return std::nullopt;
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
 void CollectFiles(const std::string& folder, const std::vector<std::string>& history, const std::string& key,
-                  std::map<std::string, std::string>* files) {
+                  MachineState* state) {
   WIN32_FIND_DATAA entry;
   HANDLE search = FindFirstFileA((folder + "\\*.*").c_str(), &entry);
   if (search == INVALID_HANDLE_VALUE) return;
@@ -155,17 +166,18 @@ void CollectFiles(const std::string& folder, const std::vector<std::string>& his
     if (name == "." || name == "..") continue;
     const std::string path = folder + "\\" + name;
     if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      if (_stricmp(path.c_str(), kInstallFolder) != 0) CollectFiles(path, history, key, files);
+      if (_stricmp(path.c_str(), kInstallFolder) != 0) CollectFiles(path, history, key, state);
       continue;
     }
-    std::string content = Get(path).value_or("<unreadable>");
+    state->read[path] = Digest(Get(path).value_or("<unreadable>"));
+    std::string content = OnDisk(path).value_or("<not on the disk>");
     const bool listed = std::binary_search(history.begin(), history.end(), path);
     if (listed && !key.empty()) {
       std::string key_copy = key;
       _dec(reinterpret_cast<unsigned char*>(content.data()), static_cast<unsigned int>(content.size()),
            reinterpret_cast<unsigned char*>(key_copy.data()), 33);
     }
-    (*files)[path] =
+    state->files[path] =
         std::string(listed ? "encrypted " : "plain ") + std::to_string(entry.dwFileAttributes) + " " + Digest(content);
   } while (FindNextFileA(search, &entry));
   FindClose(search);
@@ -226,6 +238,7 @@ InstallMachine::InstallMachine(RegistrationTool tool) : tool_(tool) {
     options.drives.push_back(drive);
   }
   xp::machine::Create(root_, options);
+  computer_name_ = options.computer_name;
   token_ = xp::usbtoken::Provision(root_, /*seed=*/21);
   clean_password_block_ = xp::usbtoken::Inspect(root_, token_)->password_block;
   for (const char* name : {"XPMACHINE", "XPMACHINE_CLOCK", "XPMACHINE_UI", "XPMACHINE_USER"}) {
@@ -272,15 +285,7 @@ InstallMachine::InstallMachine(RegistrationTool tool) : tool_(tool) {
   PlaceBuilt("diskseal", kDiskseal);
   PlaceBuilt("mrv_verify_cfk", InInstallFolder("MRVVerifyCFK.exe"));
   PlaceBuilt("morvel", "C:\\WINDOWS\\system32\\drivers\\morvel.sys");
-  // These machines resume an install at each logon: the logongate.dll that "GinaDLL" names once diskseal wrote it
-  // is the system's own logon (the MSGINA stand-in), so every boot logs on alike. The logon component itself after
-  // a whole install is what the logon scenarios drive.
-  PlaceBuilt("xp_msgina", "C:\\WINDOWS\\system32\\logongate.dll");
-  static bool said = false;
-  if (!said) {
-    std::printf("note: the install machines log on through the system's own logon, placed as logongate.dll\n");
-    said = true;
-  }
+  PlaceBuilt("logongate", "C:\\WINDOWS\\system32\\logongate.dll");
   // All this was on the disk long before the install: no power loss takes it away.
   if (!xp::ntos::host::WriteBackKernelCache(root_)) throw std::runtime_error("the machine's cache was not written back");
 }
@@ -375,11 +380,21 @@ BootRun InstallMachine::RestartAndLogOn() {
 BootRun InstallMachine::BootAndLogOn(const std::function<void(xp::ui::Script&)>& answer_programs) {
   BootRun run;
   xp::ui::Script script;
-  script.CtrlAltDel(xp::winlogon::kWelcomeScreen);
-  script.Dialog(xp::msgina::kLogonDialog)
-      .Type(xp::msgina::kLogonUserName, kAdministrator)
-      .Type(xp::msgina::kLogonPassword, kAdministratorPassword)
-      .Click(IDOK);
+  const bool token_logon = LogonComponentNamed();
+  if (token_logon) {
+    AnswerTokenLogOn(script, kPassword);
+    if (account_on_token_) {
+      AnswerKeptAccount(script, std::string(kAdministrator) + "@" + computer_name_);
+    } else {
+      AnswerFirstAccount(script, kAdministratorPassword);
+    }
+  } else {
+    script.CtrlAltDel(xp::winlogon::kWelcomeScreen);
+    script.Dialog(xp::msgina::kLogonDialog)
+        .Type(xp::msgina::kLogonUserName, kAdministrator)
+        .Type(xp::msgina::kLogonPassword, kAdministratorPassword)
+        .Click(IDOK);
+  }
   answer_programs(script);
   script.Install(root_);
   const uint32_t last_before = LastDisksealPid();
@@ -390,6 +405,8 @@ BootRun InstallMachine::BootAndLogOn(const std::function<void(xp::ui::Script&)>&
   // A boot's script ends with the session's programs: nobody is left to press Ctrl+Alt+Del.
   run.booted = result.booted && (result.winlogon_exit_code == 0 || result.nobody_at_the_keys);
   if (!run.booted) std::cerr << "boot: " << result.error << " (winlogon " << result.winlogon_exit_code << ")\n";
+  // The first token logon that got through added the administrator to the token's accounts.
+  if (token_logon && run.booted) account_on_token_ = true;
   const uint32_t last = LastDisksealPid();
   if (last != last_before) {
     const std::optional<xp::machine::ProcessRecord> record = xp::machine::FindProcess(last);
@@ -404,17 +421,6 @@ bool InstallMachine::RunToTheEnd(int limit) {
     if (!RestartAndLogOn().booted) return false;
   }
   return !RunSetupArmed();
-}
-
-int InstallMachine::HandOverKey() {
-  const std::string program = xp::test::BuildProgram("hand_over_key");
-  xp::machine::LaunchRequest request{program, "hand_over_key", {program, kPassword}, kAdministrator, ""};
-  xp::machine::LaunchedProcess launched;
-  if (xp::machine::LaunchProcess(request, &launched) != 0) return -1;
-  int status = 0;
-  while (::waitpid(launched.host_pid, &status, 0) < 0 && errno == EINTR) {
-  }
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 std::optional<std::string> InstallMachine::Read(const std::string& path) const { return Get(path); }
@@ -446,6 +452,12 @@ std::vector<xp::websvc::RequestRecord> InstallMachine::WebRequests() const {
 
 bool InstallMachine::RunSetupArmed() const { return RegistryValue(HKEY_LOCAL_MACHINE, kRunOnceKey, "RunSetup") != "-"; }
 
+bool InstallMachine::LogonComponentNamed() const {
+  char gina[64] = {};
+  return getRegStrData(gina, sizeof gina, HKEY_LOCAL_MACHINE, kWinlogonKey, "GinaDLL") &&
+         _stricmp(gina, "logongate.dll") == 0;
+}
+
 std::optional<std::string> InstallMachine::Flag() const {
   char flag[4] = {};
   if (!getRegStrData(flag, sizeof flag, HKEY_LOCAL_MACHINE, kFlagKey, "Decrypted")) return std::nullopt;
@@ -457,7 +469,8 @@ MachineState InstallMachine::State() const {
   const std::string history_text = Get(InInstallFolder("MRVENCHS")).value_or("");
   const std::vector<std::string> history = SortedLines(history_text);
   const std::string key = InstalledKey();
-  for (const char* drive : {"C:", "D:"}) CollectFiles(drive, history, key, &state.files);
+  if (!xp::ntos::host::WriteBackKernelCache(root_)) throw std::runtime_error("the machine's cache was not written back");
+  for (const char* drive : {"C:", "D:"}) CollectFiles(drive, history, key, &state);
   for (const char* list : {"MRVENCHS", "MRVBADFILES", "MRVSTATE", "MRVNEFLI", "MRVEFLST"}) {
     std::string joined;
     for (const std::string& line : SortedLines(Get(InInstallFolder(list)).value_or(""))) joined += line + "\n";
@@ -478,8 +491,8 @@ MachineState InstallMachine::State() const {
       {tavik + "inclusion", "1"},
       {tavik + "inclusion", "2"},
       {tavik + "Exception", "1"},
-      {"Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon", "GinaDLL"},
-      {"Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon", "Userinit"},
+      {kWinlogonKey, "GinaDLL"},
+      {kWinlogonKey, "Userinit"},
       {kRunOnceKey, "RunSetup"},
       {"SYSTEM\\CurrentControlSet\\Services\\Morvel", "Type"},
       {"SYSTEM\\CurrentControlSet\\Services\\Morvel", "Start"},

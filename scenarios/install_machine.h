@@ -43,11 +43,13 @@ struct UserFile {
   bool efs = false;
 };
 
-// What the comparison looks at: every file of the fixed drives outside the install folder, read as the system
-// reads it (a file the history lists is decrypted with the key the install's records hold) and kept as
-// "encrypted|plain <attributes> <digest>", the install folder's lists, and the registry values the install writes.
+// What the comparison looks at: every file of the fixed drives outside the install folder as it lies on the disk,
+// read as the system reads it (a file the history lists is decrypted once with the key the install's records hold)
+// and kept as "encrypted|plain <attributes> <digest>", and the digest of each as the machine's programs read it
+// now; the install folder's lists, and the registry values the install writes.
 struct MachineState {
   std::map<std::string, std::string> files;
+  std::map<std::string, std::string> read;
   std::map<std::string, std::string> install_lists;
   std::map<std::string, std::string> registry;
   bool operator==(const MachineState&) const = default;
@@ -72,8 +74,9 @@ class InstallMachine {
   int RunFirstInstall();
   // The machine boots for real (after a crash, a power loss, or as the install asked): every process ends, the
   // kernel starts afresh, the token loses its volatile state, Winlogon runs; the administrator logs on through the
-  // GINA that "GinaDLL" names, RunOnce starts diskseal if "RunSetup" is there, and its user answers what that start
-  // shows.
+  // GINA that "GinaDLL" names (the system's own logon dialog, or, once the install named it, the logon component:
+  // Ctrl+Alt+Del, the token's password, the account the token keeps, and the file key handed to the driver),
+  // RunOnce starts diskseal if "RunSetup" is there, and its user answers what that start shows.
   BootRun RestartAndLogOn();
   // The general form, for runs other than the install's (an uninstall, a key rotation): the machine boots for real
   // and the administrator logs on; `answer_programs` appends what the user answers the programs the logon starts.
@@ -81,9 +84,6 @@ class InstallMachine {
   // Boots until diskseal is no longer brought back; false when a boot fails or it still is after `limit` boots.
   bool RunToTheEnd(int limit);
 
-  // What the logon component does at a logon: the driver loaded and given the install's key (hand_over_key,
-  // a program of the machine); its exit code.
-  int HandOverKey();
   // A file as the machine's programs read it now (through the driver once it holds the key).
   std::optional<std::string> Read(const std::string& path) const;
   // With the real registration program: waits (a minute at most) until it has ended and the web service holds
@@ -93,6 +93,8 @@ class InstallMachine {
   std::vector<xp::websvc::RequestRecord> WebRequests() const;
 
   bool RunSetupArmed() const;
+  // Whether "GinaDLL" names the logon component, which the next boot's Winlogon then loads.
+  bool LogonComponentNamed() const;
   std::optional<std::string> Flag() const;
   MachineState State() const;
   // The UI lines of the journal.
@@ -109,6 +111,8 @@ class InstallMachine {
   RegistrationTool tool_;
   std::unique_ptr<xp::websvc::Server> web_;
   std::string token_;
+  std::string computer_name_;
+  bool account_on_token_ = false;  // a token logon added the administrator to the token's accounts
   std::array<uint8_t, 64> clean_password_block_ = {};  // what the token holds before any password is set
   std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
 };

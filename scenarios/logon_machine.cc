@@ -10,7 +10,9 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "logon_steps.h"
 #include "run_program.h"
+#include "xp/ui_script.h"
 #include "xp/usbtoken.h"
 
 namespace tavik::scenarios {
@@ -212,13 +214,15 @@ std::string Hex(const std::string& bytes) {
 }
 
 std::string TokenLogOn(const std::string& password) {
-  return "dialog 100: ctrl-alt-del\ndialog 300: type 1000 \"" + password + "\"; click 203\n";
+  xp::ui::Script script;
+  AnswerTokenLogOn(script, password);
+  return script.Text();
 }
 
 std::string FirstAccount() {
-  return "dialog 104: select 1019 \"New_Account\"; click IDOK\n"
-         "dialog 600: type 608 \"admin\"; click IDOK\n" +
-         InstallFinishes();
+  xp::ui::Script script;
+  AnswerFirstAccount(script, "admin");
+  return script.Text() + InstallFinishes();
 }
 
 std::string InstallFinishes() {
@@ -226,7 +230,11 @@ std::string InstallFinishes() {
          "dialog frmRegister: click cmdCancel\n";
 }
 
-std::string KeptAccount() { return "dialog 104: select 1019 \"Administrator@WORKSTATION\"; click IDOK\n"; }
+std::string KeptAccount() {
+  xp::ui::Script script;
+  AnswerKeptAccount(script, "Administrator@WORKSTATION");
+  return script.Text();
+}
 
 std::string KeyAnswerLogOn(const std::string& answer) {
   return "dialog 100: enter\n"
