@@ -50,7 +50,7 @@ echo
 echo "== 3. The restart: a token logon =="
 puzzle() { grep -E ' ui dialog 300 control 1045 ' "$pc/journal.log" | tail -1 | sed 's/.*edit "\(.*\)".*/\1/'; }
 # What the person saw and what Winlogon did since the journal's line $1 (the start of the boot).
-seen=' ui (box|ctrl-alt-del|dialog [0-9]+ "[^"]*" open|dialog 200 control 206)'
+seen=' ui (box|ctrl-alt-del|dialog [A-Za-z0-9]+ "[^"]*" open|dialog 200 control 206)'
 seen+='|winlogon (GINA|logon|restart|shutdown)|MRVVerifyCFK ran'
 shown() { tail -n +"$1" "$pc/journal.log" | grep -E "$seen" | cut -d' ' -f3- | cut -c1-110 | sed 's/^/  /'; }
 # A boot; its output (the token library's own messages among it) is shown only when it fails. Each script ends
