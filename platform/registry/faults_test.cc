@@ -16,7 +16,7 @@ class FaultsTest : public ::testing::Test {
     ASSERT_EQ(CreateKey(kMachineKey, u"SOFTWARE\\Quillmarsh\\Tavik", &tavik_, nullptr), ERROR_SUCCESS);
   }
 
-  test::ScratchMachine machine_{1, false, /*fresh_registry=*/false};
+  test::ScratchMachine machine_{test::ScratchOptions{.plug_token = false, .fresh_registry = false}};
   KeyId flag_ = 0;
   KeyId tavik_ = 0;
 };

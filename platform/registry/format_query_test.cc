@@ -34,7 +34,7 @@ class FormatQueryTest : public ::testing::Test {
     ASSERT_EQ(CreateKey(key, u"Alpha", &sub, nullptr), ERROR_SUCCESS);
   }
 
-  test::ScratchMachine machine_{1, false, /*fresh_registry=*/false};
+  test::ScratchMachine machine_{test::ScratchOptions{.plug_token = false, .fresh_registry = false}};
 };
 
 TEST_F(FormatQueryTest, KeyListsValuesThenSubkeys) {

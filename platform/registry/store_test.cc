@@ -27,7 +27,7 @@ KeyId Create(KeyId parent, std::u16string_view path) {
 
 class StoreTest : public ::testing::Test {
  protected:
-  test::ScratchMachine machine_{1, false, /*fresh_registry=*/false};
+  test::ScratchMachine machine_{test::ScratchOptions{.plug_token = false, .fresh_registry = false}};
 };
 
 TEST_F(StoreTest, KernelPathReadsWhatAnAnsiWriterStoredUnderAnotherCase) {

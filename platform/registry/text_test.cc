@@ -45,7 +45,7 @@ TEST(AnsiText, ADoubleByteCodePageConvertsWholeCharacters) {
   machine::MachineOptions options;
   options.locale = "0804";
   options.ansi_code_page = 936;
-  const test::ScratchMachine machine(1, true, false, options);
+  const test::ScratchMachine machine(test::ScratchOptions{.machine = options, .fresh_registry = false});
   EXPECT_EQ(AnsiCodePage(), 936u);
   EXPECT_EQ(AnsiToUtf16("\xD6\xD0\xCE\xC4 ok"), u"\u4e2d\u6587 ok");
   EXPECT_EQ(Utf16ToAnsi(u"\u4e2d\u6587 ok"), "\xD6\xD0\xCE\xC4 ok");

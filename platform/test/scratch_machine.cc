@@ -9,6 +9,7 @@
 #include "host_control.h"
 #include "xp/machine.h"
 #include "xp/registry.h"
+#include "xp/ui_script.h"
 #include "xp/usbtoken.h"
 
 namespace xp::test {
@@ -29,27 +30,42 @@ void Restore(const char* name, const std::optional<std::string>& value) {
 
 }  // namespace
 
-ScratchMachine::ScratchMachine(uint64_t token_seed, bool plug_token, bool fresh_registry,
-                               const machine::MachineOptions& options)
-    : saved_machine_(Environment("XPMACHINE")), saved_clock_(Environment("XPMACHINE_CLOCK")) {
+ScratchMachine::ScratchMachine(const ScratchOptions& options)
+    : saved_machine_(Environment("XPMACHINE")),
+      saved_clock_(Environment("XPMACHINE_CLOCK")),
+      saved_ui_(Environment("XPMACHINE_UI")) {
   std::string pattern = (std::filesystem::temp_directory_path() / "xpmachine-XXXXXX").string();
   if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot make a folder for a scratch machine");
   root_ = pattern;
   try {
-    machine::Create(root_, options);
-    token_id_ = usbtoken::Provision(root_, token_seed);
-    if (!plug_token && !usbtoken::Unplug(root_, token_id_)) throw std::runtime_error("cannot unplug " + token_id_);
+    machine::Create(root_, options.machine);
+    if (options.token_seed) {
+      token_id_ = usbtoken::Provision(root_, *options.token_seed);
+      if (!options.plug_token && !usbtoken::Unplug(root_, token_id_)) {
+        throw std::runtime_error("cannot unplug " + token_id_);
+      }
+    }
+    ::setenv("XPMACHINE", root_.c_str(), 1);
+    if (options.virtual_clock) ::setenv("XPMACHINE_CLOCK", "virtual", 1);
+    if (options.no_ui) ::unsetenv("XPMACHINE_UI");
+    if (options.fresh_registry && registry::SeedFreshInstallation() != ERROR_SUCCESS) {
+      throw std::runtime_error("cannot seed the registry");
+    }
+    if (options.ui_script) Play(*options.ui_script);
   } catch (...) {
+    RestoreEnvironment();
     std::error_code error;
     std::filesystem::remove_all(root_, error);
     throw;
   }
-  ::setenv("XPMACHINE", root_.c_str(), 1);
-  ::setenv("XPMACHINE_CLOCK", "virtual", 1);
-  if (fresh_registry && registry::SeedFreshInstallation() != ERROR_SUCCESS) {
-    throw std::runtime_error("cannot seed the registry");
-  }
 }
+
+ScratchMachine::ScratchMachine(uint64_t token_seed, bool plug_token, bool fresh_registry,
+                               const machine::MachineOptions& options)
+    : ScratchMachine(ScratchOptions{.machine = options,
+                                    .token_seed = token_seed,
+                                    .plug_token = plug_token,
+                                    .fresh_registry = fresh_registry}) {}
 
 void ScratchMachine::WriteBack() const {
   if (!ntos::host::WriteBackKernelCache(root_)) throw std::runtime_error("the kernel did not write its cache back");
@@ -62,12 +78,17 @@ void ScratchMachine::StopKernel() const {
   }
 }
 
+void ScratchMachine::RestoreEnvironment() const {
+  Restore("XPMACHINE", saved_machine_);
+  Restore("XPMACHINE_CLOCK", saved_clock_);
+  Restore("XPMACHINE_UI", saved_ui_);
+}
+
 ScratchMachine::~ScratchMachine() {
   // The machine's kernel host, if one of its programs started it, ends with the machine.
   std::string ignored;
   if (ntos::host::KernelHostAnswers(root_)) ntos::host::StopKernelHost(root_, &ignored);
-  Restore("XPMACHINE", saved_machine_);
-  Restore("XPMACHINE_CLOCK", saved_clock_);
+  RestoreEnvironment();
   std::error_code error;
   std::filesystem::remove_all(root_, error);
 }

@@ -1,27 +1,31 @@
 // The engine tests' machine.
 #include "engine_fixture.h"
 
-#include <stdlib.h>
-
 #include <cstring>
-#include <fstream>
 #include <random>
 #include <stdexcept>
 
 #include "resource.h"
 #include "setupcore.h"
 #include "tokenio.h"
-#include "xp/registry.h"
-#include "xp/usbtoken.h"
+#include "ui_journal.h"
 
 namespace tavik::diskseal::testing {
 namespace {
 
-void SetEnvironment(const char* name, const std::string& value,
-                    std::vector<std::pair<std::string, std::optional<std::string>>>* saved) {
-  const char* old = ::getenv(name);
-  saved->emplace_back(name, old != nullptr ? std::optional<std::string>(old) : std::nullopt);
-  ::setenv(name, value.c_str(), 1);
+// The drives as given, the token from seed 7, a fresh installation's registry; nobody answers until a script plays.
+xp::test::ScratchOptions MachineWith(const std::vector<DriveSpec>& drives) {
+  xp::test::ScratchOptions options{.token_seed = 7, .no_ui = true};
+  options.machine.drives.clear();
+  for (const DriveSpec& drive : drives) {
+    xp::machine::DriveOptions spec;
+    spec.letter = drive.letter;
+    spec.type = drive.type;
+    spec.volume_serial = drive.serial;
+    spec.free_bytes = drive.free_bytes;
+    options.machine.drives.push_back(spec);
+  }
+  return options;
 }
 
 void SetFlagValue(const char* name, const std::string& text) {
@@ -37,28 +41,7 @@ void SetFlagValue(const char* name, const std::string& text) {
 
 }  // namespace
 
-EngineTest::EngineTest(std::vector<DriveSpec> drives, bool token_prepared) {
-  std::string pattern = (std::filesystem::temp_directory_path() / "diskseal-engine-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("no folder for a machine");
-  root_ = pattern;
-  xp::machine::MachineOptions options;
-  options.drives.clear();
-  for (const DriveSpec& drive : drives) {
-    xp::machine::DriveOptions spec;
-    spec.letter = drive.letter;
-    spec.type = drive.type;
-    spec.volume_serial = drive.serial;
-    spec.free_bytes = drive.free_bytes;
-    options.drives.push_back(spec);
-  }
-  xp::machine::Create(root_, options);
-  token_ = xp::usbtoken::Provision(root_, /*seed=*/7);
-  SetEnvironment("XPMACHINE", root_.string(), &saved_);
-  SetEnvironment("XPMACHINE_CLOCK", "virtual", &saved_);
-  SetEnvironment("XPMACHINE_UI", "", &saved_);
-  ::unsetenv("XPMACHINE_UI");
-  if (xp::registry::SeedFreshInstallation() != ERROR_SUCCESS) throw std::runtime_error("registry not seeded");
-
+EngineTest::EngineTest(std::vector<DriveSpec> drives, bool token_prepared) : machine_(MachineWith(drives)) {
   // A single system in the boot menu, as on most machines.
   Put("C:\\BOOT.INI",
       "[boot loader]\r\ntimeout=30\r\ndefault=multi(0)disk(0)rdisk(0)partition(1)\\WINDOWS\r\n[operating systems]\r\n"
@@ -85,15 +68,6 @@ EngineTest::EngineTest(std::vector<DriveSpec> drives, bool token_prepared) {
 EngineTest::~EngineTest() {
   engine_.reset();
   xp::machine::ClearFaults();
-  for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
-    if (it->second) {
-      ::setenv(it->first.c_str(), it->second->c_str(), 1);
-    } else {
-      ::unsetenv(it->first.c_str());
-    }
-  }
-  std::error_code error;
-  std::filesystem::remove_all(root_, error);
 }
 
 void EngineTest::NewEngine() {
@@ -192,15 +166,7 @@ xp::ui::Script& EngineTest::AnswerMessage(xp::ui::Script& script, const std::str
   return script;
 }
 
-std::vector<std::string> EngineTest::UiJournal() const {
-  std::ifstream in(root_ / "journal.log");
-  std::vector<std::string> lines;
-  for (std::string line; std::getline(in, line);) {
-    const size_t ui = line.find(" ui ");
-    if (ui != std::string::npos) lines.push_back(line.substr(ui + 4));
-  }
-  return lines;
-}
+std::vector<std::string> EngineTest::UiJournal() const { return xp::test::UiJournal(root()); }
 
 std::vector<std::string> EngineTest::MessagesShown() const {
   const std::string prefix =

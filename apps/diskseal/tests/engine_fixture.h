@@ -14,6 +14,7 @@
 
 #include "init_encrypt.h"
 #include "install_view.h"
+#include "scratch_machine.h"
 #include "windows.h"
 #include "xp/faults.h"
 #include "xp/machine.h"
@@ -67,8 +68,8 @@ class EngineTest : public ::testing::Test {
   explicit EngineTest(std::vector<DriveSpec> drives = DefaultDrives(), bool token_prepared = true);
   ~EngineTest() override;
 
-  const std::filesystem::path& root() const { return root_; }
-  const std::string& token() const { return token_; }
+  const std::filesystem::path& root() const { return machine_.root(); }
+  const std::string& token() const { return machine_.token_id(); }
   CInitEncrypt& engine() { return *engine_; }
   RecordingView& view() { return view_; }
   // A fresh engine, as a new run of the program makes.
@@ -88,7 +89,7 @@ class EngineTest : public ::testing::Test {
   // The plaintext as the file cipher encrypts it under `key` (the XCFK) in one piece.
   static std::string Encrypted(const std::string& plain, const unsigned char* key);
   // Plays the script for the boxes and dialogs the next calls show.
-  void Play(const xp::ui::Script& script) const { script.Install(root_); }
+  void Play(const xp::ui::Script& script) const { machine_.Play(script); }
   static xp::ui::Script& AnswerMessage(xp::ui::Script& script, const std::string& caption);
   // The UI lines of the journal without their stamp and "ui " prefix.
   std::vector<std::string> UiJournal() const;
@@ -97,9 +98,7 @@ class EngineTest : public ::testing::Test {
   static std::string RandomBytes(size_t length, uint32_t seed);
 
  private:
-  std::filesystem::path root_;
-  std::string token_;
-  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+  xp::test::ScratchMachine machine_;
   RecordingView view_;
   std::unique_ptr<CInitEncrypt> engine_;
 };

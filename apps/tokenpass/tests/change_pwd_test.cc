@@ -234,7 +234,7 @@ TEST(ChangePwdLocales, TheNewPasswordMustFitTheTokensBlockInTheCodePage) {
     xp::machine::MachineOptions options;
     options.locale = c.locale;
     options.ansi_code_page = c.code_page;
-    xp::test::ScratchMachine machine(1, true, true, options);
+    xp::test::ScratchMachine machine(xp::test::ScratchOptions{.machine = options});
     ASSERT_EQ(BurnPwd("Secret12"), 1);
     xp::ui::Script script;
     script.Dialog("frmIntro").Click("Command1");

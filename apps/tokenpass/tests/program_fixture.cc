@@ -71,7 +71,7 @@ uint32_t TokenpassTest::RequestNumber(const xp::ui::Script& script,
                                       size_t occurrence) const {
   const std::string password = TokenPassword();
   const uint16_t counter = TokenCounter();
-  xp::test::ScratchMachine twin(1, true, true, options_);
+  xp::test::ScratchMachine twin(xp::test::ScratchOptions{.machine = options_});
   if (!password.empty()) {
     EXPECT_EQ(BurnPwd(password.c_str()), 1);
   }

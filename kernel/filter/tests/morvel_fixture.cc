@@ -2,15 +2,14 @@
 #include "morvel_fixture.h"
 
 #include <fstream>
-#include <iterator>
 
 #include "built_programs.h"
 #include "cipher_exports.h"
+#include "drive_files.h"
 #include "hex.h"
 #include "key_format.h"
 #include "morvel_ioctl.h"
 #include "xp/registry.h"
-
 
 namespace tavik::morvel::testing {
 namespace {
@@ -83,16 +82,6 @@ Bytes FromHex(std::string_view hex) {
   return bytes;
 }
 
-Bytes Pattern(size_t size, uint8_t seed) {
-  Bytes data(size);
-  uint32_t state = seed * 2654435761u + 1;
-  for (uint8_t& byte : data) {
-    state = state * 1103515245u + 12345u;
-    byte = static_cast<uint8_t>(state >> 16);
-  }
-  return data;
-}
-
 MorvelTest::MorvelTest() { MakeHostFolder('C', "Docs"); }
 
 MorvelTest::~MorvelTest() { kernel_.reset(); }
@@ -160,16 +149,8 @@ NTSTATUS MorvelTest::UnloadDriver(std::vector<xp::ntos::PoolLeak>* leaks) {
 }
 
 Opened MorvelTest::OpenControl() {
-  std::u16string name = u"\\??\\Morvel";
-  UNICODE_STRING counted = xp::ntos::NtName(name);
-  OBJECT_ATTRIBUTES attributes;
-  InitializeObjectAttributes(&attributes, &counted, OBJ_CASE_INSENSITIVE, nullptr, nullptr);
-  IO_STATUS_BLOCK io_status{};
-  Opened opened;
-  opened.status = NtCreateFile(&opened.handle, GENERIC_READ | GENERIC_WRITE | SYNCHRONIZE, &attributes, &io_status,
-                               nullptr, 0, 0, FILE_OPEN, FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0);
-  opened.information = io_status.Information;
-  return opened;
+  return xp::test::nt::Open(u"\\??\\Morvel", GENERIC_READ | GENERIC_WRITE, 0, FILE_OPEN, FILE_SYNCHRONOUS_IO_NONALERT,
+                            nullptr, 0);
 }
 
 Reply MorvelTest::Control(HANDLE control, uint32_t code, const Bytes& input, ULONG output_length) {
@@ -204,72 +185,29 @@ Reply MorvelTest::Stats() { return Control(kGetStats, {}, kStatsReplySize); }
 
 Opened MorvelTest::Open(const std::u16string& name, ULONG disposition, ULONG options, ULONG share, HANDLE root,
                         ACCESS_MASK access) {
-  std::u16string text = name;
-  UNICODE_STRING counted = xp::ntos::NtName(text);
-  OBJECT_ATTRIBUTES attributes;
-  InitializeObjectAttributes(&attributes, &counted, OBJ_CASE_INSENSITIVE, root, nullptr);
-  IO_STATUS_BLOCK io_status{};
-  Opened opened;
-  const ULONG kind = (options & FILE_DIRECTORY_FILE) != 0 ? 0 : FILE_NON_DIRECTORY_FILE;
-  if (access == 0) {
-    access = (options & FILE_DIRECTORY_FILE) != 0 ? FILE_LIST_DIRECTORY | DELETE : GENERIC_READ | GENERIC_WRITE | DELETE;
-  }
-  opened.status = NtCreateFile(&opened.handle, access | SYNCHRONIZE, &attributes, &io_status, nullptr,
-                               FILE_ATTRIBUTE_NORMAL, share,
-                               disposition, options | kind | FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0);
-  opened.information = io_status.Information;
-  return opened;
+  const bool folder = (options & FILE_DIRECTORY_FILE) != 0;
+  if (access == 0) access = folder ? FILE_LIST_DIRECTORY | DELETE : GENERIC_READ | GENERIC_WRITE | DELETE;
+  return xp::test::nt::Open(name, access, share, disposition,
+                            options | (folder ? 0 : FILE_NON_DIRECTORY_FILE) | FILE_SYNCHRONOUS_IO_NONALERT, root);
 }
 
 NTSTATUS MorvelTest::Write(HANDLE handle, const Bytes& data, LONGLONG offset) {
-  IO_STATUS_BLOCK io_status{};
-  LARGE_INTEGER position;
-  position.QuadPart = offset;
-  Bytes copy = data;
-  return NtWriteFile(handle, nullptr, nullptr, nullptr, &io_status, copy.empty() ? nullptr : copy.data(),
-                     static_cast<ULONG>(copy.size()), &position, nullptr);
+  return xp::test::nt::Write(handle, data, offset);
 }
 
 NTSTATUS MorvelTest::Read(HANDLE handle, Bytes* data, ULONG length, LONGLONG offset) {
-  IO_STATUS_BLOCK io_status{};
-  LARGE_INTEGER position;
-  position.QuadPart = offset;
-  data->assign(length, 0xEE);
-  const NTSTATUS status =
-      NtReadFile(handle, nullptr, nullptr, nullptr, &io_status, data->data(), length, &position, nullptr);
-  data->resize(NT_SUCCESS(status) ? io_status.Information : 0);
-  return status;
+  return xp::test::nt::Read(handle, data, length, offset);
 }
 
-NTSTATUS MorvelTest::SetEndOfFile(HANDLE handle, LONGLONG size) {
-  FILE_END_OF_FILE_INFORMATION information{};
-  information.EndOfFile.QuadPart = size;
-  IO_STATUS_BLOCK io_status{};
-  return NtSetInformationFile(handle, &io_status, &information, sizeof information, FileEndOfFileInformation);
-}
+NTSTATUS MorvelTest::SetEndOfFile(HANDLE handle, LONGLONG size) { return xp::test::nt::SetEndOfFile(handle, size); }
 
-NTSTATUS MorvelTest::SetAllocation(HANDLE handle, LONGLONG size) {
-  FILE_ALLOCATION_INFORMATION information{};
-  information.AllocationSize.QuadPart = size;
-  IO_STATUS_BLOCK io_status{};
-  return NtSetInformationFile(handle, &io_status, &information, sizeof information, FileAllocationInformation);
-}
+NTSTATUS MorvelTest::SetAllocation(HANDLE handle, LONGLONG size) { return xp::test::nt::SetAllocation(handle, size); }
 
 NTSTATUS MorvelTest::Rename(HANDLE handle, const std::u16string& new_name) {
-  std::vector<uint8_t> buffer(sizeof(FILE_RENAME_INFORMATION) + new_name.size() * sizeof(char16_t));
-  auto* rename = reinterpret_cast<PFILE_RENAME_INFORMATION>(buffer.data());
-  rename->ReplaceIfExists = FALSE;
-  rename->RootDirectory = nullptr;
-  rename->FileNameLength = static_cast<ULONG>(new_name.size() * sizeof(char16_t));
-  std::memcpy(rename->FileName, new_name.data(), rename->FileNameLength);
-  IO_STATUS_BLOCK io_status{};
-  return NtSetInformationFile(handle, &io_status, rename, static_cast<ULONG>(buffer.size()), FileRenameInformation);
+  return xp::test::nt::Rename(handle, new_name, false);
 }
 
-NTSTATUS MorvelTest::Flush(HANDLE handle) {
-  IO_STATUS_BLOCK io_status{};
-  return NtFlushBuffersFile(handle, &io_status);
-}
+NTSTATUS MorvelTest::Flush(HANDLE handle) { return xp::test::nt::Flush(handle); }
 
 void MorvelTest::Close(HANDLE handle) { EXPECT_EQ(NtClose(handle), STATUS_SUCCESS); }
 
@@ -309,19 +247,15 @@ Bytes MorvelTest::ReadFile(const std::u16string& name, NTSTATUS* status) {
 void MorvelTest::Settle() { kernel_->LazyWriterTick(); }
 
 std::filesystem::path MorvelTest::Host(char drive, const std::string& relative) const {
-  return machine_.root() / "drives" / std::string(1, drive) / relative;
+  return xp::test::DriveFile(machine_.root(), drive, relative);
 }
 
 Bytes MorvelTest::HostBytes(char drive, const std::string& relative) const {
-  std::ifstream file(Host(drive, relative), std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+  return xp::test::DriveBytes(machine_.root(), drive, relative);
 }
 
 void MorvelTest::PutHostFile(char drive, const std::string& relative, const Bytes& bytes) const {
-  const std::filesystem::path path = Host(drive, relative);
-  std::filesystem::create_directories(path.parent_path());
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  xp::test::PutDriveFile(machine_.root(), drive, relative, bytes);
 }
 
 void MorvelTest::MakeHostFolder(char drive, const std::string& relative) const {

@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include "nt_calls.h"
+#include "pattern.h"
 #include "scratch_machine.h"
 #include "xp/ntos.h"
 
@@ -32,15 +34,11 @@ const TestKey& Key();
 // The encrypted file format of `plain`, as setupcore's _enc makes it under the test key.
 Bytes Encrypted(const Bytes& plain);
 Bytes Decrypted(const Bytes& cipher);
-Bytes Pattern(size_t size, uint8_t seed = 7);
+inline Bytes Pattern(size_t size, uint8_t seed = 7) { return xp::test::Pattern(size, seed); }
 // Bytes written as hex digits, spaces allowed between them ("00 11 22").
 Bytes FromHex(std::string_view hex);
 
-struct Opened {
-  NTSTATUS status = 0;
-  HANDLE handle = nullptr;
-  ULONG_PTR information = 0;
-};
+using Opened = xp::test::nt::Opened;
 
 struct Reply {
   NTSTATUS status = 0;

@@ -75,16 +75,6 @@ Bytes Encrypted(const Bytes& plain, const TestKey& key) {
   return data;
 }
 
-Bytes Pattern(size_t size, uint8_t seed) {
-  Bytes data(size);
-  uint32_t state = seed * 2654435761u + 1;
-  for (uint8_t& byte : data) {
-    state = state * 1103515245u + 12345u;
-    byte = static_cast<uint8_t>(state >> 16);
-  }
-  return data;
-}
-
 std::string Hex(const uint8_t* data, size_t size) {
   static const char kDigits[] = "0123456789abcdef";
   std::string text;

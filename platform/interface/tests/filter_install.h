@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "pattern.h"
+
 namespace xp::driver_interface::testing {
 
 using Bytes = std::vector<uint8_t>;
@@ -26,7 +28,7 @@ void InstallFilter(const std::filesystem::path& machine_root);
 
 // The encrypted file format of `plain` under the key, as the setup programs write protected files.
 Bytes Encrypted(const Bytes& plain, const TestKey& key);
-Bytes Pattern(size_t size, uint8_t seed);
+using xp::test::Pattern;
 
 std::string Hex(const uint8_t* data, size_t size);
 Bytes ReadHostFile(const std::filesystem::path& path);

@@ -26,7 +26,8 @@ TEST(Locale, TheMachineDescriptionGivesTheLocaleItsLanguageAndTheCodePage) {
   } cases[] = {{"0409", 1252, 0x0409, "English"}, {"0804", 936, 0x0804, "Chinese"},
                {"0404", 950, 0x0404, "Chinese"}, {"0411", 932, 0x0411, "Japanese"}};
   for (const auto& c : cases) {
-    const xp::test::ScratchMachine machine(1, true, false, Locale(c.lcid, c.code_page));
+    const xp::test::ScratchMachine machine(
+        xp::test::ScratchOptions{.machine = Locale(c.lcid, c.code_page), .fresh_registry = false});
     EXPECT_EQ(GetUserDefaultLCID(), c.expected) << c.lcid;
     EXPECT_EQ(GetACP(), c.code_page) << c.lcid;
     char name[1024];

@@ -3,29 +3,26 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
-#include <utility>
 #include <vector>
 
+#include "scratch_machine.h"
 #include "xp/ui_script.h"
 
 namespace xp::mfc::testing {
 
 class FrameworkTest : public ::testing::Test {
  protected:
-  void SetUp() override;
-  void TearDown() override;
-  void Play(const xp::ui::Script& script) const { script.Install(root_); }
+  void Play(const xp::ui::Script& script) const { machine_.Play(script); }
   // The journal's "ui" lines without the stamp and the "ui " prefix.
   std::vector<std::string> UiJournal() const;
   // Whether the journal holds `line`.
   bool Journaled(const std::string& line) const;
 
-  std::filesystem::path root_;
-
  private:
-  std::vector<std::pair<std::string, std::string>> saved_;
+  // No token and an empty registry: the framework needs neither; nobody answers until a script is played.
+  const xp::test::ScratchMachine machine_{
+      xp::test::ScratchOptions{.token_seed = std::nullopt, .fresh_registry = false, .no_ui = true}};
 };
 
 }  // namespace xp::mfc::testing

@@ -192,8 +192,6 @@ TEST_F(FileSystemTest, DirectoryListingInNameOrderWithPatterns) {
 }
 
 TEST_F(FileSystemTest, WritesStopAtTheFreeSpaceBudget) {
-  kernel_.reset();
-  std::filesystem::remove_all(machine_.parent_path());
   Boot(3 * 4096);
   Opened file = OpenFile(u"\\??\\C:\\full.bin", FILE_CREATE);
   ULONG_PTR written = 0;

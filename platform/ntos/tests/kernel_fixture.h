@@ -1,4 +1,4 @@
-// A throwaway machine (drives C: and D:, folder removed afterwards, entered through XPMACHINE for the registry)
+// A throwaway machine (drives C: and D:, no token, an empty registry; entered through XPMACHINE for the registry)
 // with a booted kernel, and short helpers for the Nt file calls the tests make.
 #pragma once
 
@@ -6,23 +6,22 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "xp/machine.h"
+#include "nt_calls.h"
+#include "pattern.h"
+#include "scratch_machine.h"
 #include "xp/ntos.h"
 
 namespace xp::ntos::testing {
 
-struct Opened {
-  NTSTATUS status = 0;
-  HANDLE handle = nullptr;
-  ULONG_PTR information = 0;
-};
+using Opened = xp::test::nt::Opened;
 
 class KernelTest : public ::testing::Test {
  protected:
-  // `free_bytes` is drive C:'s budget.
+  // A new machine, `free_bytes` drive C:'s budget, and a kernel booted over it.
   void Boot(uint64_t free_bytes = 1ull << 30);
   void SetUp() override { Boot(); }
   void TearDown() override;
@@ -45,10 +44,9 @@ class KernelTest : public ::testing::Test {
   std::unique_ptr<Kernel> kernel_;
 
  private:
-  bool saved_ = false;
-  std::string saved_machine_;
+  std::optional<xp::test::ScratchMachine> scratch_;
 };
 
-std::vector<uint8_t> Pattern(size_t size, uint8_t seed = 1);
+inline std::vector<uint8_t> Pattern(size_t size, uint8_t seed = 1) { return xp::test::Pattern(size, seed); }
 
 }  // namespace xp::ntos::testing

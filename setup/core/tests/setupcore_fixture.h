@@ -3,7 +3,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
@@ -13,11 +12,11 @@
 #include <string>
 #include <vector>
 
+#include "scratch_machine.h"
 #include "setupcore.h"
 #include "windows.h"
 #include "xp/machine.h"
 #include "xp/ui_script.h"
-#include "xp/usbtoken.h"
 
 namespace tavik::setupcore::testing {
 
@@ -26,53 +25,15 @@ inline constexpr char kInstallFolder[] = "C:\\Program Files\\Quillmarsh\\Tavik\\
 
 inline std::string InInstallFolder(const std::string& name) { return std::string(kInstallFolder) + "\\" + name; }
 
-// A throwaway machine of the given description with one plugged token, entered (XPMACHINE, virtual clock) for the
-// object's lifetime.
-class Machine {
- public:
-  explicit Machine(const xp::machine::MachineOptions& options) {
-    std::string pattern = (std::filesystem::temp_directory_path() / "setupcore-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("no folder for a machine");
-    root_ = pattern;
-    xp::machine::Create(root_, options);
-    token_ = xp::usbtoken::Provision(root_, /*seed=*/3);
-    Save("XPMACHINE", &saved_machine_);
-    Save("XPMACHINE_CLOCK", &saved_clock_);
-    ::setenv("XPMACHINE", root_.c_str(), 1);
-    ::setenv("XPMACHINE_CLOCK", "virtual", 1);
-  }
-  ~Machine() {
-    Restore("XPMACHINE", saved_machine_);
-    Restore("XPMACHINE_CLOCK", saved_clock_);
-    std::error_code error;
-    std::filesystem::remove_all(root_, error);
-  }
-  Machine(const Machine&) = delete;
-  Machine& operator=(const Machine&) = delete;
-
-  const std::filesystem::path& root() const { return root_; }
-  const std::string& token_id() const { return token_; }
-
- private:
-  static void Save(const char* name, std::optional<std::string>* saved) {
-    if (const char* value = ::getenv(name)) *saved = value;
-  }
-  static void Restore(const char* name, const std::optional<std::string>& saved) {
-    if (saved) {
-      ::setenv(name, saved->c_str(), 1);
-    } else {
-      ::unsetenv(name);
-    }
-  }
-  std::filesystem::path root_;
-  std::string token_;
-  std::optional<std::string> saved_machine_;
-  std::optional<std::string> saved_clock_;
-};
+// A throwaway machine of the given description with one plugged token (seed 3) and an empty registry, entered
+// (XPMACHINE, virtual clock) for the machine's lifetime.
+inline xp::test::ScratchOptions SetupcoreMachine(const xp::machine::MachineOptions& options = {}) {
+  return xp::test::ScratchOptions{.machine = options, .token_seed = 3, .fresh_registry = false};
+}
 
 class SetupcoreTest : public ::testing::Test {
  protected:
-  explicit SetupcoreTest(const xp::machine::MachineOptions& options = {}) : machine_(options) {}
+  explicit SetupcoreTest(const xp::machine::MachineOptions& options = {}) : machine_(SetupcoreMachine(options)) {}
 
   void SetUp() override {
     MakeFolders(std::string(kInstallFolder) + "\\");
@@ -132,7 +93,7 @@ class SetupcoreTest : public ::testing::Test {
   static size_t BoxesLeft() { return xp::ui::ScriptStepsLeft(); }
 
  private:
-  Machine machine_;
+  xp::test::ScratchMachine machine_;
 };
 
 // A registry value as stored: its type and bytes (ANSI for strings, as the A calls give them).

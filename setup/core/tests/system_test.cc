@@ -179,7 +179,7 @@ TEST(FreeSpace, EveryFixedDriveNeedsTwoHundredMegabytes) {
   } cases[] = {{0xC7FFFFF, 1}, {0xC800000, 0}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.d_free);
-    Machine machine(DrivesWithFreeSpace(c.d_free));
+    const xp::test::ScratchMachine machine(SetupcoreMachine(DrivesWithFreeSpace(c.d_free)));
     EXPECT_EQ(detectBigFiles(), c.result);
   }
 }
