@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "host_control.h"
-#include "init_encrypt.h"
-#include "install_view.h"
+#include "install/init_encrypt.h"
+#include "install/install_view.h"
 #include "setupcore.h"
 #include "tokenio.h"
 #include "xp/machine.h"

@@ -2,7 +2,7 @@
 // Phase II dialog. Every refusal ends the process with exit code 1.
 #include "afxwin.h"
 #include "diskseal_private.h"
-#include "phase_two_dlg.h"
+#include "dialogs/phase_two_dlg.h"
 #include "setupcore.h"
 
 using namespace tavik::diskseal;

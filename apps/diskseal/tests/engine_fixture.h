@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "init_encrypt.h"
-#include "install_view.h"
+#include "install/init_encrypt.h"
+#include "install/install_view.h"
 #include "scratch_machine.h"
 #include "windows.h"
 #include "xp/faults.h"

@@ -3,7 +3,7 @@
 // MRVEFLST made from the Windows temporary folder and the user's own list.
 #include "diskseal_private.h"
 #include "folder_lines.h"
-#include "init_encrypt.h"
+#include "install/init_encrypt.h"
 
 using tavik::diskseal::Box;
 using tavik::diskseal::InstallFile;

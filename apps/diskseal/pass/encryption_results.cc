@@ -2,7 +2,7 @@
 // driver gets as its exceptions), the error count that stops a run at its 101st counted error, and the results
 // that stop the pass at once.
 #include "diskseal_private.h"
-#include "init_encrypt.h"
+#include "install/init_encrypt.h"
 
 using tavik::diskseal::Stop;
 

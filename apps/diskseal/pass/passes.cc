@@ -4,7 +4,7 @@
 
 #include "diskseal_private.h"
 #include "folder_lines.h"
-#include "init_encrypt.h"
+#include "install/init_encrypt.h"
 
 using tavik::diskseal::InstallFile;
 using tavik::diskseal::StampDebugInfo;

@@ -4,7 +4,7 @@
 
 #include "crt_time.h"
 #include "diskseal_private.h"
-#include "init_encrypt.h"
+#include "install/init_encrypt.h"
 
 namespace tavik::diskseal {
 namespace {

@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "diskseal_private.h"
-#include "init_encrypt.h"
+#include "install/init_encrypt.h"
 
 using tavik::diskseal::Box;
 

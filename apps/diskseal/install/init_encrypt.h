@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "history_commit.h"
+#include "pass/history_commit.h"
 #include "install_view.h"
 #include "setupcore.h"
-#include "walk_rules.h"
+#include "pass/walk_rules.h"
 
 // The results of EncryptFileInPlace; each one's log line and what the pass does next: encryption_results.cc.
 enum EncryptResult {

@@ -3,7 +3,7 @@
 #include "history_commit.h"
 
 #include "diskseal_private.h"
-#include "init_encrypt.h"
+#include "install/init_encrypt.h"
 #include "msvcrt.h"
 
 namespace tavik::diskseal {

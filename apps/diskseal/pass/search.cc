@@ -3,7 +3,7 @@
 // install encrypted already are never taken again, and the installer's bad names and types stay plain and are
 // listed as plain-left, so that the driver leaves them plain too.
 #include "diskseal_private.h"
-#include "init_encrypt.h"
+#include "install/init_encrypt.h"
 
 using tavik::diskseal::Box;
 using tavik::diskseal::kCaption;

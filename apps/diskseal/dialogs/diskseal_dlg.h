@@ -6,7 +6,7 @@
 
 #include "afxcmn.h"
 #include "afxwin.h"
-#include "install_view.h"
+#include "install/install_view.h"
 
 class CDisksealDlg : public CDialog, public tavik::diskseal::InstallView {
  public:

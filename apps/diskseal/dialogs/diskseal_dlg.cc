@@ -3,7 +3,7 @@
 #include "diskseal_dlg.h"
 
 #include "diskseal_private.h"
-#include "init_encrypt.h"
+#include "install/init_encrypt.h"
 #include "resource.h"
 #include "setupcore.h"
 #include "tokenio.h"
