@@ -1,0 +1,94 @@
+// The scratch machine's hold on this process's environment: what it sets for its life, and that the variables get
+// back exactly what they held, set or unset, when it goes.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "scratch_machine.h"
+#include "xp/ui_script.h"
+
+namespace xp::test {
+namespace {
+
+std::optional<std::string> Get(const char* name) {
+  const char* value = ::getenv(name);
+  return value != nullptr ? std::optional<std::string>(value) : std::nullopt;
+}
+
+void Put(const char* name, const std::optional<std::string>& value) {
+  if (value) {
+    ::setenv(name, value->c_str(), 1);
+  } else {
+    ::unsetenv(name);
+  }
+}
+
+constexpr const char* kVariables[] = {"XPMACHINE", "XPMACHINE_CLOCK", "XPMACHINE_UI"};
+
+TEST(ScratchMachineEnvironment, EveryVariableGetsBackWhatItHeld) {
+  struct Case {
+    const char* what;
+    std::optional<std::string> before;
+  } cases[] = {{"unset before", std::nullopt}, {"set before", std::string("caller's")}, {"empty", std::string()}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    for (const char* name : kVariables) Put(name, c.before);
+    {
+      ScratchOptions options;
+      options.no_ui = true;
+      const ScratchMachine machine(options);
+      EXPECT_EQ(Get("XPMACHINE"), machine.root().string());
+      EXPECT_EQ(Get("XPMACHINE_CLOCK"), "virtual");
+      EXPECT_EQ(Get("XPMACHINE_UI"), std::nullopt);
+      machine.Play(ui::Script().Comment("a script sets XPMACHINE_UI"));
+      EXPECT_NE(Get("XPMACHINE_UI"), std::nullopt);
+    }
+    for (const char* name : kVariables) EXPECT_EQ(Get(name), c.before) << name;
+  }
+  for (const char* name : kVariables) ::unsetenv(name);
+}
+
+TEST(ScratchMachineEnvironment, TheCallersClockAndUiStandUnlessAskedOtherwise) {
+  ::setenv("XPMACHINE_CLOCK", "real", 1);
+  ::setenv("XPMACHINE_UI", "console", 1);
+  {
+    ScratchOptions options;
+    options.virtual_clock = false;
+    const ScratchMachine machine(options);
+    EXPECT_EQ(Get("XPMACHINE_CLOCK"), "real");
+    EXPECT_EQ(Get("XPMACHINE_UI"), "console");
+  }
+  EXPECT_EQ(Get("XPMACHINE_CLOCK"), "real");
+  EXPECT_EQ(Get("XPMACHINE_UI"), "console");
+  ::unsetenv("XPMACHINE_CLOCK");
+  ::unsetenv("XPMACHINE_UI");
+}
+
+TEST(ScratchMachineOptions, AMachineWithoutATokenOrRegistryAndItsFolderGoesWithIt) {
+  std::filesystem::path root;
+  {
+    ScratchOptions options;
+    options.token_seed = std::nullopt;
+    options.fresh_registry = false;
+    const ScratchMachine machine(options);
+    root = machine.root();
+    EXPECT_TRUE(machine.token_id().empty());
+    EXPECT_TRUE(std::filesystem::exists(root / "machine.ini"));
+  }
+  EXPECT_FALSE(std::filesystem::exists(root));
+}
+
+TEST(ScratchMachineOptions, AScriptPlaysFromTheStart) {
+  ScratchOptions options;
+  options.ui_script = ui::Script().Comment("from the start");
+  const ScratchMachine machine(options);
+  const std::optional<std::string> ui = Get("XPMACHINE_UI");
+  ASSERT_TRUE(ui.has_value());
+  EXPECT_EQ(ui->rfind("script:", 0), 0u) << *ui;
+}
+
+}  // namespace
+}  // namespace xp::test
