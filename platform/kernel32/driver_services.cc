@@ -2,7 +2,7 @@
 // reach the kernel host while the machine is booted and the process's own kernel otherwise.
 #include "xp/driver_services.h"
 
-#include "kernel_access.h"
+#include "kernel/kernel_access.h"
 
 namespace xp::kernel32 {
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "kernel32_private.h"
-#include "kernel_access.h"
+#include "kernel/kernel_access.h"
 
 namespace xp::kernel32 {
 
