@@ -1,15 +1,22 @@
 // Faults on purpose, kept in DIR/faults so that every process of the machine counts the same calls. Each check
 // takes the file's lock, counts the call for every matching fault and writes the counts back before going on.
+// Nearly every call of every program asks, and nearly always nothing is armed: DIR/faults.armed, mapped shared by
+// every process, holds how many faults were armed since the last clear, so that answer costs one load.
 #include "xp/faults.h"
 
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <map>
+#include <mutex>
 #include <sstream>
 #include <stdexcept>
 #include <vector>
@@ -137,9 +144,54 @@ class LockedFaults {
   int fd_ = -1;
 };
 
+inline constexpr char kArmedFile[] = "faults.armed";
+
+// The machine's armed count, mapped once per process and machine; nullptr where it cannot be mapped (every check
+// then reads the list). A count made afresh starts at 1 when a list is already there.
+std::atomic<uint64_t>* MapArmedCount(const std::filesystem::path& root) {
+  const std::filesystem::path path = root / kArmedFile;
+  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) return nullptr;
+  std::atomic<uint64_t>* count = nullptr;
+  struct stat status {};
+  if (::flock(fd, LOCK_EX) == 0 && ::fstat(fd, &status) == 0) {
+    const bool fresh = status.st_size < static_cast<off_t>(sizeof(uint64_t));
+    if (!fresh || ::ftruncate(fd, sizeof(uint64_t)) == 0) {
+      void* page = ::mmap(nullptr, sizeof(uint64_t), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+      if (page != MAP_FAILED) {
+        count = static_cast<std::atomic<uint64_t>*>(page);
+        std::error_code error;
+        if (fresh && std::filesystem::exists(root / kFaultsFile, error)) count->store(1);
+      }
+    }
+  }
+  // A mapping keeps the open file and with it the lock: unlock before the descriptor goes.
+  ::flock(fd, LOCK_UN);
+  ::close(fd);
+  return count;
+}
+
+std::atomic<uint64_t>* ArmedCount() {
+  thread_local std::filesystem::path cached_root;
+  thread_local std::atomic<uint64_t>* cached = nullptr;
+  const std::filesystem::path& root = Root();
+  if (cached != nullptr && cached_root.native() == root.native()) return cached;
+  // Mappings are shared by the threads and kept for the process's life: a process meets few machines.
+  static std::mutex lock;
+  static std::map<std::filesystem::path, std::atomic<uint64_t>*>* mapped =
+      new std::map<std::filesystem::path, std::atomic<uint64_t>*>;
+  const std::lock_guard<std::mutex> guard(lock);
+  auto found = mapped->find(root);
+  if (found == mapped->end()) found = mapped->emplace(root, MapArmedCount(root)).first;
+  cached_root = root;
+  cached = found->second;
+  return cached;
+}
+
 // Counts the call for every matching fault of `action`; true when one of them fires. *error: the first one's.
 bool Count(FaultAction action, std::string_view operation, std::string_view path, uint32_t* error) {
   if (!Present()) return false;
+  if (const std::atomic<uint64_t>* armed = ArmedCount(); armed != nullptr && armed->load() == 0) return false;
   const LockedFaults file(0);
   if (!file.open()) return false;
   std::vector<ArmedFault> faults = file.Read();
@@ -172,6 +224,7 @@ void ArmFault(const Fault& fault) {
   }
   const LockedFaults file(O_CREAT | O_APPEND);
   file.Append(ArmedFault{fault, 0});
+  if (std::atomic<uint64_t>* armed = ArmedCount()) armed->fetch_add(1);
 }
 
 void ClearFaults() {
@@ -179,6 +232,7 @@ void ClearFaults() {
   if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
     Fatal("cannot clear the fault list " + path.string() + ": " + std::strerror(errno));
   }
+  if (std::atomic<uint64_t>* armed = ArmedCount()) armed->store(0);
 }
 
 std::optional<uint32_t> FailPoint(std::string_view operation, std::string_view path) {

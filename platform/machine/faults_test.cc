@@ -64,6 +64,22 @@ TEST_F(FaultsTest, CallsOfEveryProcessOfTheMachineCount) {
   EXPECT_EQ(FailPoint("ExitWindowsEx"), 1314u) << "the child's call was the first";
 }
 
+// A process that found nothing armed looks again at its next call: a fault armed since by another process fires,
+// and a clear is seen as well.
+TEST_F(FaultsTest, AFaultArmedAfterAProcessLastLookedFires) {
+  EXPECT_EQ(FailPoint("MoveFileA"), std::nullopt);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ArmFault(Fault{FaultAction::kFail, "MoveFileA", 1, 0, 32, ""});
+    _exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_EQ(FailPoint("MoveFileA"), 32u);
+  ClearFaults();
+  EXPECT_EQ(FailPoint("MoveFileA"), std::nullopt);
+}
+
 TEST_F(FaultsTest, TheListIsPlainTextAndClearsAway) {
   ArmFault(Fault{FaultAction::kCrash, "checkpoint:encrypted", 3, 1, 0, "C:\\x y"});
   FailPoint("checkpoint:encrypted");  // a fail check does not count a crash fault

@@ -30,9 +30,11 @@ bool IsMachineFolder(const std::filesystem::path& dir) {
 }
 
 const std::filesystem::path& Root() {
-  // Cached per thread and refreshed when the variable changes, so a caller's reference stays valid.
+  // Cached per thread and refreshed when the variable changes, so a caller's reference stays valid. A folder is
+  // checked once: most calls of every program ask for the root, and a machine stays one while it is in use.
   thread_local std::string seen;
   thread_local std::filesystem::path root;
+  thread_local bool checked = false;
   const char* value = std::getenv("XPMACHINE");
   if (value == nullptr || *value == '\0') {
     Fatal("XPMACHINE is not set: run the program inside a machine (xpmachine run DIR PROGRAM ...)");
@@ -40,14 +42,24 @@ const std::filesystem::path& Root() {
   if (seen != value) {
     seen = value;
     root = FromEnvironment(value);
+    checked = false;
   }
-  if (!IsMachineFolder(root)) Fatal("XPMACHINE=" + seen + " is not a machine folder (no " + kDescriptionFile + ")");
+  if (!checked) {
+    if (!IsMachineFolder(root)) Fatal("XPMACHINE=" + seen + " is not a machine folder (no " + kDescriptionFile + ")");
+    checked = true;
+  }
   return root;
 }
 
 bool Present() {
+  // Only a yes is kept: a folder named before it was made a machine becomes one later.
+  thread_local std::string machine_seen;
   const char* value = std::getenv("XPMACHINE");
-  return value != nullptr && *value != '\0' && IsMachineFolder(FromEnvironment(value));
+  if (value == nullptr || *value == '\0') return false;
+  if (machine_seen == value) return true;
+  if (!IsMachineFolder(FromEnvironment(value))) return false;
+  machine_seen = value;
+  return true;
 }
 
 }  // namespace xp::machine
