@@ -71,11 +71,17 @@ class SideStore {
   NTSTATUS Charge(int64_t bytes);
   NTSTATUS FreeBytes(uint64_t* free);
   uint64_t TotalBytes() const { return total_bytes_; }
+  // The statement of `sql` (a literal: kept by its address), prepared at its first use; nullptr and *result on
+  // failure.
+  sqlite3_stmt* Prepared(const char* sql, int* result);
+  std::recursive_mutex& statements_lock() { return statements_lock_; }
 
  private:
   SideStore() = default;
   sqlite3* db_ = nullptr;
   uint64_t total_bytes_ = 0;
+  std::recursive_mutex statements_lock_;
+  std::map<const char*, sqlite3_stmt*> prepared_;
 };
 
 struct Vcb;

@@ -39,13 +39,20 @@ NTSTATUS StatusOf(int result) {
   }
 }
 
-// One statement; its first failure is kept in status() and every later call does nothing.
+// One statement, prepared once per store and kept; its first failure is kept in status() and every later call does
+// nothing. It is reset when it goes, so a kept statement holds no read of the store between requests; while it
+// lives no other thread uses the store's statements.
 class Statement {
  public:
-  Statement(sqlite3* db, const char* sql) : sql_(sql) {
-    result_ = sqlite3_prepare_v2(db, sql, -1, &statement_, nullptr);
+  Statement(SideStore& store, const char* sql) : in_use_(store.statements_lock()), sql_(sql) {
+    statement_ = store.Prepared(sql, &result_);
   }
-  ~Statement() { sqlite3_finalize(statement_); }
+  ~Statement() {
+    if (statement_ != nullptr) {
+      sqlite3_reset(statement_);
+      sqlite3_clear_bindings(statement_);
+    }
+  }
   Statement(const Statement&) = delete;
   Statement& operator=(const Statement&) = delete;
 
@@ -75,6 +82,7 @@ class Statement {
   bool IsNull(int index) { return sqlite3_column_type(statement_, index) == SQLITE_NULL; }
 
  private:
+  std::lock_guard<std::recursive_mutex> in_use_;
   const char* sql_;
   sqlite3_stmt* statement_ = nullptr;
   int result_ = SQLITE_OK;
@@ -88,15 +96,15 @@ NTSTATUS Execute(sqlite3* db, const char* sql) {
 }
 
 // A volume value, made with `initial` when the store has none yet.
-NTSTATUS VolumeValue(sqlite3* db, const char* name, uint64_t initial, uint64_t* value) {
-  Statement query(db, "SELECT value FROM volume WHERE name = ?1");
+NTSTATUS VolumeValue(SideStore& store, const char* name, uint64_t initial, uint64_t* value) {
+  Statement query(store, "SELECT value FROM volume WHERE name = ?1");
   query.Bind(1, rtl::FromUtf8(name));
   if (query.Step()) {
     *value = static_cast<uint64_t>(query.Column(0));
     return STATUS_SUCCESS;
   }
   if (!NT_SUCCESS(query.status())) return query.status();
-  Statement put(db, "INSERT OR IGNORE INTO volume (name, value) VALUES (?1, ?2)");
+  Statement put(store, "INSERT OR IGNORE INTO volume (name, value) VALUES (?1, ?2)");
   put.Bind(1, rtl::FromUtf8(name)).Bind(2, static_cast<int64_t>(initial)).Step();
   *value = initial;
   return put.status();
@@ -114,18 +122,36 @@ NTSTATUS SideStore::Open(const std::filesystem::path& path, uint64_t initial_fre
   if (!NT_SUCCESS(status)) return status;
   for (const char* column : kAddedColumns) sqlite3_exec(opened->db_, column, nullptr, nullptr, nullptr);
   uint64_t free = 0;
-  status = VolumeValue(opened->db_, "free", initial_free_bytes, &free);
+  status = VolumeValue(*opened, "free", initial_free_bytes, &free);
   // A volume's size is what was free when its store was made.
-  if (NT_SUCCESS(status)) status = VolumeValue(opened->db_, "total", free, &opened->total_bytes_);
+  if (NT_SUCCESS(status)) status = VolumeValue(*opened, "total", free, &opened->total_bytes_);
   if (NT_SUCCESS(status)) *store = std::move(opened);
   return status;
 }
 
-SideStore::~SideStore() { sqlite3_close(db_); }
+SideStore::~SideStore() {
+  for (const auto& [sql, statement] : prepared_) sqlite3_finalize(statement);
+  sqlite3_close(db_);
+}
+
+sqlite3_stmt* SideStore::Prepared(const char* sql, int* result) {
+  if (auto found = prepared_.find(sql); found != prepared_.end()) {
+    *result = SQLITE_OK;
+    return found->second;
+  }
+  sqlite3_stmt* statement = nullptr;
+  *result = sqlite3_prepare_v2(db_, sql, -1, &statement, nullptr);
+  if (*result != SQLITE_OK) {
+    sqlite3_finalize(statement);
+    return nullptr;
+  }
+  prepared_.emplace(sql, statement);
+  return statement;
+}
 
 NTSTATUS SideStore::Find(const std::u16string& key, std::optional<StoredRecord>* found) {
   found->reset();
-  Statement query(db_,
+  Statement query(*this,
                   "SELECT attributes, created, accessed, written, changed, valid_data, disk_size, disk_time, disk_id, "
                   "settled FROM files WHERE path = ?1");
   query.Bind(1, key);
@@ -145,7 +171,7 @@ NTSTATUS SideStore::Find(const std::u16string& key, std::optional<StoredRecord>*
 }
 
 NTSTATUS SideStore::Put(const std::u16string& key, const StoredRecord& stored) {
-  Statement put(db_,
+  Statement put(*this,
                 "INSERT OR REPLACE INTO files (path, attributes, created, accessed, written, changed, valid_data, "
                 "disk_size, disk_time, disk_id, settled) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)");
   const FileRecord& record = stored.record;
@@ -163,7 +189,7 @@ NTSTATUS SideStore::Put(const std::u16string& key, const StoredRecord& stored) {
 }
 
 NTSTATUS SideStore::Remove(const std::u16string& key) {
-  Statement remove(db_, "DELETE FROM files WHERE path = ?1");
+  Statement remove(*this, "DELETE FROM files WHERE path = ?1");
   remove.Bind(1, key).Step();
   return remove.status();
 }
@@ -171,19 +197,20 @@ NTSTATUS SideStore::Remove(const std::u16string& key) {
 NTSTATUS SideStore::Rename(const std::u16string& old_key, const std::u16string& new_key) {
   NTSTATUS status = Execute(db_, "BEGIN IMMEDIATE");
   if (!NT_SUCCESS(status)) return status;
-  Statement remove_target(db_, "DELETE FROM files WHERE path = ?1");
+  Statement remove_target(*this, "DELETE FROM files WHERE path = ?1");
   remove_target.Bind(1, new_key).Step();
   status = remove_target.status();
   if (NT_SUCCESS(status)) {
-    Statement move(db_, "UPDATE files SET path = ?2 WHERE path = ?1");
+    Statement move(*this, "UPDATE files SET path = ?2 WHERE path = ?1");
     move.Bind(1, old_key).Bind(2, new_key).Step();
     status = move.status();
   }
   if (NT_SUCCESS(status)) {
-    // Rows beneath a moved folder: "\OLD\..." becomes "\NEW\...".
-    Statement children(db_,
+    // Rows beneath a moved folder: "\OLD\..." becomes "\NEW\...". They are the keys from "\OLD\" up to "\OLD]"
+    // (']' follows '\'), a range of the path index rather than a look at every row.
+    Statement children(*this,
                        "UPDATE files SET path = ?2 || substr(path, length(?1) + 1) "
-                       "WHERE substr(path, 1, length(?1) + 1) = ?1 || '\\'");
+                       "WHERE path > ?1 || '\\' AND path < ?1 || ']'");
     children.Bind(1, old_key).Bind(2, new_key).Step();
     status = children.status();
   }
@@ -195,14 +222,14 @@ NTSTATUS SideStore::Rename(const std::u16string& old_key, const std::u16string& 
 NTSTATUS SideStore::Charge(int64_t bytes) {
   if (bytes == 0) return STATUS_SUCCESS;
   // One statement: the check and the charge cannot be split by another charge.
-  Statement charge(db_, "UPDATE volume SET value = value - ?1 WHERE name = 'free' AND value >= ?1");
+  Statement charge(*this, "UPDATE volume SET value = value - ?1 WHERE name = 'free' AND value >= ?1");
   charge.Bind(1, bytes).Step();
   if (!NT_SUCCESS(charge.status())) return charge.status();
   return sqlite3_changes(db_) == 1 ? STATUS_SUCCESS : STATUS_DISK_FULL;
 }
 
 NTSTATUS SideStore::FreeBytes(uint64_t* free) {
-  Statement query(db_, "SELECT value FROM volume WHERE name = 'free'");
+  Statement query(*this, "SELECT value FROM volume WHERE name = 'free'");
   *free = query.Step() ? static_cast<uint64_t>(query.Column(0)) : 0;
   return query.status();
 }

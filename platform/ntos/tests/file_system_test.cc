@@ -95,6 +95,33 @@ TEST_F(FileSystemTest, RenameAndDeleteKeepTheSideStoreRight) {
   EXPECT_EQ(OpenFile(u"\\??\\C:\\B\\h.txt", FILE_OPEN).status, STATUS_OBJECT_NAME_NOT_FOUND);
 }
 
+// A folder's rename takes the rows beneath it along, and only those: neighbours whose names begin with the folder's
+// name, and sort just before or after its children ('[' and ']' around '\\'), keep theirs.
+TEST_F(FileSystemTest, AFolderRenameMovesTheRowsBeneathItAndNoOthers) {
+  const struct {
+    const char* host;
+    std::u16string name;
+  } folders[] = {{"DOC", u"DOC"}, {"DOC2", u"DOC2"}, {"DOC[", u"DOC["}, {"DOC]", u"DOC]"}, {"DOC]X", u"DOC]X"}};
+  for (const auto& folder : folders) {
+    std::filesystem::create_directories(Host('C', folder.host));
+    Opened file = OpenFile(u"\\??\\C:\\" + folder.name + u"\\f.txt", FILE_CREATE);
+    ASSERT_EQ(file.status, STATUS_SUCCESS) << folder.host;
+    SetAttributes(file.handle, FILE_ATTRIBUTE_HIDDEN);
+    NtClose(file.handle);
+  }
+  Opened folder = Open(u"\\??\\C:\\Doc", DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_OPEN,
+                       FILE_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT);
+  ASSERT_EQ(folder.status, STATUS_SUCCESS);
+  ASSERT_EQ(Rename(folder.handle, u"\\??\\C:\\Papers"), STATUS_SUCCESS);
+  NtClose(folder.handle);
+  EXPECT_EQ(SideStoreRows("\\PAPERS\\F.TXT"), 1);
+  EXPECT_EQ(SideStoreRows("\\DOC\\F.TXT"), 0);
+  for (const char* neighbour : {"\\DOC2\\F.TXT", "\\DOC[\\F.TXT", "\\DOC]\\F.TXT", "\\DOC]X\\F.TXT"}) {
+    EXPECT_EQ(SideStoreRows(neighbour), 1) << neighbour;
+  }
+  EXPECT_EQ(Attributes(u"\\??\\C:\\papers\\F.txt"), FILE_ATTRIBUTE_HIDDEN);
+}
+
 TEST_F(FileSystemTest, RenameRefusals) {
   Opened first = OpenFile(u"\\??\\C:\\one.txt", FILE_CREATE);
   Opened second = OpenFile(u"\\??\\C:\\two.txt", FILE_CREATE);
