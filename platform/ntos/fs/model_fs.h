@@ -12,6 +12,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "ddk/ntifs.h"
@@ -84,6 +85,40 @@ class SideStore {
   std::map<const char*, sqlite3_stmt*> prepared_;
 };
 
+// The spellings on disk of the names in a volume's host folders, by upper-cased name, kept current by the host's
+// notices of changes to the folders it has looked in (name_index.cc).
+class NameIndex {
+ public:
+  NameIndex();
+  ~NameIndex();
+  NameIndex(const NameIndex&) = delete;
+  NameIndex& operator=(const NameIndex&) = delete;
+
+  // Resolve's walk from the volume's host folder `root`.
+  size_t Walk(const std::filesystem::path& root, const std::vector<std::u16string>& components,
+              std::filesystem::path* host, std::vector<std::u16string>* disk_names);
+
+ private:
+  struct Folder {
+    int watch = -1;
+    std::unordered_map<std::u16string, std::u16string> names;  // upper-cased name -> spelling on disk
+    bool ambiguous = false;  // holds names that differ only in case
+  };
+  std::optional<std::u16string> Find(const std::filesystem::path& folder, const std::u16string& wanted);
+  static std::optional<std::u16string> Listed(const std::filesystem::path& folder, const std::u16string& wanted);
+  static void Add(Folder& folder, const char* utf8);
+  void Remove(const std::string& path, const char* utf8);
+  void TakeNotices();
+  void Drop(const std::string& path);
+  void DropBeneath(const std::string& path);
+  void DropAll();
+
+  std::mutex lock_;
+  int notices_ = -1;  // the inotify descriptor; < 0: every look lists the folder
+  std::map<std::string, Folder> folders_;  // by host path
+  std::unordered_map<int, std::string> by_watch_;
+};
+
 struct Vcb;
 
 // One per open stream, shared by all its file objects. The advanced header comes first: FsContext points at it.
@@ -123,6 +158,7 @@ struct Vcb {
   std::recursive_mutex lock;
   std::map<std::u16string, Fcb*> fcbs;  // by key
   std::unique_ptr<SideStore> store;
+  mutable NameIndex names;
   CACHE_MANAGER_CALLBACKS cache_callbacks{};
   bool read_only = false;
 };

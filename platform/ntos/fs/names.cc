@@ -1,6 +1,5 @@
 // Names on a model volume: Windows paths ("\dir\file") checked for XP's rules and found in the host folder
-// ignoring case, keeping the case each name was created with.
-#include <system_error>
+// ignoring case (through the volume's name index), keeping the case each name was created with.
 
 #include "fs/model_fs.h"
 #include "include/internal/rtl.h"
@@ -59,27 +58,7 @@ std::u16string JoinPath(const std::vector<std::u16string>& components) {
 
 size_t Resolve(const Vcb& vcb, const std::vector<std::u16string>& components, std::filesystem::path* host,
                std::vector<std::u16string>* disk_names) {
-  std::filesystem::path current = vcb.disk->root;
-  disk_names->clear();
-  for (const std::u16string& wanted : components) {
-    std::error_code error;
-    bool found = false;
-    if (std::filesystem::is_directory(current, error)) {
-      for (const auto& entry : std::filesystem::directory_iterator(current, error)) {
-        std::u16string name;
-        if (!rtl::FromUtf8(entry.path().filename().string(), &name)) continue;
-        if (rtl::EqualNoCase(name, wanted)) {
-          current = entry.path();
-          disk_names->push_back(name);
-          found = true;
-          break;
-        }
-      }
-    }
-    if (!found) break;
-  }
-  *host = current;
-  return disk_names->size();
+  return vcb.names.Walk(vcb.disk->root, components, host, disk_names);
 }
 
 std::filesystem::path HostPath(const Vcb& vcb, const std::u16string& path) {

@@ -185,6 +185,43 @@ TEST_F(FileSystemTest, NamesIgnoreCaseAndKeepTheirSpelling) {
   EXPECT_EQ(OpenFile(u"\\??\\C:\\bad|name.txt", FILE_CREATE).status, STATUS_OBJECT_NAME_INVALID);
 }
 
+// Names are found in an index of each folder looked in; what happens to the drive folder behind the kernel's back
+// while it runs shows at the next open: files and folders put, removed, renamed and made again, beside the
+// kernel's own changes, and two host names that differ only in case.
+TEST_F(FileSystemTest, NamesFollowTheHostFolderWhileTheKernelRuns) {
+  const auto status_of = [this](const std::u16string& name) {
+    Opened file = OpenFile(u"\\??\\C:\\" + name, FILE_OPEN);
+    if (NT_SUCCESS(file.status)) NtClose(file.handle);
+    return file.status;
+  };
+  EXPECT_EQ(status_of(u"notes\\a.txt"), STATUS_OBJECT_PATH_NOT_FOUND);
+  PutHostFile('C', "notes/A.txt", Pattern(3));
+  EXPECT_EQ(status_of(u"NOTES\\a.TXT"), STATUS_SUCCESS);
+  std::filesystem::rename(Host('C', "notes"), Host('C', "papers"));
+  EXPECT_EQ(status_of(u"papers\\a.txt"), STATUS_SUCCESS);
+  EXPECT_EQ(status_of(u"notes\\a.txt"), STATUS_OBJECT_PATH_NOT_FOUND);
+  std::filesystem::create_directory(Host('C', "notes"));
+  EXPECT_EQ(status_of(u"notes\\a.txt"), STATUS_OBJECT_NAME_NOT_FOUND) << "a folder made again holds nothing";
+  std::filesystem::remove(Host('C', "papers/A.txt"));
+  EXPECT_EQ(status_of(u"papers\\a.txt"), STATUS_OBJECT_NAME_NOT_FOUND);
+
+  // The kernel's own create, then a person's, in the same moment.
+  Opened made = OpenFile(u"\\??\\C:\\papers\\b.txt", FILE_CREATE);
+  ASSERT_EQ(made.status, STATUS_SUCCESS);
+  NtClose(made.handle);
+  PutHostFile('C', "papers/C.txt", Pattern(3));
+  EXPECT_EQ(status_of(u"papers\\B.TXT"), STATUS_SUCCESS);
+  EXPECT_EQ(status_of(u"papers\\c.txt"), STATUS_SUCCESS);
+
+  PutHostFile('C', "dup/x.txt", Pattern(3));
+  PutHostFile('C', "dup/X.TXT", Pattern(3));
+  EXPECT_EQ(status_of(u"dup\\x.txt"), STATUS_SUCCESS);
+  std::filesystem::remove(Host('C', "dup/x.txt"));
+  EXPECT_EQ(status_of(u"dup\\x.txt"), STATUS_SUCCESS) << "X.TXT is still there";
+  std::filesystem::remove(Host('C', "dup/X.TXT"));
+  EXPECT_EQ(status_of(u"dup\\x.txt"), STATUS_OBJECT_NAME_NOT_FOUND);
+}
+
 TEST_F(FileSystemTest, DirectoryListingInNameOrderWithPatterns) {
   for (const char* name : {"b.txt", "A.doc", "c.txt"}) PutHostFile('C', std::string("dir/") + name, Pattern(3));
   Opened dir = Open(u"\\??\\C:\\dir", FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_OPEN,
