@@ -248,6 +248,7 @@ NTSTATUS Cleanup(PDEVICE_OBJECT, PIRP irp) {
   Vcb& vcb = *fcb->vcb;
   if (delete_now) {
     CcPurgeCacheSection(&fcb->section, nullptr, 0, TRUE);
+    CloseHostFile(*fcb);
     std::error_code error;
     std::filesystem::remove(HostPath(vcb, fcb->path), error);
     ChargeAllocation(vcb, fcb->header.AllocationSize.QuadPart, 0);

@@ -1,7 +1,11 @@
 // Stream control blocks: one per open file or folder, shared by its file objects, with the advanced header that
 // filters hang their per-stream contexts on. Also the volume's free-space budget and the size changes that
 // move it.
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
 
 #include <system_error>
 
@@ -122,8 +126,42 @@ NTSTATUS FindOrCreateFcb(Vcb& vcb, const std::u16string& path, bool directory, F
   return STATUS_SUCCESS;
 }
 
+namespace {
+// Descriptors kept open by streams, across the process's volumes: past the bound a transfer opens its own.
+constexpr int kMaxKeptHostFiles = 256;
+std::atomic<int> kept_host_files{0};
+}  // namespace
+
+int HostFile(Fcb& fcb, bool write) {
+  if (fcb.host_file >= 0 && (fcb.host_file_writes || !write)) return fcb.host_file;
+  const std::filesystem::path host = HostPath(*fcb.vcb, fcb.path);
+  bool writes = true;
+  int fd = ::open(host.c_str(), O_RDWR | O_CLOEXEC);
+  if (fd < 0 && !write) {
+    writes = false;
+    fd = ::open(host.c_str(), O_RDONLY | O_CLOEXEC);
+  }
+  if (fd < 0) return -1;
+  CloseHostFile(fcb);
+  if (kept_host_files.fetch_add(1) >= kMaxKeptHostFiles) {
+    kept_host_files.fetch_sub(1);
+    return fd;  // the caller's to close
+  }
+  fcb.host_file = fd;
+  fcb.host_file_writes = writes;
+  return fd;
+}
+
+void CloseHostFile(Fcb& fcb) {
+  if (fcb.host_file < 0) return;
+  ::close(fcb.host_file);
+  fcb.host_file = -1;
+  kept_host_files.fetch_sub(1);
+}
+
 void ReleaseFcb(Fcb* fcb) {
   if (fcb->open_count != 0) return;
+  CloseHostFile(*fcb);
   if (fcb->vcb != nullptr) fcb->vcb->fcbs.erase(fcb->key);
   FsRtlTeardownPerStreamContexts(&fcb->header);
   delete fcb;

@@ -140,6 +140,10 @@ struct Fcb {
   bool record_changed = false;  // record or valid data length changed since the last save
   bool stored_settled = true;   // the stored row (if any) was saved settled
   bool stored = false;          // the side store holds a row for the file
+  // The host file, open for the stream's transfers from the first one until the stream goes (or its file is
+  // deleted): one open per stream rather than per page. A rename keeps it: it names the same file.
+  int host_file = -1;
+  bool host_file_writes = false;
 };
 
 // Per file object: the enumeration state of a directory query.
@@ -183,6 +187,10 @@ std::u16string LastComponent(const std::u16string& path);
 // The stream's control block, made (its record loaded) when none is open; fails only when the side store does.
 NTSTATUS FindOrCreateFcb(Vcb& vcb, const std::u16string& path, bool directory, Fcb** fcb);
 void ReleaseFcb(Fcb* fcb);
+// The stream's host file descriptor for a transfer (opened for writing when `write`); -1 when it cannot be opened.
+// A descriptor other than fcb.host_file is the caller's to close.
+int HostFile(Fcb& fcb, bool write);
+void CloseHostFile(Fcb& fcb);
 // Charges or credits the budget for an allocation change; STATUS_DISK_FULL when it does not fit.
 NTSTATUS ChargeAllocation(Vcb& vcb, LONGLONG old_allocation, LONGLONG new_allocation);
 LONGLONG RoundToCluster(LONGLONG bytes);

@@ -19,7 +19,7 @@ namespace {
 bool SectorAligned(LONGLONG offset, ULONG length) { return offset % kSectorSize == 0 && length % kSectorSize == 0; }
 
 NTSTATUS HostTransfer(Fcb& fcb, bool write, LONGLONG offset, void* buffer, size_t length) {
-  const int fd = ::open(HostPath(*fcb.vcb, fcb.path).c_str(), write ? O_WRONLY : O_RDONLY);
+  const int fd = HostFile(fcb, write);
   if (fd < 0) return STATUS_ACCESS_DENIED;
   size_t done = 0;
   auto* bytes = static_cast<char*>(buffer);
@@ -29,7 +29,7 @@ NTSTATUS HostTransfer(Fcb& fcb, bool write, LONGLONG offset, void* buffer, size_
     if (moved <= 0) break;
     done += static_cast<size_t>(moved);
   }
-  ::close(fd);
+  if (fd != fcb.host_file) ::close(fd);
   if (done < length && !write) std::memset(bytes + done, 0, length - done);
   return done == length || !write ? STATUS_SUCCESS : STATUS_DISK_FULL;
 }

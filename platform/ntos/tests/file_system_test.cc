@@ -122,6 +122,23 @@ TEST_F(FileSystemTest, AFolderRenameMovesTheRowsBeneathItAndNoOthers) {
   EXPECT_EQ(Attributes(u"\\??\\C:\\papers\\F.txt"), FILE_ATTRIBUTE_HIDDEN);
 }
 
+// A stream keeps its host file open from its first transfer: its data reaches the file under its new name after
+// a rename, and a file put again under the old name receives none of it.
+TEST_F(FileSystemTest, ARenamedStreamWritesBackUnderItsNewName) {
+  Opened file = OpenFile(u"\\??\\C:\\old.bin", FILE_CREATE);
+  ASSERT_EQ(Write(file.handle, Pattern(8192), 0), STATUS_SUCCESS);
+  kernel_->LazyWriterTick();
+  ASSERT_EQ(Write(file.handle, std::vector<uint8_t>(4096, 0x5A), 4096), STATUS_SUCCESS);
+  ASSERT_EQ(Rename(file.handle, u"\\??\\C:\\new.bin"), STATUS_SUCCESS);
+  PutHostFile('C', "old.bin", Pattern(10));
+  kernel_->LazyWriterTick();
+  std::vector<uint8_t> expected = Pattern(8192);
+  std::fill(expected.begin() + 4096, expected.end(), 0x5A);
+  EXPECT_EQ(HostBytes('C', "new.bin"), expected);
+  EXPECT_EQ(HostBytes('C', "old.bin"), Pattern(10));
+  NtClose(file.handle);
+}
+
 TEST_F(FileSystemTest, RenameRefusals) {
   Opened first = OpenFile(u"\\??\\C:\\one.txt", FILE_CREATE);
   Opened second = OpenFile(u"\\??\\C:\\two.txt", FILE_CREATE);
