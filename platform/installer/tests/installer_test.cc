@@ -27,11 +27,12 @@ constexpr char kFlagKey[] = "SOFTWARE\\Quillmarsh\\morvelFlag";
 constexpr char kInstall[] = "Program Files/Quillmarsh/Tavik/XP";
 constexpr char kUninstallCommand[] = "C:\\Program Files\\Quillmarsh\\Tavik\\XP\\TavikUninstall.exe";
 
-// Built file -> where it must land, below drive C:'s folder. Two deliverables are left out of the build.
+// Built file -> where it must land, below drive C:'s folder. One deliverable is left out of the build.
 const std::map<std::string, std::string> kPlaced = {
     {"diskseal", "Program Files/Quillmarsh/Tavik/XP/diskseal.exe"},
     {"diskunseal", "Program Files/Quillmarsh/Tavik/XP/diskunseal.exe"},
     {"recoverkit", "Program Files/Quillmarsh/Tavik/XP/recoverkit.exe"},
+    {"configpanel", "Program Files/Quillmarsh/Tavik/XP/configpanel.exe"},
     {"tokenpass", "Program Files/Quillmarsh/Tavik/XP/tokenpass.exe"},
     {"tokenreg", "Program Files/Quillmarsh/Tavik/XP/tokenreg.exe"},
     {"tokenping", "Program Files/Quillmarsh/Tavik/XP/tokenping.exe"},
@@ -47,8 +48,7 @@ const std::map<std::string, std::string> kPlaced = {
     {"libinterface.so", "WINDOWS/system32/interface.dll"},
     {"morvel.sys", "WINDOWS/system32/drivers/morvel.sys"},
 };
-const char* const kNotBuilt[] = {"C:\\Program Files\\Quillmarsh\\Tavik\\XP\\configpanel.exe",
-                                 "C:\\WINDOWS\\system32\\logongate.dll"};
+const char* const kNotBuilt[] = {"C:\\WINDOWS\\system32\\logongate.dll"};
 
 std::string ReadFile(const fs::path& path) {
   std::ifstream file(path, std::ios::binary);
