@@ -2,7 +2,6 @@
 // scripts name them.
 #pragma once
 
-#define IDD_ABOUTBOX 100
 #define IDD_CONFIGPANEL_DIALOG 102
 
 #define IDC_INTRODUCTION 1001

@@ -9,9 +9,6 @@ using namespace xp::res;
 constexpr int kNoId = -1;
 
 const DialogResources kDialogs = {
-    {IDD_ABOUTBOX,
-     "About Tavik Configuration Tool",
-     {LText("Tavik Configuration Tool 1.0", kNoId), DefPushButton("OK", IDOK, WS_GROUP)}},
     {IDD_CONFIGPANEL_DIALOG,
      "Tavik Configuration",
      {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <map>
 #include <optional>
 #include <string>
@@ -42,6 +43,7 @@ class SettingsTest : public ::testing::Test {
 
   // Runs configpanel with the script as its user; its exit code.
   int Run(const xp::ui::Script& script);
+  const std::filesystem::path& root() const { return machine_.root(); }
   // The UI journal lines of the last Run.
   const std::vector<std::string>& shown() const { return shown_; }
   bool Shown(const std::string& line) const;
