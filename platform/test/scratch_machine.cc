@@ -33,7 +33,8 @@ void Restore(const char* name, const std::optional<std::string>& value) {
 ScratchMachine::ScratchMachine(const ScratchOptions& options)
     : saved_machine_(Environment("XPMACHINE")),
       saved_clock_(Environment("XPMACHINE_CLOCK")),
-      saved_ui_(Environment("XPMACHINE_UI")) {
+      saved_ui_(Environment("XPMACHINE_UI")),
+      saved_user_(Environment("XPMACHINE_USER")) {
   std::string pattern = (std::filesystem::temp_directory_path() / "xpmachine-XXXXXX").string();
   if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot make a folder for a scratch machine");
   root_ = pattern;
@@ -48,6 +49,7 @@ ScratchMachine::ScratchMachine(const ScratchOptions& options)
     ::setenv("XPMACHINE", root_.c_str(), 1);
     if (options.virtual_clock) ::setenv("XPMACHINE_CLOCK", "virtual", 1);
     if (options.no_ui) ::unsetenv("XPMACHINE_UI");
+    if (options.default_user) ::unsetenv("XPMACHINE_USER");
     if (options.fresh_registry && registry::SeedFreshInstallation() != ERROR_SUCCESS) {
       throw std::runtime_error("cannot seed the registry");
     }
@@ -59,13 +61,6 @@ ScratchMachine::ScratchMachine(const ScratchOptions& options)
     throw;
   }
 }
-
-ScratchMachine::ScratchMachine(uint64_t token_seed, bool plug_token, bool fresh_registry,
-                               const machine::MachineOptions& options)
-    : ScratchMachine(ScratchOptions{.machine = options,
-                                    .token_seed = token_seed,
-                                    .plug_token = plug_token,
-                                    .fresh_registry = fresh_registry}) {}
 
 void ScratchMachine::WriteBack() const {
   if (!ntos::host::WriteBackKernelCache(root_)) throw std::runtime_error("the kernel did not write its cache back");
@@ -82,6 +77,7 @@ void ScratchMachine::RestoreEnvironment() const {
   Restore("XPMACHINE", saved_machine_);
   Restore("XPMACHINE_CLOCK", saved_clock_);
   Restore("XPMACHINE_UI", saved_ui_);
+  Restore("XPMACHINE_USER", saved_user_);
 }
 
 ScratchMachine::~ScratchMachine() {

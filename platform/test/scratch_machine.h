@@ -27,6 +27,8 @@ struct ScratchOptions {
   bool virtual_clock = true;
   // Nobody answers the UI (XPMACHINE_UI unset) until a script is played; false keeps the caller's XPMACHINE_UI.
   bool no_ui = false;
+  // The machine's programs run as Administrator (XPMACHINE_USER unset); false keeps the caller's XPMACHINE_USER.
+  bool default_user = false;
   // A script played from the machine's start (it sets XPMACHINE_UI).
   std::optional<ui::Script> ui_script{};
 };
@@ -34,12 +36,9 @@ struct ScratchOptions {
 class ScratchMachine {
  public:
   // Throws std::runtime_error when the machine cannot be made.
-  explicit ScratchMachine(const ScratchOptions& options);
-  // The short form: a token from `token_seed`, plugged in or not, the registry fresh or empty.
-  explicit ScratchMachine(uint64_t token_seed = 1, bool plug_token = true, bool fresh_registry = true,
-                          const machine::MachineOptions& options = machine::MachineOptions{});
-  // Stops the machine's kernel host if one runs, removes the folder and gives XPMACHINE, XPMACHINE_CLOCK and
-  // XPMACHINE_UI back their earlier values (set or not).
+  explicit ScratchMachine(const ScratchOptions& options = ScratchOptions{});
+  // Stops the machine's kernel host if one runs, removes the folder and gives XPMACHINE, XPMACHINE_CLOCK,
+  // XPMACHINE_UI and XPMACHINE_USER back their earlier values (set or not), whatever the test set them to.
   ~ScratchMachine();
   ScratchMachine(const ScratchMachine&) = delete;
   ScratchMachine& operator=(const ScratchMachine&) = delete;
@@ -63,6 +62,7 @@ class ScratchMachine {
   std::optional<std::string> saved_machine_;
   std::optional<std::string> saved_clock_;
   std::optional<std::string> saved_ui_;
+  std::optional<std::string> saved_user_;
 };
 
 }  // namespace xp::test

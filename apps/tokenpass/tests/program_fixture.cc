@@ -23,7 +23,7 @@ PromptTexts PromptOf(bool and_connection, bool to_not) {
 }
 
 TokenpassTest::TokenpassTest(const xp::machine::MachineOptions& options)
-    : options_(options), machine_(1, true, true, options) {}
+    : options_(options), machine_(xp::test::ScratchOptions{.machine = options}) {}
 
 int TokenpassTest::Run(const xp::ui::Script& script) {
   script.Install(machine_.root());

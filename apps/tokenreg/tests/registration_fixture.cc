@@ -14,7 +14,7 @@
 namespace tokenreg::testing {
 
 RegistrationTest::RegistrationTest(const xp::machine::MachineOptions& options, const xp::websvc::Options& web)
-    : machine_(1, true, true, options) {
+    : machine_(xp::test::ScratchOptions{.machine = options}) {
   // A stalled service fails within seconds.
   xp::test::SetMachineSetting(machine_.root(), "wininet.timeout_ms", "1500");
   server_ = std::make_unique<xp::websvc::Server>(web);

@@ -1,5 +1,6 @@
-// What every registry conformance test starts from: a scratch machine, the current user unset (so HKCU is
-// Administrator's), and a sentinel last error that the registry calls must leave alone.
+// What every registry conformance test starts from: a scratch machine with an empty registry and an unplugged
+// token, the current user unset for its life (so HKCU is Administrator's), and a sentinel last error that the
+// registry calls must leave alone.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -19,12 +20,8 @@ constexpr DWORD kSentinel = 0xDEADBEEF;
 
 class RegistryTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ::unsetenv("XPMACHINE_USER");
-    SetLastError(kSentinel);
-  }
+  void SetUp() override { SetLastError(kSentinel); }
   void TearDown() override {
-    ::unsetenv("XPMACHINE_USER");
     EXPECT_EQ(GetLastError(), kSentinel) << "registry calls return their error and leave the last error alone";
   }
 
@@ -52,7 +49,8 @@ class RegistryTest : public ::testing::Test {
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   }
 
-  test::ScratchMachine machine_{1, false, /*fresh_registry=*/false};
+  test::ScratchMachine machine_{
+      test::ScratchOptions{.plug_token = false, .fresh_registry = false, .default_user = true}};
 };
 
 }  // namespace xp::advapi32

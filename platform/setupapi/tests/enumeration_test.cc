@@ -32,7 +32,7 @@ SP_DEVICE_INTERFACE_DATA EmptyInterfaceData() {
 class SetupApiTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    machine_.emplace(1);
+    machine_.emplace(xp::test::ScratchOptions{.token_seed = 1});
     root_ = machine_->root();
     first_ = machine_->token_id();
     second_ = xp::usbtoken::Provision(root_, 2);

@@ -26,7 +26,7 @@ void Put(const char* name, const std::optional<std::string>& value) {
   }
 }
 
-constexpr const char* kVariables[] = {"XPMACHINE", "XPMACHINE_CLOCK", "XPMACHINE_UI"};
+constexpr const char* kVariables[] = {"XPMACHINE", "XPMACHINE_CLOCK", "XPMACHINE_UI", "XPMACHINE_USER"};
 
 TEST(ScratchMachineEnvironment, EveryVariableGetsBackWhatItHeld) {
   struct Case {
@@ -39,32 +39,39 @@ TEST(ScratchMachineEnvironment, EveryVariableGetsBackWhatItHeld) {
     {
       ScratchOptions options;
       options.no_ui = true;
+      options.default_user = true;
       const ScratchMachine machine(options);
       EXPECT_EQ(Get("XPMACHINE"), machine.root().string());
       EXPECT_EQ(Get("XPMACHINE_CLOCK"), "virtual");
       EXPECT_EQ(Get("XPMACHINE_UI"), std::nullopt);
+      EXPECT_EQ(Get("XPMACHINE_USER"), std::nullopt);
       machine.Play(ui::Script().Comment("a script sets XPMACHINE_UI"));
       EXPECT_NE(Get("XPMACHINE_UI"), std::nullopt);
+      ::setenv("XPMACHINE_USER", "User", 1);  // a test that runs as another account for a while
     }
     for (const char* name : kVariables) EXPECT_EQ(Get(name), c.before) << name;
   }
   for (const char* name : kVariables) ::unsetenv(name);
 }
 
-TEST(ScratchMachineEnvironment, TheCallersClockAndUiStandUnlessAskedOtherwise) {
+TEST(ScratchMachineEnvironment, TheCallersClockUiAndUserStandUnlessAskedOtherwise) {
   ::setenv("XPMACHINE_CLOCK", "real", 1);
   ::setenv("XPMACHINE_UI", "console", 1);
+  ::setenv("XPMACHINE_USER", "User", 1);
   {
     ScratchOptions options;
     options.virtual_clock = false;
     const ScratchMachine machine(options);
     EXPECT_EQ(Get("XPMACHINE_CLOCK"), "real");
     EXPECT_EQ(Get("XPMACHINE_UI"), "console");
+    EXPECT_EQ(Get("XPMACHINE_USER"), "User");
   }
   EXPECT_EQ(Get("XPMACHINE_CLOCK"), "real");
   EXPECT_EQ(Get("XPMACHINE_UI"), "console");
+  EXPECT_EQ(Get("XPMACHINE_USER"), "User");
   ::unsetenv("XPMACHINE_CLOCK");
   ::unsetenv("XPMACHINE_UI");
+  ::unsetenv("XPMACHINE_USER");
 }
 
 TEST(ScratchMachineOptions, AMachineWithoutATokenOrRegistryAndItsFolderGoesWithIt) {

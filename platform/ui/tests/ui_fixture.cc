@@ -14,7 +14,7 @@
 #include <thread>
 
 #include "built_programs.h"
-#include "xp/machine.h"
+#include "ui_journal.h"
 
 extern char** environ;
 
@@ -30,35 +30,7 @@ std::string Slurp(const std::filesystem::path& file) {
 
 }  // namespace
 
-void UiTest::SetUp() {
-  char pattern[] = "/tmp/xp-ui-test-XXXXXX";
-  ASSERT_NE(::mkdtemp(pattern), nullptr);
-  root_ = pattern;
-  machine::Create(root_);
-  ::setenv("XPMACHINE", root_.c_str(), 1);
-  ::setenv("XPMACHINE_CLOCK", "virtual", 1);
-  ::unsetenv("XPMACHINE_UI");
-}
-
-void UiTest::TearDown() {
-  ::unsetenv("XPMACHINE_UI");
-  ::unsetenv("XPMACHINE");
-  ::unsetenv("XPMACHINE_CLOCK");
-  std::filesystem::remove_all(root_);
-}
-
-std::vector<std::string> UiTest::UiJournal(size_t first) const {
-  std::istringstream in(Slurp(root_ / "journal.log"));
-  std::vector<std::string> lines;
-  for (std::string line; std::getline(in, line);) {
-    const size_t stamp_end = line.find(' ', line.find(' ') + 1);  // "<ms> <pid> "
-    if (stamp_end != std::string::npos && line.compare(stamp_end + 1, 3, "ui ") == 0) {
-      lines.push_back(line.substr(stamp_end + 4));
-    }
-  }
-  lines.erase(lines.begin(), lines.begin() + std::min(first, lines.size()));
-  return lines;
-}
+std::vector<std::string> UiTest::UiJournal(size_t first) const { return xp::test::UiJournal(root_, first); }
 
 std::filesystem::path UiTest::UseScript(const std::string& text) const {
   const std::filesystem::path file = root_ / "test.script";

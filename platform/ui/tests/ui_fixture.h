@@ -7,19 +7,21 @@
 #include <string>
 #include <vector>
 
+#include "scratch_machine.h"
+
 namespace xp::ui::testing {
 
+// A machine without a token or registry, on the virtual clock, where nobody answers until a script is played.
 class UiTest : public ::testing::Test {
  protected:
-  void SetUp() override;
-  void TearDown() override;
-
   // The journal's "ui " lines, without the clock and process stamp, from `first` on.
   std::vector<std::string> UiJournal(size_t first = 0) const;
   // Writes `text` as the machine's script and makes it this process's (and its children's) driver.
   std::filesystem::path UseScript(const std::string& text) const;
 
-  std::filesystem::path root_;
+  const xp::test::ScratchMachine machine_{
+      xp::test::ScratchOptions{.token_seed = std::nullopt, .fresh_registry = false, .no_ui = true}};
+  const std::filesystem::path root_ = machine_.root();
 };
 
 struct ActorRun {

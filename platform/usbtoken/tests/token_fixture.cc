@@ -120,7 +120,7 @@ DWORD Channel::Solve(uint8_t slot, const std::array<uint8_t, 16>& selector, cons
 }
 
 void TokenTest::SetUp() {
-  machine_.emplace(0x5EED);
+  machine_.emplace(test::ScratchOptions{.token_seed = 0x5EED});
   root_ = machine_->root();
   id_ = machine_->token_id();
 }

@@ -32,7 +32,7 @@ std::vector<std::string> Lines(std::istream& text) {
 }
 
 TEST(TokenTrace, EveryRequestOfARunIsTracedInTheOrderTheTokenAnsweredIt) {
-  xp::test::ScratchMachine machine(7);
+  xp::test::ScratchMachine machine(xp::test::ScratchOptions{.token_seed = 7});
   ::setenv("XPDEBUG", "+token", 1);
   const xp::test::ProgramRun run =
       xp::test::RunProgram(xp::test::BuildProgram("token_demo"), {}, xp::test::Stderr::kApart);

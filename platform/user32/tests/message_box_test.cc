@@ -1,49 +1,27 @@
 // MessageBoxA as the system calls it: each style it shows, the answer the script gives, the journal line, a NULL
 // caption, the styles nobody uses failing with ERROR_CALL_NOT_IMPLEMENTED, and an answer that is not a button.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
+#include "scratch_machine.h"
+#include "ui_journal.h"
 #include "windows.h"
 #include "winuser.h"
-#include "xp/machine.h"
 #include "xp/ui.h"
 #include "xp/ui_script.h"
 
 namespace {
 
+// A machine without a token or registry, where nobody answers until a script is played.
 class MessageBoxTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/xp-user32-test-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    root_ = pattern;
-    xp::machine::Create(root_);
-    ::setenv("XPMACHINE", root_.c_str(), 1);
-    ::setenv("XPMACHINE_CLOCK", "virtual", 1);
-  }
-  void TearDown() override {
-    ::unsetenv("XPMACHINE_UI");
-    ::unsetenv("XPMACHINE");
-    ::unsetenv("XPMACHINE_CLOCK");
-    std::filesystem::remove_all(root_);
-  }
-
   // The journal's lines without their clock and process stamps.
-  std::vector<std::string> Journal() const {
-    std::ifstream in(root_ / "journal.log");
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) {
-      lines.push_back(line.substr(line.find(' ', line.find(' ') + 1) + 1));
-    }
-    return lines;
-  }
+  std::vector<std::string> Journal() const { return xp::test::Journal(machine_.root()); }
 
-  std::filesystem::path root_;
+  const xp::test::ScratchMachine machine_{
+      xp::test::ScratchOptions{.token_seed = std::nullopt, .fresh_registry = false, .no_ui = true}};
 };
 
 TEST_F(MessageBoxTest, ReturnsTheButtonTheUserPressed) {
@@ -81,7 +59,7 @@ TEST_F(MessageBoxTest, ReturnsTheButtonTheUserPressed) {
     script.ExpectBox(c.caption != nullptr ? c.caption : "Error", c.text != nullptr ? c.text : "", c.type)
         .Answer(c.answer);
   }
-  script.Install(root_);
+  machine_.Play(script);
   size_t line = 0;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.journal);
@@ -95,7 +73,7 @@ TEST_F(MessageBoxTest, ReturnsTheButtonTheUserPressed) {
 TEST_F(MessageBoxTest, StylesNoCallerUsesFailWithoutAskingAnybody) {
   xp::ui::Script script;
   script.ExpectBox(xp::ui::Pattern::Any(), xp::ui::Pattern::Any()).Answer(IDOK);
-  script.Install(root_);
+  machine_.Play(script);
   // MB_OKCANCEL, MB_ABORTRETRYIGNORE, MB_YESNOCANCEL, MB_RETRYCANCEL, icon 0x50, MB_DEFBUTTON3, MB_SYSTEMMODAL,
   // MB_TASKMODAL, MB_SETFOREGROUND, MB_TOPMOST.
   for (const UINT type : {0x1u, 0x2u, 0x3u, 0x5u, 0x50u, 0x200u, 0x1000u, 0x2000u, 0x10000u, 0x40000u,
@@ -112,7 +90,7 @@ TEST_F(MessageBoxTest, StylesNoCallerUsesFailWithoutAskingAnybody) {
 TEST_F(MessageBoxTest, AnAnswerThatIsNotAButtonFailsTheRun) {
   xp::ui::Script script;
   script.ExpectBox("Quillmarsh Tavik", "Scan disk failure (error code: 001)").Answer(IDYES);
-  script.Install(root_);
+  machine_.Play(script);
   EXPECT_EXIT(MessageBoxA(nullptr, "Scan disk failure (error code: 001)", "Quillmarsh Tavik", MB_OK | MB_ICONERROR),
               ::testing::ExitedWithCode(xp::ui::kUiFailureExitCode), "the answer Yes is not a button of box");
 }

@@ -1,12 +1,9 @@
-// The sample dialogs' templates, their recording dialog procedures, and the machine fixture of the user32 tests.
+// The sample dialogs' templates and their recording dialog procedures.
 #include "sample_dialog.h"
 
-#include <stdlib.h>
-
-#include <fstream>
+#include <utility>
 
 #include "winres.h"
-#include "xp/machine.h"
 
 namespace xp::user32::testing {
 namespace {
@@ -108,42 +105,6 @@ std::string DlgItemText(HWND dialog, int id) {
   std::string text(static_cast<size_t>(GetWindowTextLengthA(GetDlgItem(dialog, id))) + 1, '\0');
   text.resize(GetDlgItemTextA(dialog, id, text.data(), static_cast<int>(text.size())));
   return text;
-}
-
-void DialogTest::SetUp() {
-  for (const char* name : {"XPMACHINE", "XPMACHINE_CLOCK", "XPMACHINE_UI"}) {
-    const char* value = ::getenv(name);
-    saved_.emplace_back(name, value != nullptr ? value : "");
-  }
-  char pattern[] = "/tmp/xp-dialog-test-XXXXXX";
-  ASSERT_NE(::mkdtemp(pattern), nullptr);
-  root_ = pattern;
-  machine::Create(root_);
-  ::setenv("XPMACHINE", root_.c_str(), 1);
-  ::setenv("XPMACHINE_CLOCK", "virtual", 1);
-  ::unsetenv("XPMACHINE_UI");
-}
-
-void DialogTest::TearDown() {
-  for (const auto& [name, value] : saved_) {
-    if (value.empty()) {
-      ::unsetenv(name.c_str());
-    } else {
-      ::setenv(name.c_str(), value.c_str(), 1);
-    }
-  }
-  std::filesystem::remove_all(root_);
-}
-
-std::vector<std::string> DialogTest::UiJournal(size_t first) const {
-  std::ifstream in(root_ / "journal.log");
-  std::vector<std::string> lines;
-  for (std::string line; std::getline(in, line);) {
-    const size_t ui = line.find(" ui ");
-    if (ui != std::string::npos) lines.push_back(line.substr(ui + 4));
-  }
-  lines.erase(lines.begin(), lines.begin() + static_cast<ptrdiff_t>(std::min(first, lines.size())));
-  return lines;
 }
 
 }  // namespace xp::user32::testing

@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "commctrl.h"
+#include "scratch_machine.h"
+#include "ui_journal.h"
 #include "windows.h"
 #include "xp/ui_script.h"
 
@@ -55,19 +57,17 @@ INT_PTR ShowMessageDialog(HWND owner, const char* text);
 // The text of a control, read with GetDlgItemTextA.
 std::string DlgItemText(HWND dialog, int id);
 
-// A fresh machine for each test, its UI journal, and scripts for the UI driver.
+// A fresh machine for each test (no token, an empty registry, the virtual clock, nobody at the keys until a script
+// is played), its UI journal, and scripts for the UI driver.
 class DialogTest : public ::testing::Test {
  protected:
-  void SetUp() override;
-  void TearDown() override;
-  void Play(const xp::ui::Script& script) const { script.Install(root_); }
+  void Play(const xp::ui::Script& script) const { machine_.Play(script); }
   // The journal's "ui" lines without the stamp and the "ui " prefix, from `first` on.
-  std::vector<std::string> UiJournal(size_t first = 0) const;
+  std::vector<std::string> UiJournal(size_t first = 0) const { return xp::test::UiJournal(root_, first); }
 
-  std::filesystem::path root_;
-
- private:
-  std::vector<std::pair<std::string, std::string>> saved_;
+  const xp::test::ScratchMachine machine_{
+      xp::test::ScratchOptions{.token_seed = std::nullopt, .fresh_registry = false, .no_ui = true}};
+  const std::filesystem::path root_ = machine_.root();
 };
 
 }  // namespace xp::user32::testing

@@ -87,7 +87,7 @@ class PagesTest : public ::testing::Test {
                  true);
   }
 
-  test::ScratchMachine machine_{11};
+  test::ScratchMachine machine_{test::ScratchOptions{.token_seed = 11}};
   std::string esn_;
   Server server_;
 };

@@ -13,7 +13,7 @@ using testing::TokenEsn;
 using testing::TokenSolve;
 
 TEST(TokenSecrets, AnswerAsTheTokenItselfDoes) {
-  test::ScratchMachine machine(7);
+  test::ScratchMachine machine(test::ScratchOptions{.token_seed = 7});
   const std::string esn = TokenEsn();
   ASSERT_EQ(esn.size(), 8u);
   const std::string challenges[] = {"00112233445566778899AABBCCDDEEFF", "5be83c1a07d94f62a1c0e7b3958d24f6",
@@ -32,7 +32,7 @@ TEST(TokenSecrets, AnswerAsTheTokenItselfDoes) {
 }
 
 TEST(TokenSecrets, KnowNoOtherTokenAndNoMalformedChallenge) {
-  test::ScratchMachine machine(7);
+  test::ScratchMachine machine(test::ScratchOptions{.token_seed = 7});
   const std::string esn = TokenEsn();
   const std::string challenge = "00112233445566778899AABBCCDDEEFF";
   EXPECT_EQ(TokenAnswer(machine.root(), "99999999", 0, challenge, challenge), std::nullopt);

@@ -42,7 +42,7 @@ class TokenApiTest : public ::testing::Test {
  protected:
   static constexpr size_t kPage = 512;
 
-  xp::test::ScratchMachine machine_{/*token_seed=*/11};
+  xp::test::ScratchMachine machine_{xp::test::ScratchOptions{.token_seed = 11}};
 
   const std::string& token() const { return machine_.token_id(); }
   xp::usbtoken::Snapshot Snap() const { return *xp::usbtoken::Inspect(machine_.root(), token()); }

@@ -19,7 +19,7 @@ inline constexpr DWORD kWrite = 0x220004;
 
 class TokenTest : public ::testing::Test {
  protected:
-  xp::test::ScratchMachine machine_{/*token_seed=*/7};
+  xp::test::ScratchMachine machine_{xp::test::ScratchOptions{.token_seed = 7}};
 
   const std::string& token() const { return machine_.token_id(); }
   xp::usbtoken::Snapshot Snap() const { return *xp::usbtoken::Inspect(machine_.root(), token()); }
