@@ -19,12 +19,12 @@
 #include "run_program.h"
 #include "setupcore.h"
 #include "tokenio.h"
+#include "ui_journal.h"
 #include "xp/boot.h"
 #include "xp/drive_paths.h"
 #include "xp/machine.h"
 #include "xp/msgina.h"
 #include "xp/processes.h"
-#include "xp/registry.h"
 #include "xp/usbtoken.h"
 #include "xp/winlogon.h"
 
@@ -183,6 +183,26 @@ void CollectFiles(const std::string& folder, const std::vector<std::string>& his
   FindClose(search);
 }
 
+// Two fixed drives and a CD-ROM, a clean token, a fresh installation's registry; nobody answers but the scripts,
+// and the machine's programs run as the administrator.
+const xp::test::ScratchOptions& MachineOptions() {
+  static const xp::test::ScratchOptions options = [] {
+    xp::test::ScratchOptions made{.token_seed = 21, .no_ui = true, .default_user = true};
+    made.machine.drives.clear();
+    xp::machine::DriveOptions drive;
+    for (const auto& [letter, type, serial] :
+         {std::tuple{'C', "fixed", 0x5A3C71E4u}, std::tuple{'D', "fixed", 0x77E1C0DEu},
+          std::tuple{'E', "cdrom", 0x0BADF00Du}}) {
+      drive.letter = letter;
+      drive.type = type;
+      drive.volume_serial = serial;
+      made.machine.drives.push_back(drive);
+    }
+    return made;
+  }();
+  return options;
+}
+
 }  // namespace
 
 std::string Digest(const std::string& content) {
@@ -222,34 +242,10 @@ const std::vector<CrashOperation>& MutatingOperations() {
   return operations;
 }
 
-InstallMachine::InstallMachine(RegistrationTool tool) : tool_(tool) {
-  std::string pattern = (std::filesystem::temp_directory_path() / "install-scenario-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("no folder for a machine");
-  root_ = pattern;
-  xp::machine::MachineOptions options;
-  options.drives.clear();
-  xp::machine::DriveOptions drive;
-  for (const auto& [letter, type, serial] :
-       {std::tuple{'C', "fixed", 0x5A3C71E4u}, std::tuple{'D', "fixed", 0x77E1C0DEu},
-        std::tuple{'E', "cdrom", 0x0BADF00Du}}) {
-    drive.letter = letter;
-    drive.type = type;
-    drive.volume_serial = serial;
-    options.drives.push_back(drive);
-  }
-  xp::machine::Create(root_, options);
-  computer_name_ = options.computer_name;
-  token_ = xp::usbtoken::Provision(root_, /*seed=*/21);
+InstallMachine::InstallMachine(RegistrationTool tool)
+    : machine_(MachineOptions()), root_(machine_.root()), tool_(tool), token_(machine_.token_id()) {
+  computer_name_ = MachineOptions().machine.computer_name;
   clean_password_block_ = xp::usbtoken::Inspect(root_, token_)->password_block;
-  for (const char* name : {"XPMACHINE", "XPMACHINE_CLOCK", "XPMACHINE_UI", "XPMACHINE_USER"}) {
-    const char* old = ::getenv(name);
-    saved_.emplace_back(name, old != nullptr ? std::optional<std::string>(old) : std::nullopt);
-  }
-  ::setenv("XPMACHINE", root_.c_str(), 1);
-  ::setenv("XPMACHINE_CLOCK", "virtual", 1);
-  ::unsetenv("XPMACHINE_UI");
-  ::unsetenv("XPMACHINE_USER");
-  if (xp::registry::SeedFreshInstallation() != ERROR_SUCCESS) throw std::runtime_error("registry not seeded");
   Put("C:\\BOOT.INI",
       "[boot loader]\r\ntimeout=30\r\ndefault=multi(0)disk(0)rdisk(0)partition(1)\\WINDOWS\r\n[operating systems]\r\n"
       "multi(0)disk(0)rdisk(0)partition(1)\\WINDOWS=\"Microsoft Windows XP Professional\" /fastdetect\r\n");
@@ -294,17 +290,7 @@ InstallMachine::~InstallMachine() {
   web_.reset();
   xp::machine::ClearFaults();
   xp::boot::EndMachineProcesses();
-  std::string ignored;
-  if (xp::ntos::host::KernelHostAnswers(root_)) xp::ntos::host::StopKernelHost(root_, &ignored);
-  for (const auto& [name, value] : saved_) {
-    if (value) {
-      ::setenv(name.c_str(), value->c_str(), 1);
-    } else {
-      ::unsetenv(name.c_str());
-    }
-  }
-  std::error_code error;
-  std::filesystem::remove_all(root_, error);
+  // The scratch machine then stops the kernel host, gives the variables back and removes the folder.
 }
 
 int InstallMachine::RunDiskseal(const xp::ui::Script& script) {
@@ -507,14 +493,6 @@ MachineState InstallMachine::State() const {
   return state;
 }
 
-std::vector<std::string> InstallMachine::UiJournal() const {
-  std::ifstream in(root_ / "journal.log");
-  std::vector<std::string> lines;
-  for (std::string line; std::getline(in, line);) {
-    const size_t ui = line.find(" ui ");
-    if (ui != std::string::npos) lines.push_back(line.substr(ui + 4));
-  }
-  return lines;
-}
+std::vector<std::string> InstallMachine::UiJournal() const { return xp::test::UiJournal(root_); }
 
 }  // namespace tavik::scenarios

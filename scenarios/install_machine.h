@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "scratch_machine.h"
 #include "windows.h"
 #include "xp/faults.h"
 #include "xp/ui_script.h"
@@ -107,14 +108,14 @@ class InstallMachine {
   // The machine pid of the latest diskseal process; 0 when none ran.
   uint32_t LastDisksealPid() const;
 
-  std::filesystem::path root_;
+  xp::test::ScratchMachine machine_;
+  const std::filesystem::path root_;
   RegistrationTool tool_;
   std::unique_ptr<xp::websvc::Server> web_;
   std::string token_;
   std::string computer_name_;
   bool account_on_token_ = false;  // a token logon added the administrator to the token's accounts
   std::array<uint8_t, 64> clean_password_block_ = {};  // what the token holds before any password is set
-  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
 };
 
 // A short fingerprint of a file's content (FNV-1a, 64 bits, and the length), so that a difference reads well.
