@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "scratch_folder.h"
 #include "xp/machine.h"
 #include "xp/ui_script.h"
 
@@ -37,15 +38,15 @@ class ScratchMachine {
  public:
   // Throws std::runtime_error when the machine cannot be made.
   explicit ScratchMachine(const ScratchOptions& options = ScratchOptions{});
-  // Stops the machine's kernel host if one runs, removes the folder and gives XPMACHINE, XPMACHINE_CLOCK,
-  // XPMACHINE_UI and XPMACHINE_USER back their earlier values (set or not), whatever the test set them to.
+  // Stops the machine's kernel host if one runs; then its folder ends (scratch_folder.h): the machine goes and
+  // the machine variables get their earlier values back.
   ~ScratchMachine();
   ScratchMachine(const ScratchMachine&) = delete;
   ScratchMachine& operator=(const ScratchMachine&) = delete;
 
-  const std::filesystem::path& root() const { return root_; }
+  const std::filesystem::path& root() const { return folder_.path(); }
   // Plays `script` for the boxes and dialogs that come next.
-  void Play(const ui::Script& script) const { script.Install(root_); }
+  void Play(const ui::Script& script) const { script.Install(root()); }
   // Has the machine's kernel write its cache back, so that the drive folders hold what its programs wrote (for
   // tests that look at the disk itself).
   void WriteBack() const;
@@ -55,14 +56,8 @@ class ScratchMachine {
   const std::string& token_id() const { return token_id_; }
 
  private:
-  void RestoreEnvironment() const;
-
-  std::filesystem::path root_;
+  ScratchFolder folder_;
   std::string token_id_;
-  std::optional<std::string> saved_machine_;
-  std::optional<std::string> saved_clock_;
-  std::optional<std::string> saved_ui_;
-  std::optional<std::string> saved_user_;
 };
 
 }  // namespace xp::test

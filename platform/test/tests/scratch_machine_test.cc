@@ -1,5 +1,5 @@
-// The scratch machine's hold on this process's environment: what it sets for its life, and that the variables get
-// back exactly what they held, set or unset, when it goes.
+// The scratch folder's and machine's hold on this process's environment: what a machine sets for its life, and that
+// the variables get back exactly what they held, set or unset, when either goes.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "scratch_folder.h"
 #include "scratch_machine.h"
 #include "xp/ui_script.h"
 
@@ -72,6 +73,25 @@ TEST(ScratchMachineEnvironment, TheCallersClockUiAndUserStandUnlessAskedOtherwis
   ::unsetenv("XPMACHINE_CLOCK");
   ::unsetenv("XPMACHINE_UI");
   ::unsetenv("XPMACHINE_USER");
+}
+
+// A test that makes its machines through `xpmachine new` and points XPMACHINE at one of them.
+TEST(ScratchFolderEnvironment, TheFolderGoesAndTheVariablesComeBack) {
+  ::setenv("XPMACHINE", "caller's", 1);
+  ::unsetenv("XPMACHINE_UI");
+  std::filesystem::path path;
+  {
+    const ScratchFolder folder("scratch-test");
+    path = folder.path();
+    EXPECT_EQ(path.filename().string().rfind("scratch-test-", 0), 0u) << path;
+    std::filesystem::create_directories(path / "m" / "drives");
+    for (const char* name : kVariables) ::setenv(name, (path / "m").c_str(), 1);
+  }
+  EXPECT_FALSE(std::filesystem::exists(path));
+  EXPECT_EQ(Get("XPMACHINE"), "caller's");
+  EXPECT_EQ(Get("XPMACHINE_UI"), std::nullopt);
+  ::unsetenv("XPMACHINE");
+  for (const char* name : kVariables) EXPECT_EQ(Get(name), std::nullopt) << name;
 }
 
 TEST(ScratchMachineOptions, AMachineWithoutATokenOrRegistryAndItsFolderGoesWithIt) {

@@ -10,6 +10,7 @@
 
 #include "arguments.h"
 #include "built_programs.h"
+#include "scratch_folder.h"
 
 namespace xp::xpmachine {
 namespace {
@@ -36,16 +37,12 @@ TEST(BootArguments, Forms) {
 class BootCommandTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/xpmachine-boot-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    base_ = pattern;
     dir_ = base_ / "m";
     tool_ = xp::test::BuildProgram("xpmachine");
     ASSERT_EQ(Tool("new " + dir_.string()), 0);
   }
   void TearDown() override {
     Tool("kernel stop " + dir_.string());
-    fs::remove_all(base_);
   }
 
   // The tool's exit code; its output goes to the test log. Nobody answers the UI, unless the test says so.
@@ -60,7 +57,9 @@ class BootCommandTest : public ::testing::Test {
     return std::string(std::istreambuf_iterator<char>(file), {});
   }
 
-  fs::path base_;
+  // Gives back XPMACHINE and the other machine variables the test sets, and removes the machines.
+  xp::test::ScratchFolder scratch_{"xpmachine-boot"};
+  const fs::path base_ = scratch_.path();
   fs::path dir_;
   fs::path tool_;
 };

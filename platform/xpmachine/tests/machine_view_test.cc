@@ -15,6 +15,7 @@
 
 #include "arguments.h"
 #include "run_program.h"
+#include "scratch_folder.h"
 #include "winreg.h"
 #include "xp/registry.h"
 
@@ -33,19 +34,16 @@ Outcome Xpmachine(const std::vector<std::string>& arguments) {
 class MachineViewTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/xpmachine-view-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    base_ = pattern;
     dir_ = (base_ / "m").string();
     ASSERT_EQ(Xpmachine({"new", dir_}).exit_code, 0);
   }
   void TearDown() override {
     Xpmachine({"kernel", "stop", dir_});
-    ::unsetenv("XPMACHINE");
-    fs::remove_all(base_);
   }
 
-  fs::path base_;
+  // Gives back XPMACHINE and the other machine variables the test sets, and removes the machines.
+  xp::test::ScratchFolder scratch_{"xpmachine-view"};
+  const fs::path base_ = scratch_.path();
   std::string dir_;
 };
 

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "run_program.h"
+#include "scratch_folder.h"
 #include "windows.h"
 #include "wininet.h"
 #include "xp/websvc.h"
@@ -52,9 +53,6 @@ bool Ended(int pid) {
 class WebCommandTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/xpmachine-web-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    base_ = pattern;
     dir_ = (base_ / "m").string();
     ASSERT_EQ(Xpmachine({"new", dir_}).exit_code, 0);
     ::setenv("XPMACHINE", dir_.c_str(), 1);
@@ -62,11 +60,11 @@ class WebCommandTest : public ::testing::Test {
   void TearDown() override {
     std::string ignored;
     xp::websvc::StopService(dir_, &ignored);
-    ::unsetenv("XPMACHINE");
-    fs::remove_all(base_);
   }
 
-  fs::path base_;
+  // Gives back XPMACHINE and the other machine variables the test sets, and removes the machines.
+  xp::test::ScratchFolder scratch_{"xpmachine-web"};
+  const fs::path base_ = scratch_.path();
   std::string dir_;
 };
 

@@ -15,6 +15,7 @@
 
 #include "built_programs.h"
 #include "run_program.h"
+#include "scratch_folder.h"
 #include "xp/usbtoken.h"
 
 
@@ -33,16 +34,10 @@ Outcome Xpmachine(const std::vector<std::string>& arguments) {
 
 class XpmachineTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/xpmachine-scenario-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    base_ = pattern;
-    dir_ = (base_ / "m").string();
-  }
-  void TearDown() override { fs::remove_all(base_); }
-
-  fs::path base_;
-  std::string dir_;
+  // Gives back XPMACHINE and the other machine variables the test sets, and removes the machines.
+  xp::test::ScratchFolder scratch_{"xpmachine-scenario"};
+  const fs::path base_ = scratch_.path();
+  const std::string dir_ = (base_ / "m").string();
 };
 
 TEST_F(XpmachineTest, NewMachineShowsItsTokensSerialNumber) {
