@@ -1,4 +1,5 @@
-// Text between the ANSI code page (1252) and UTF-16, and the UTF-16 string helpers the system calls.
+// Text between the machine's ANSI code page (machine.ini "ansi_code_page": 1252, or 936 on a Chinese machine) and
+// UTF-16, and the UTF-16 string helpers the system calls.
 #include <algorithm>
 #include <cstring>
 #include <string>

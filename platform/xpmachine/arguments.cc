@@ -165,7 +165,9 @@ std::optional<Command> ParseBoot(const std::vector<std::string>& a, std::string*
   Command command;
   command.dir = a[1];
   if (a[0] == "boot") {
-    if (a.size() > 3 || (a.size() == 3 && a[2] != "--safe-mode")) return Refuse(why, "unexpected '" + a[2] + "'");
+    // The first word that does not belong: the third when it is not the option, else the one after it.
+    if (a.size() >= 3 && a[2] != "--safe-mode") return Refuse(why, "unexpected '" + a[2] + "'");
+    if (a.size() > 3) return Refuse(why, "unexpected '" + a[3] + "'");
     command.kind = Command::Kind::kBoot;
     command.safe_mode = a.size() == 3;
     return command;

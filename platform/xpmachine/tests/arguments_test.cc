@@ -63,6 +63,13 @@ TEST(Arguments, TheKeyAnswerAndTheSafeModeBoot) {
   EXPECT_TRUE(safe->safe_mode);
   EXPECT_FALSE(ParseArguments({"boot", "m"})->safe_mode);
   EXPECT_FALSE(ParseArguments({"boot", "m", "--safe"}).has_value());
+  // The refusal names the word that does not belong.
+  for (const auto& [arguments, word] : {std::pair<Args, std::string>{{"boot", "m", "--safe-mode", "extra"}, "'extra'"},
+                                        {{"boot", "m", "--safe", "--safe-mode"}, "'--safe'"}}) {
+    std::string why;
+    EXPECT_FALSE(ParseArguments(arguments, &why).has_value());
+    EXPECT_NE(why.find(word), std::string::npos) << why;
+  }
   EXPECT_FALSE(ParseArguments({"token", "answer", "m"}).has_value());
 }
 
