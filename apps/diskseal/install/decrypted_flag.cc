@@ -1,35 +1,12 @@
-// The disk-state flag "Decrypted" under the flag key, through which diskseal and diskunseal hand each other the
-// state of the disk: one decimal digit, stored with its NUL. The installer creates the key; nothing here does.
+// Setting the disk-state flag "Decrypted" with diskseal's own words for what failed.
 #include "diskseal_private.h"
-#include "setupcore.h"
 
 namespace tavik::diskseal {
-namespace {
 
-// Whether the flag was set, or which step failed.
-enum class FlagWrite { kWritten, kKeyNotOpened, kValueNotWritten };
-
-FlagWrite SetFlag(const char* value) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kFlagKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) {
-    return FlagWrite::kKeyNotOpened;
-  }
-  const LSTATUS status = RegSetValueExA(key, kDecryptedValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
-                                        static_cast<DWORD>(std::string_view(value).size() + 1));
-  RegCloseKey(key);
-  return status == ERROR_SUCCESS ? FlagWrite::kWritten : FlagWrite::kValueNotWritten;
-}
-
-}  // namespace
-
-std::optional<std::string> ReadDecryptedFlag() {
-  char value[4] = {};
-  if (!getRegStrData(value, sizeof value, HKEY_LOCAL_MACHINE, kFlagKey, kDecryptedValue)) return std::nullopt;
-  return std::string(value);
-}
+using conversion::FlagWrite;
 
 bool WriteDecryptedFlag(CWnd* parent, const char* value) {
-  switch (SetFlag(value)) {
+  switch (conversion::SetDecryptedFlag(value)) {
     case FlagWrite::kWritten:
       return true;
     case FlagWrite::kKeyNotOpened:
@@ -43,7 +20,7 @@ bool WriteDecryptedFlag(CWnd* parent, const char* value) {
 }
 
 void WriteDecryptedFlagOrStop(const char* value, const char* open_error, const char* write_error) {
-  switch (SetFlag(value)) {
+  switch (conversion::SetDecryptedFlag(value)) {
     case FlagWrite::kWritten:
       return;
     case FlagWrite::kKeyNotOpened:

@@ -9,28 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "pass/history_commit.h"
+#include "conversion.h"
 #include "install_view.h"
 #include "setupcore.h"
-#include "pass/walk_rules.h"
-
-// The results of EncryptFileInPlace; each one's log line and what the pass does next: encryption_results.cc.
-enum EncryptResult {
-  kEncrypted = 0,
-  kRenameFailed = 4,    // nothing was moved
-  kOpenReadFailed = 5,  // the temporary copy (or the new file) did not open
-  kOpenWriteFailed = 6,
-  kWrongKey = 7,  // the key buffer does not hold an XCFK
-  kWriteFailed = 8,
-  kAttributesUnreadable = 9,
-  kAttributesNotSet = 10,
-  kTemporaryNotDeleted = 11,  // the file is encrypted and committed; its temporary copy stays behind
-  kReadFailed = 12,
-  kVerifyFailed = 13,
-  kCompressionNotSet = 14,
-  kSparseNotSet = 15,
-  kHistoryNotWritten = 16,  // both copies stay: the history could not record the file
-};
 
 class CInitEncrypt {
  public:
@@ -50,16 +31,17 @@ class CInitEncrypt {
   bool GenerateEfl();
   // ---- search.cc: 0, or 1..4 after a message.
   int SearchAndEncrypt(const std::string& folder);
-  // ---- encrypt_file.cc
+  // ---- encrypt_file.cc: a tavik::conversion::ConvertResult.
   int EncryptFileInPlace(const std::string& path);
   // ---- passes.cc: raise a tavik::diskseal::InstallStop on a stop.
   void RunFirstPass();
   void RunSecondPass();
   // ---- history_commit.cc
   void RestoreTemporaryFiles();
-  // ---- progress.cc
-  void AppendProgressText(const std::string& text);
-  void PumpMessages();
+  // The engine's hold on its window: progress text appended to the owner, and the window's messages pumped between
+  // files so that the dialog stays responsive with no second thread.
+  void AppendProgressText(const std::string& text) { owner_->AppendText(text); }
+  void PumpMessages() { tavik::conversion::PumpMessages(); }
 
   // Durable commits flush each new file and its history line to the disk before the temporary copy goes. Always
   // on in the program; the benchmark measures their cost by turning them off.
@@ -82,7 +64,6 @@ class CInitEncrypt {
   // passes.cc, encryption_results.cc
   void EncryptToDoList(bool first_pass);
   void HandleResult(int result, const std::string& path, bool first_pass);
-  void CountError(const char* limit_text);
   // search.cc
   void ConsiderFile(const std::string& path);
   // Lists a file the install leaves plain in MRVBADFILES (once), and as an exception of the walk's rules.
@@ -98,18 +79,16 @@ class CInitEncrypt {
   DirFileList* bad_types_ = nullptr;
   DirFileList* non_encryption_ = nullptr;
   bool lists_loaded_ = false;
-  // Every path encrypted by this install: the history as loaded, and each file this process commits.
-  tavik::diskseal::PathSet done_;
-  unsigned int history_count_ = 0;
-  tavik::diskseal::PathSet bad_files_;
-  tavik::diskseal::WalkRules rules_;
+  tavik::conversion::PathSet bad_files_;
+  tavik::conversion::WalkRules rules_;
 
   std::vector<std::string> to_do_;
   unsigned int found_count_ = 0;
   unsigned int total_found_ = 0;
-  unsigned int error_count_ = 0;
-
-  tavik::diskseal::HistoryLog history_;
+  // Every path encrypted by this install: the history as loaded, and each file this process commits.
+  tavik::conversion::History history_;
+  tavik::conversion::ResultLog results_{[this](const std::string& line) { LogEvent(line); },
+                                        [this](const std::string& path) { ListAsBadFile(path); }};
   std::FILE* bad_files_stream_ = nullptr;
   std::FILE* log_stream_ = nullptr;
 };

@@ -7,8 +7,8 @@
 #include "init_encrypt.h"
 #include "msvcrt.h"
 
-using tavik::diskseal::ReadEfknFile;
-using tavik::diskseal::ReadSnFile;
+using tavik::conversion::ReadEfknFile;
+using tavik::conversion::ReadSnFile;
 using tavik::diskseal::Stop;
 
 namespace {

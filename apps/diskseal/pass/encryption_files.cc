@@ -2,7 +2,7 @@
 // non-encryption folders loaded once per process, the three append streams, and the second pass's folder list
 // MRVEFLST made from the Windows temporary folder and the user's own list.
 #include "diskseal_private.h"
-#include "folder_lines.h"
+#include "conversion.h"
 #include "install/init_encrypt.h"
 
 using tavik::diskseal::Box;
@@ -11,16 +11,12 @@ using tavik::diskseal::kCaption;
 
 namespace {
 
+using tavik::conversion::MakeUnbuffered;
+
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-void MakeUnbuffered(CWnd* owner, std::FILE* stream, const char* name) {
-  if (std::setvbuf(stream, nullptr, _IONBF, 0) != 0) {
-    Box(owner, std::string("Incorrect type or size of buffer for stream ") + name, kCaption, MB_OK);
-  }
-}
-
 // Moves the list's paths into `set`; the list is freed.
-void MoveInto(DirFileList** list, tavik::diskseal::PathSet* set) {
+void MoveInto(DirFileList** list, tavik::conversion::PathSet* set) {
   for (DirFileList* node = *list; node != nullptr; node = node->next) set->Add(node->name);
   free_all_dir_file_list(*list);
   *list = nullptr;
@@ -39,25 +35,17 @@ bool CInitEncrypt::InitEncryptionFiles() {
   if (!_init_list(InstallFile("_MRVBADFNAMES").c_str(), &bad_names_)) return fail("002");
 
   const std::string history = InstallFile("MRVENCHS");
-  const std::string backup = InstallFile("_MRVENCHIST.BAK");
-  if (Exists(history) || Exists(backup)) {
-    DirFileList* loaded = nullptr;
-    const char code = _init_list_clean(history.c_str(), backup.c_str(), &loaded, &history_count_);
-    if (code >= 4 && code <= 8) {
-      // The backup holds every good line: it replaces the list, and only the bad line is lost.
-      SetFileAttributesA(history.c_str(), FILE_ATTRIBUTE_NORMAL);
-      DeleteFileA(history.c_str());
-      if (!MoveFileA(backup.c_str(), history.c_str())) {
-        free_all_dir_file_list(loaded);
-        Box(owner, "unable to restore encryption history file.", kCaption, MB_OK);
-        return false;
-      }
+  switch (history_.LoadFrom(history, InstallFile("_MRVENCHIST.BAK"))) {
+    case tavik::conversion::History::Load::kLoaded:
+      break;
+    case tavik::conversion::History::Load::kRestoredFromBackup:
       Box(owner, "A corrupted encryption history file has been restored.", kCaption, MB_OK);
-    } else if (code != 0) {
-      free_all_dir_file_list(loaded);
+      break;
+    case tavik::conversion::History::Load::kBackupNotRestored:
+      Box(owner, "unable to restore encryption history file.", kCaption, MB_OK);
+      return false;
+    case tavik::conversion::History::Load::kUnreadable:
       return fail("005");
-    }
-    MoveInto(&loaded, &done_);
   }
   if (!history_.Open(history)) return fail("006");
 
@@ -94,11 +82,10 @@ void CInitEncrypt::FreeEncryptionFiles() {
     free_all_dir_file_list(*list);
     *list = nullptr;
   }
-  done_.Clear();
+  history_.Clear();
   bad_files_.Clear();
   rules_.Clear();
   to_do_.clear();
-  history_.Close();
   for (std::FILE** stream : {&bad_files_stream_, &log_stream_}) {
     if (*stream != nullptr) std::fclose(*stream);
     *stream = nullptr;
@@ -127,7 +114,7 @@ bool CInitEncrypt::GenerateEfl() {
   }
   std::fprintf(out, "%s\n", temp.c_str());
   if (std::FILE* mine = std::fopen(InstallFile("_MRVMYEFL").c_str(), "r")) {
-    tavik::diskseal::FolderLineReader reader(mine);
+    tavik::conversion::FolderLineReader reader(mine);
     std::string folder;
     while (reader.Next(&folder)) std::fprintf(out, "%s\n", folder.c_str());
     std::fclose(mine);

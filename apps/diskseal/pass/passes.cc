@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "diskseal_private.h"
-#include "folder_lines.h"
+#include "conversion.h"
 #include "install/init_encrypt.h"
 
 using tavik::diskseal::InstallFile;
@@ -63,7 +63,7 @@ void CInitEncrypt::RunSecondPass() {
   std::FILE* list = std::fopen(InstallFile("MRVEFLST").c_str(), "r");
   if (list == nullptr) Stop("Failed to Open Encryption Folder File");
   std::vector<std::string> folders;
-  tavik::diskseal::FolderLineReader reader(list);
+  tavik::conversion::FolderLineReader reader(list);
   for (std::string folder; reader.Next(&folder);) folders.push_back(folder);
   std::fclose(list);
   if (reader.error() != nullptr) Stop(reader.error());

@@ -7,6 +7,8 @@
 #include "winioctl.h"
 
 namespace tavik::diskseal::testing {
+using namespace tavik::conversion;
+
 namespace {
 
 class EncryptFileTest : public EngineTest {
@@ -26,7 +28,7 @@ TEST_F(EncryptFileTest, EveryLengthBecomesTheCipherOfTheWholeFile) {
     const std::string path = "D:\\data\\length" + std::to_string(length) + ".bin";
     const std::string plain = RandomBytes(length, static_cast<uint32_t>(length));
     Put(path, plain);
-    EXPECT_EQ(engine().EncryptFileInPlace(path), kEncrypted) << path;
+    EXPECT_EQ(engine().EncryptFileInPlace(path), kConverted) << path;
     EXPECT_TRUE(Get(path) == Encrypted(plain, engine().key())) << path;
     EXPECT_FALSE(Exists(path + ".H1K")) << path;
     encrypted.push_back(path);
@@ -40,7 +42,7 @@ TEST_F(EncryptFileTest, ShortReadsStillFillEveryChunk) {
   Put(path, plain);
   // Three reads in a row come back half full: the first chunk is made of four reads.
   xp::machine::ArmFault({xp::machine::FaultAction::kFail, "ReadFile:short", 1, 3, 0, ".H1K"});
-  EXPECT_EQ(engine().EncryptFileInPlace(path), kEncrypted);
+  EXPECT_EQ(engine().EncryptFileInPlace(path), kConverted);
   xp::machine::ClearFaults();
   EXPECT_TRUE(Get(path) == Encrypted(plain, engine().key()));
 }
@@ -59,7 +61,7 @@ TEST_F(EncryptFileTest, AttributesTimesCompressionSparsenessAndEfsComeBack) {
   ASSERT_EQ(before & (FILE_ATTRIBUTE_COMPRESSED | FILE_ATTRIBUTE_SPARSE_FILE | FILE_ATTRIBUTE_ENCRYPTED),
             DWORD{FILE_ATTRIBUTE_COMPRESSED | FILE_ATTRIBUTE_SPARSE_FILE | FILE_ATTRIBUTE_ENCRYPTED});
 
-  EXPECT_EQ(engine().EncryptFileInPlace(path), kEncrypted);
+  EXPECT_EQ(engine().EncryptFileInPlace(path), kConverted);
   EXPECT_EQ(Attributes(path), before);
   FILETIME creation_after, access_after, write_after;
   ASSERT_EQ(getFileTime(path.c_str(), &creation_after, &access_after, &write_after), 1);

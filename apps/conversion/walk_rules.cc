@@ -1,7 +1,7 @@
 // The walks' rule set over the shared protection routine.
 #include "walk_rules.h"
 
-namespace tavik::diskseal {
+namespace tavik::conversion {
 
 bool WalkRules::Add(const std::string& text, policy::RuleKind kind, std::vector<policy::Rule<char>>* rules) {
   texts_.push_back(text);
@@ -39,4 +39,4 @@ void WalkRules::Clear() {
   texts_.clear();
 }
 
-}  // namespace tavik::diskseal
+}  // namespace tavik::conversion

@@ -1,9 +1,9 @@
 // Reading and checking folder-list lines.
 #include "folder_lines.h"
 
-#include "diskseal_private.h"
+#include "conversion.h"
 
-namespace tavik::diskseal {
+namespace tavik::conversion {
 namespace {
 
 enum class RawLine { kLine, kEnd, kEmptyRead, kTooLong };
@@ -60,4 +60,4 @@ bool FolderLineReader::Next(std::string* folder) {
   }
 }
 
-}  // namespace tavik::diskseal
+}  // namespace tavik::conversion

@@ -2,10 +2,10 @@
 // one the install's files are encrypted under.
 #include <cstring>
 
-#include "diskseal_private.h"
+#include "conversion.h"
 #include "setupcore.h"
 
-namespace tavik::diskseal {
+namespace tavik::conversion {
 
 bool ReadSnFile(unsigned char* sn, char* hex) { return read_hd_sn(sn, hex) == 1; }
 
@@ -14,21 +14,23 @@ bool ReadEfknFile(unsigned char* efkn) {
   return read_hd_efkn(efkn, hex) == 1;
 }
 
-bool KeyMatchesRecords(const unsigned char* xcfk) {
+RecordsCheck CheckKeyAgainstRecords(const unsigned char* xcfk) {
   unsigned char sn[17] = {};
   char sn_hex[33] = {};
   unsigned char efkn[33] = {};
-  if (!ReadSnFile(sn, sn_hex) || !ReadEfknFile(efkn)) return false;
+  if (!ReadSnFile(sn, sn_hex) || !ReadEfknFile(efkn)) return RecordsCheck::kRecordsUnreadable;
   unsigned char kn[17] = {};
   char response[33] = {};
-  if (!generate_kn(sn_hex, response, kn)) return false;
+  if (!generate_kn(sn_hex, response, kn)) return RecordsCheck::kNoAnswer;
   unsigned char expanded_kn[32];
   expand_kn(kn, 16, expanded_kn);
   _dec(efkn, 32, expanded_kn, 32);
-  return std::memcmp(efkn, xcfk, 32) == 0;
+  return std::memcmp(efkn, xcfk, 32) == 0 ? RecordsCheck::kMatches : RecordsCheck::kDiffers;
 }
 
-TokenKey KeyFromToken(unsigned char* xcfk) {
+bool KeyMatchesRecords(const unsigned char* xcfk) { return CheckKeyAgainstRecords(xcfk) == RecordsCheck::kMatches; }
+
+TokenKey KeyFromToken(unsigned char* xcfk, char* key_text) {
   unsigned char s1[17] = {};
   const int read = read_nubo_s1(s1, 16);
   if (read == 3) return TokenKey::kNoS1;
@@ -39,6 +41,7 @@ TokenKey KeyFromToken(unsigned char* xcfk) {
   char response[33] = {};
   if (!generate_cfk(s1_hex, cfk, response)) return TokenKey::kNoAnswer;
   expand_cfk(cfk, xcfk);
+  if (key_text != nullptr) std::memcpy(key_text, response, sizeof response);
   return TokenKey::kMade;
 }
 
@@ -60,4 +63,4 @@ TokenKeyUse TokenKeyForRecords() {
   return TokenKeyUse::kUnknown;
 }
 
-}  // namespace tavik::diskseal
+}  // namespace tavik::conversion

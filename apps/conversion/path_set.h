@@ -6,7 +6,7 @@
 #include <string_view>
 #include <unordered_set>
 
-namespace tavik::diskseal {
+namespace tavik::conversion {
 
 class PathSet {
  public:
@@ -27,4 +27,4 @@ class PathSet {
   std::unordered_set<std::string> paths_;
 };
 
-}  // namespace tavik::diskseal
+}  // namespace tavik::conversion

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-namespace tavik::diskseal {
+namespace tavik::conversion {
 
 class FolderLineReader {
  public:
@@ -20,4 +20,4 @@ class FolderLineReader {
   const char* error_ = nullptr;
 };
 
-}  // namespace tavik::diskseal
+}  // namespace tavik::conversion

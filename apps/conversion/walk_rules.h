@@ -9,7 +9,7 @@
 
 #include "protection_policy.h"
 
-namespace tavik::diskseal {
+namespace tavik::conversion {
 
 class WalkRules {
  public:
@@ -29,4 +29,4 @@ class WalkRules {
   std::vector<policy::Rule<char>> exceptions_;
 };
 
-}  // namespace tavik::diskseal
+}  // namespace tavik::conversion
