@@ -133,7 +133,7 @@ int Convert(const FileConversion& conversion, const unsigned char* xcfk, const s
   file.source().Reset(CreateFileA(source.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                   FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!file.source().valid()) {
-    if (texts.open_read_box != nullptr) Box(owner, texts.open_read_box, texts.open_read, MB_OK);
+    if (in_place && texts.open_read_box != nullptr) Box(owner, texts.open_read_box, texts.open_read, MB_OK);
     return file.Undo(kOpenReadFailed, texts.open_read);
   }
 
