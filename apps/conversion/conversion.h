@@ -97,6 +97,17 @@ int ConvertFileInPlace(const FileConversion& conversion, const unsigned char* xc
 inline constexpr char kCopySuffix[] = ".H2K";
 int DecryptFileToCopy(const unsigned char* xcfk, const std::string& path, CWnd* owner);
 
+// ---- The files a specials list names, recovered into copies (recovery.cc).
+// The install folder's lists of files a decryption left encrypted: the uninstall's two rounds, then the give-up of an
+// incomplete install.
+inline constexpr const char* kSpecialsLists[] = {"MorvelSpecials1.txt", "MorvelSpecials2.txt", "MorvelSpecials.txt"};
+// Hands every listed file that exists to `recover` (its code; nonzero adds one to *not_recovered), with the wait
+// cursor on. false when the list was read to its end; true when it was refused: it did not open ("Open file
+// failure.") or a line is bad, whose text then shows in a box with `refusal_caption` (exclamation icon) and the
+// lines after it are not read.
+bool RecoverFileList(CWnd* owner, const std::string& list, const char* refusal_caption,
+                     const std::function<int(const std::string&)>& recover, unsigned int* not_recovered);
+
 // ---- What a run does with each result (results.cc): its log line, its list of files left as they were, its count.
 inline constexpr char kStopWithLine[] = "";  // a row's stop: the run stops with the row's log line as its text
 struct ResultRow {

@@ -59,9 +59,11 @@ class InFlight {
   ScopedHandle& source() { return source_; }
   ScopedHandle& target() { return target_; }
 
-  // Undoes the conversion and gives `result`. In place the old content is put back under its name; when that
-  // rename fails, the user is asked to do it, in the words of the failure. A copy is deleted.
+  // Undoes the conversion and gives `result`, with the failure's system error still the last error. In place the
+  // old content is put back under its name; when that rename fails, the user is asked to do it, in the words of
+  // the failure. A copy is deleted.
   int Undo(int result, const char* failure_caption) {
+    const DWORD error = GetLastError();
     source_.Close();
     target_.Close();
     SetFileAttributesA(target_name_.c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -74,6 +76,7 @@ class InFlight {
         Box(owner_, "Please rename this file to its original file name:\r\n" + source_name_, failure_caption, MB_OK);
       }
     }
+    SetLastError(error);
     return result;
   }
 

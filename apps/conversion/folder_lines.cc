@@ -1,15 +1,13 @@
 // Reading and checking folder-list lines.
 #include "folder_lines.h"
 
-#include "conversion.h"
-
 namespace tavik::conversion {
 namespace {
 
 enum class RawLine { kLine, kEnd, kEmptyRead, kTooLong };
 
-// One line up to its line feed; a line of more than kMaxPath characters is consumed to its end and refused.
-RawLine ReadRaw(std::FILE* file, std::string* line) {
+// One line up to its line feed; a line of more than `longest` characters is consumed to its end and refused.
+RawLine ReadRaw(std::FILE* file, size_t longest, std::string* line) {
   line->clear();
   int c = std::fgetc(file);
   if (c == EOF) return RawLine::kEnd;
@@ -19,14 +17,14 @@ RawLine ReadRaw(std::FILE* file, std::string* line) {
   }
   bool too_long = false;
   for (; c != EOF && c != '\n'; c = std::fgetc(file)) {
-    if (line->size() > kMaxPath) {
+    if (line->size() > longest) {
       too_long = true;
     } else {
       line->push_back(static_cast<char>(c));
     }
   }
   if (!line->empty() && line->back() == '\r') line->pop_back();
-  return too_long || line->size() > kMaxPath ? RawLine::kTooLong : RawLine::kLine;
+  return too_long || line->size() > longest ? RawLine::kTooLong : RawLine::kLine;
 }
 
 }  // namespace
@@ -34,7 +32,7 @@ RawLine ReadRaw(std::FILE* file, std::string* line) {
 bool FolderLineReader::Next(std::string* folder) {
   error_ = nullptr;
   for (;;) {
-    switch (ReadRaw(file_, folder)) {
+    switch (ReadRaw(file_, longest_, folder)) {
       case RawLine::kEnd:
         return false;
       case RawLine::kEmptyRead:
