@@ -1,0 +1,23 @@
+// The key a decryption report holds: the line after the last line that says "Decryption Key" (a report copies a
+// log that is appended across runs, so an earlier block may hold an older key).
+#pragma once
+
+#include <string>
+
+namespace tavik::recoverkit {
+
+enum class ReportKey {
+  kRead,         // *key_line: 32 hex digits or more
+  kNoReport,     // the report does not open
+  kLineTooLong,  // the key line runs past the line buffer without a line end
+  kEmpty,        // no key line, or an empty one
+  kNotHex,       // *key_line: not hex digits only, or fewer than 32
+};
+
+// Reads the key line of `report`, its line end cut.
+ReportKey ReadReportKey(const std::string& report, std::string* key_line);
+
+// The CFK of a key line ReadReportKey gave as kRead: its first 32 digits.
+void KeyLineToCfk(const std::string& key_line, unsigned char* cfk);
+
+}  // namespace tavik::recoverkit

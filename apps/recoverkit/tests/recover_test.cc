@@ -1,0 +1,271 @@
+// recoverkit run as a program of a scratch machine whose uninstall left files encrypted: the report's key, the
+// specials lists and the files they name, made here with a known key; the person clicks "Recover My Files" and
+// answers the boxes. The copies must hold the original bytes and the encrypted files must stay exactly as they
+// were, whatever the report and lists say.
+#include <gtest/gtest.h>
+#include <openssl/evp.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "built_programs.h"
+#include "pattern.h"
+#include "run_program.h"
+#include "scratch_machine.h"
+#include "setupcore.h"
+#include "ui_journal.h"
+#include "windows.h"
+#include "xp/ui_script.h"
+
+namespace tavik::recoverkit {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+constexpr int kDialog = 102;
+constexpr char kCaption[] = "File Recovery Tool";
+constexpr char kListCaption[] = "Quillmarsh Tavik File Decryption";
+constexpr char kFolder[] = "C:\\Program Files\\Quillmarsh\\Tavik\\XP\\";
+constexpr char kKey[] = "2b7e151628aed2a6abf7158809cf4f3c";       // the CFK the files are encrypted under
+constexpr char kOldKey[] = "000102030405060708090a0b0c0d0e0f";    // an earlier install's
+constexpr char kSuccess[] =
+    "Your files have been successfully recovered and decrypted. The\r\ndecrypted files have .H2K extension and are "
+    "located in the\r\nsame folders as the original files. (You may open\r\nMorvelSpecials1.txt and "
+    "MorvelSpecials2.txt located in this folder:\r\nC:\\Program Files\\Quillmarsh\\Tavik\\XP\\\r\nto view which "
+    "files have been recovered.)\r\n\r\nIf you want to finish uninstall, please run Uninstall from\r\nStart Menu.";
+constexpr char kSome[] = "Some files have not been recovered.";
+
+// A report as the uninstall writes it: the log, then the key block.
+std::string Report(const std::string& key_line) {
+  return "2026-12-1 9:0:0 [Decryption Log (Section 1)]\r\n2026-12-1 9:0:1 D8 Write file failed: C:\\a\\one.doc\r\n"
+         "\r\n2026-12-1 9:0:2 Decryption Key:\r\n" + key_line + "\r\n";
+}
+
+class RecoverTest : public ::testing::Test {
+ protected:
+  RecoverTest() {
+    const unsigned char cfk[16] = {0x2b, 0x7e, 0x15, 0x16, 0x28, 0xae, 0xd2, 0xa6,
+                                   0xab, 0xf7, 0x15, 0x88, 0x09, 0xcf, 0x4f, 0x3c};
+    expand_cfk(cfk, xcfk_);
+    for (const char* folder : {"C:\\Program Files", "C:\\Program Files\\Quillmarsh", "C:\\Program Files\\Quillmarsh\\Tavik",
+                               "C:\\Program Files\\Quillmarsh\\Tavik\\XP", "C:\\a"}) {
+      CreateDirectoryA(folder, nullptr);
+    }
+  }
+
+  static std::string Install(const std::string& name) { return kFolder + name; }
+
+  // The file cipher's whole blocks, by an AES-128-ECB nobody here wrote, under the XCFK's first 16 bytes; the
+  // plaintexts are whole blocks, so no tail rule is involved.
+  Bytes Encrypted(const Bytes& plain) const {
+    Bytes out(plain.size());
+    EVP_CIPHER_CTX* context = EVP_CIPHER_CTX_new();
+    EVP_EncryptInit_ex(context, EVP_aes_128_ecb(), nullptr, xcfk_, nullptr);
+    EVP_CIPHER_CTX_set_padding(context, 0);
+    int length = 0;
+    EVP_EncryptUpdate(context, out.data(), &length, plain.data(), static_cast<int>(plain.size()));
+    EVP_CIPHER_CTX_free(context);
+    return out;
+  }
+
+  static void Put(const std::string& path, const std::string& text) { Put(path, Bytes(text.begin(), text.end())); }
+  static void Put(const std::string& path, const Bytes& bytes) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
+    DWORD written = 0;
+    if (!bytes.empty()) {
+      ASSERT_TRUE(WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
+    }
+    CloseHandle(file);
+  }
+  static std::optional<Bytes> Get(const std::string& path) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+    Bytes bytes;
+    unsigned char chunk[65536];
+    DWORD got = 0;
+    while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0) bytes.insert(bytes.end(), chunk, chunk + got);
+    CloseHandle(file);
+    return bytes;
+  }
+  // The last-write time, as one number.
+  static uint64_t WriteTime(const std::string& path) {
+    FILETIME times[3] = {};
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_NE(file, INVALID_HANDLE_VALUE) << path;
+    GetFileTime(file, &times[0], &times[1], &times[2]);
+    CloseHandle(file);
+    return (static_cast<uint64_t>(times[2].dwHighDateTime) << 32) | times[2].dwLowDateTime;
+  }
+
+  // An encrypted file of `size` bytes (a whole number of blocks) at `path`; its plaintext.
+  Bytes Protected(const std::string& path, size_t size) {
+    Bytes plain = xp::test::Pattern(size, static_cast<uint32_t>(path.size()));
+    Put(path, Encrypted(plain));
+    return plain;
+  }
+
+  // Runs recoverkit: one click on "Recover My Files", the boxes the script expects, then "Exit".
+  void Recover(xp::ui::Script script) {
+    script.Dialog(kDialog).Click(IDCANCEL);
+    const size_t first = xp::test::UiJournal(machine_.root()).size();
+    script.Install(machine_.root());
+    const xp::test::ProgramRun run = xp::test::RunProgram(xp::test::BuildProgram("recoverkit"), {});
+    shown_ = xp::test::UiJournal(machine_.root(), first);
+    EXPECT_EQ(run.exit_code, 0) << run.output;
+    EXPECT_EQ(xp::ui::ScriptStepsLeft(), 0u) << run.output;
+  }
+  static xp::ui::Script Click() {
+    xp::ui::Script script;
+    script.Dialog(kDialog, kCaption).Click(IDOK);
+    return script;
+  }
+
+  xp::test::ScratchMachine machine_{[] {
+    xp::test::ScratchOptions options;
+    options.no_ui = true;
+    return options;
+  }()};
+  unsigned char xcfk_[33] = {};
+  std::vector<std::string> shown_;
+};
+
+// Whatever the report says, nothing is recovered and the encrypted file stays as it was.
+TEST_F(RecoverTest, AReportThatGivesNoUsableKeyRecoversNothing) {
+  struct Case {
+    const char* what;
+    std::optional<std::string> report;  // nullopt: no report
+    const char* caption;
+    std::string text;
+  } cases[] = {
+      {"no report", std::nullopt, kCaption,
+       "The File Recovery Tool has not detected a decryption error report.\r\nThere are no files to decrypt or "
+       "recover."},
+      {"no key block", std::string("[Decryption Log (Section 1)]\r\n"), kCaption,
+       "Read decryption key error - empty string."},
+      {"an empty key line", Report(""), kCaption, "Read decryption key error - empty string."},
+      {"a blank inside", Report("2b7e151628aed2a6 abf7158809cf4f3c"), "Incorrect key data.",
+       "2b7e151628aed2a6 abf7158809cf4f3c"},
+      {"31 digits", Report(std::string(kKey).substr(0, 31)), "Incorrect key data.", std::string(kKey).substr(0, 31)},
+      {"a key line past the buffer", Report(std::string(900, 'a')), kCaption, "Invalid folder name: too long string."},
+  };
+  const std::string file = "C:\\a\\one.doc";
+  const Bytes plain = Protected(file, 4096);
+  const std::optional<Bytes> before = Get(file);
+  Put(Install("MorvelSpecials1.txt"), file + "\n");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    DeleteFileA(Install("MorvelReport.txt").c_str());
+    if (c.report) Put(Install("MorvelReport.txt"), *c.report);
+    xp::ui::Script script = Click();
+    script.ExpectBox(c.caption, c.text).Answer(IDOK);
+    Recover(script);
+    EXPECT_FALSE(Get(file + ".H2K").has_value());
+    EXPECT_EQ(Get(file), before);
+  }
+}
+
+// MRVLOG is appended across installs: an old key block may stand before this run's.
+TEST_F(RecoverTest, TheKeyIsTheLastBlocksAndCopiesHoldTheOriginalsWhileTheFilesStayAsTheyWere) {
+  const std::vector<std::pair<std::string, size_t>> files = {
+      {"C:\\a\\one.doc", 16}, {"C:\\a\\two.xls", 65536}, {"C:\\a\\three.bin", 65536 * 2 + 48}};
+  std::vector<Bytes> plains;
+  std::string list;
+  for (const auto& [path, size] : files) {
+    plains.push_back(Protected(path, size));
+    list += path + "\r\n";
+  }
+  Put("C:\\a\\two.xls.H2K", std::string("an older copy"));
+  std::vector<uint64_t> times;
+  std::vector<std::optional<Bytes>> encrypted;
+  for (const auto& [path, size] : files) {
+    times.push_back(WriteTime(path));
+    encrypted.push_back(Get(path));
+  }
+  Put(Install("MorvelReport.txt"), Report(kOldKey) + Report(std::string(kKey) + "f"));  // 33 digits: 32 are used
+  Put(Install("MorvelSpecials2.txt"), list + "C:\\a\\gone.doc\n");                   // gone: skipped, not counted
+  xp::ui::Script script = Click();
+  script.ExpectBox(kCaption, kSuccess).Answer(IDOK);
+  Recover(script);
+  for (size_t i = 0; i < files.size(); ++i) {
+    SCOPED_TRACE(files[i].first);
+    EXPECT_EQ(Get(files[i].first + ".H2K"), plains[i]);
+    EXPECT_EQ(Get(files[i].first), encrypted[i]);
+    EXPECT_EQ(WriteTime(files[i].first), times[i]);
+  }
+}
+
+TEST_F(RecoverTest, AListThatIsRefusedOrMissingCountsAsYouWouldExpect) {
+  const std::string file = "C:\\a\\one.doc";
+  const std::string other = "C:\\a\\two.doc";
+  struct Case {
+    const char* what;
+    std::vector<std::pair<const char*, std::string>> lists;  // list name -> content
+    std::vector<std::string> refusals;                       // the boxes with the list caption, in order
+    bool success;
+    std::vector<std::string> recovered;
+  } cases[] = {
+      {"only the second list", {{"MorvelSpecials2.txt", file + "\n"}}, {}, true, {file}},
+      {"the give-up's list", {{"MorvelSpecials.txt", other}}, {}, true, {other}},
+      {"a short line stops the first list, the second still runs",
+       {{"MorvelSpecials1.txt", "C:\n" + file + "\n"}, {"MorvelSpecials2.txt", other + "\n"}},
+       {"Invalid folder name:\tlength less than 4!"},
+       false,
+       {other}},
+      {"a line without a drive",
+       {{"MorvelSpecials1.txt", "\\\\server\\share\\x.doc\n"}},
+       {"Invalid folder name: invalid characters found."},
+       false,
+       {}},
+      {"a line of 260 characters", {{"MorvelSpecials1.txt", "C:\\" + std::string(257, 'x') + "\n"}},
+       {"Invalid folder name: too long string."}, false, {}},
+      {"no list at all", {}, {"Open file failure."}, false, {}},
+  };
+  Put(Install("MorvelReport.txt"), Report(kKey));
+  const Bytes plain = Protected(file, 4096);
+  const Bytes plain_other = Protected(other, 8192);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    for (const char* name : {"MorvelSpecials1.txt", "MorvelSpecials2.txt", "MorvelSpecials.txt"}) {
+      DeleteFileA(Install(name).c_str());
+    }
+    DeleteFileA((file + ".H2K").c_str());
+    DeleteFileA((other + ".H2K").c_str());
+    for (const auto& [name, content] : c.lists) Put(Install(name), content);
+    xp::ui::Script script = Click();
+    for (const std::string& refusal : c.refusals) {
+      script.ExpectBox(kListCaption, refusal, MB_OK | MB_ICONEXCLAMATION).Answer(IDOK);
+    }
+    script.ExpectBox(kCaption, c.success ? kSuccess : kSome).Answer(IDOK);
+    Recover(script);
+    for (const auto& [path, original] : {std::pair{file, &plain}, std::pair{other, &plain_other}}) {
+      const bool listed = std::find(c.recovered.begin(), c.recovered.end(), path) != c.recovered.end();
+      EXPECT_EQ(Get(path + ".H2K"), listed ? std::optional<Bytes>(*original) : std::nullopt) << path;
+    }
+  }
+}
+
+// A file that does not open names itself and the system's error; the count adds up over the clicks.
+TEST_F(RecoverTest, AFileThatDoesNotOpenIsShownAndCountedOverEveryClick) {
+  const std::string file = "C:\\a\\one.doc";
+  Protected(file, 4096);
+  Put(Install("MorvelReport.txt"), Report(kKey));
+  Put(Install("MorvelSpecials1.txt"), file + "\n");
+  HANDLE holder = CreateFileA(file.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+  xp::ui::Script script = Click();
+  script.ExpectBox("CreateFile error code 32", file, MB_OK | MB_ICONERROR).Answer(IDOK);
+  script.ExpectBox(kCaption, kSome).Answer(IDOK);
+  script.Dialog(kDialog).Click(IDOK);
+  script.ExpectBox("CreateFile error code 32", file, MB_OK | MB_ICONERROR).Answer(IDOK);
+  script.ExpectBox(kCaption, kSome).Answer(IDOK);
+  Recover(script);
+  CloseHandle(holder);
+  EXPECT_FALSE(Get(file + ".H2K").has_value());
+}
+
+}  // namespace
+}  // namespace tavik::recoverkit
