@@ -106,6 +106,7 @@ KernelState* StateIfAny() {
 
 Kernel::Kernel(KernelOptions options) : state_(std::make_unique<KernelState>()) {
   state_->options = std::move(options);
+  if (state_->options.cache_bytes != 0) state_->cache.SetLimit(state_->options.cache_bytes);
   MakeCurrent();
   if (!state_->options.machine_dir.empty()) state_->disks = ReadDrives(state_->options.machine_dir);
   StartDriver(DiskEntry, u"Disk", DriverKind::kDevice);
@@ -154,6 +155,8 @@ bool Kernel::CachePageDirty(PFILE_OBJECT file, LONGLONG offset) const {
   bool dirty = false;
   return state_->cache.Peek(file->SectionObjectPointer, offset, &dirty).has_value() && dirty;
 }
+
+size_t Kernel::CachedBytes() const { return state_->cache.ResidentBytes(); }
 
 std::vector<std::string> Kernel::DebugLog() const {
   std::lock_guard<std::mutex> guard(state_->debug_lock);

@@ -23,6 +23,8 @@ struct KernelOptions {
   std::filesystem::path machine_dir;
   // Copy DbgPrint lines to stderr as well.
   bool echo_debug_output = false;
+  // How much the cache may hold, clean and dirty pages of every stream together; 0: 64 MiB.
+  size_t cache_bytes = 0;
 };
 
 // What reached the model file system: one record per request, taken when the file system completes it.
@@ -97,6 +99,8 @@ class Kernel {
   // A copy of the cached page holding `offset` of the stream `file` belongs to, if resident.
   std::optional<std::vector<uint8_t>> PeekCachePage(PFILE_OBJECT file, LONGLONG offset) const;
   bool CachePageDirty(PFILE_OBJECT file, LONGLONG offset) const;
+  // What the cache holds now, in bytes of resident pages.
+  size_t CachedBytes() const;
 
   // --- Debugger output ---
   std::vector<std::string> DebugLog() const;

@@ -1,5 +1,5 @@
 // Shared cache maps: one per stream, found through the stream's section object pointers, holding 4,096-byte
-// pages. A map keeps a reference on the file object it was first set up with (its paging I/O goes out on that
+// pages (residency.cc keeps their number bounded). A map keeps a reference on the file object it was first set up with (its paging I/O goes out on that
 // file), and goes away once no file object uses it and nothing in it is dirty.
 #include <cstring>
 
@@ -8,23 +8,15 @@
 namespace xp::ntos::cc {
 namespace {
 
-bool HasDirtyPages(const SharedCacheMap& map) {
-  for (const auto& [index, page] : map.pages) {
-    if (page.dirty) return true;
-  }
-  return false;
+// Zeroes the rest of the page holding `size` (the pages wholly past it are dropped by the caller).
+void ZeroPastEnd(SharedCacheMap& map, LONGLONG size) {
+  const ULONG within = static_cast<ULONG>(size % kPageSize);
+  if (within == 0) return;
+  auto last = map.pages.find(size / kPageSize);
+  if (last != map.pages.end()) std::memset(last->second.bytes->data() + within, 0, kPageSize - within);
 }
 
-// Drops pages that lie wholly at or past `size` and zeroes the rest of the page holding `size`.
-void TrimPages(SharedCacheMap& map, LONGLONG size) {
-  const LONGLONG first_dropped = (size + kPageSize - 1) / kPageSize;
-  map.pages.erase(map.pages.lower_bound(first_dropped), map.pages.end());
-  const ULONG within = static_cast<ULONG>(size % kPageSize);
-  if (within != 0) {
-    auto last = map.pages.find(size / kPageSize);
-    if (last != map.pages.end()) std::memset(last->second.bytes->data() + within, 0, kPageSize - within);
-  }
-}
+LONGLONG PagesFor(LONGLONG bytes) { return (bytes + kPageSize - 1) / kPageSize; }
 
 }  // namespace
 
@@ -66,7 +58,8 @@ bool CacheManager::Uninitialize(PFILE_OBJECT file, const LONGLONG* truncate_size
       --map->open_count;
     }
     if (truncate_size != nullptr) {
-      TrimPages(*map, *truncate_size);
+      Drop(*map, PagesFor(*truncate_size), INT64_MAX);
+      ZeroPastEnd(*map, *truncate_size);
       if (*truncate_size < map->file_size) map->file_size = *truncate_size;
     }
   }
@@ -78,7 +71,10 @@ void CacheManager::SetFileSizes(PFILE_OBJECT file, const CC_FILE_SIZES& sizes) {
   std::lock_guard<std::recursive_mutex> guard(lock_);
   SharedCacheMap* map = MapOf(file->SectionObjectPointer);
   if (map == nullptr) return;
-  if (sizes.FileSize.QuadPart < map->file_size) TrimPages(*map, sizes.FileSize.QuadPart);
+  if (sizes.FileSize.QuadPart < map->file_size) {
+    Drop(*map, PagesFor(sizes.FileSize.QuadPart), INT64_MAX);
+    ZeroPastEnd(*map, sizes.FileSize.QuadPart);
+  }
   map->file_size = sizes.FileSize.QuadPart;
   map->valid_data_length = sizes.ValidDataLength.QuadPart;
 }
@@ -91,12 +87,9 @@ bool CacheManager::Purge(PSECTION_OBJECT_POINTERS section, const LONGLONG* offse
     map = MapOf(section);
     if (map == nullptr) return TRUE;
     if (offset == nullptr) {
-      map->pages.clear();
+      Drop(*map, 0, INT64_MAX);
     } else {
-      const LONGLONG first = *offset / kPageSize;
-      const LONGLONG end = length == 0 ? map->pages.empty() ? first : map->pages.rbegin()->first + 1
-                                       : (*offset + length + kPageSize - 1) / kPageSize;
-      map->pages.erase(map->pages.lower_bound(first), map->pages.lower_bound(end));
+      Drop(*map, *offset / kPageSize, length == 0 ? INT64_MAX : PagesFor(*offset + length));
     }
   }
   if (uninitialize) DeleteIfUnused(map);
@@ -107,7 +100,8 @@ void CacheManager::DeleteIfUnused(SharedCacheMap* map) {
   PFILE_OBJECT released = nullptr;
   {
     std::lock_guard<std::recursive_mutex> guard(lock_);
-    if (maps_.count(map) == 0 || map->open_count > 0 || HasDirtyPages(*map)) return;
+    if (maps_.count(map) == 0 || map->open_count > 0 || !map->dirty.empty()) return;
+    Drop(*map, 0, INT64_MAX);
     maps_.erase(map);
     map->section->SharedCacheMap = nullptr;
     released = map->stream_file;

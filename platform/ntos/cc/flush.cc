@@ -1,6 +1,7 @@
-// Writing the cache back: one paging write per dirty page, always 4,096 bytes at the page offset (the file
-// system trims at the end of file), sent to the top of the stream's stack with the file system and the filters
-// acquired for the flush. The lazy writer does the same for every stream when told to run.
+// Writing the cache back: one paging write per run of neighbouring dirty pages (whole pages at page offsets, at
+// most kRunPages of them; the file system trims at the end of file), found through the stream's index of dirty
+// pages and sent to the top of the stream's stack with the file system and the filters acquired for the flush.
+// The lazy writer does the same for every stream when told to run.
 #include <vector>
 
 #include "include/internal/cc.h"
@@ -28,26 +29,34 @@ class LazyWriteScope {
 }  // namespace
 
 NTSTATUS CacheManager::FlushLocked(SharedCacheMap& map, LONGLONG first_page, LONGLONG end_page) {
-  std::vector<LONGLONG> dirty;
-  for (auto it = map.pages.lower_bound(first_page); it != map.pages.end() && it->first < end_page; ++it) {
-    if (it->second.dirty) dirty.push_back(it->first);
-  }
-  if (dirty.empty()) return STATUS_SUCCESS;
+  if (map.dirty.lower_bound(first_page) == map.dirty.lower_bound(end_page)) return STATUS_SUCCESS;
   PFILE_OBJECT file = map.stream_file;
   NTSTATUS status = fsrtl::AcquireForCcFlush(file);
   if (!NT_SUCCESS(status)) return status;
-  for (LONGLONG index : dirty) {
-    auto found = map.pages.find(index);
-    if (found == map.pages.end() || !found->second.dirty) continue;
-    found->second.dirty = false;
+  std::vector<uint8_t> run;
+  for (auto next = map.dirty.lower_bound(first_page); next != map.dirty.end() && *next < end_page;
+       next = map.dirty.lower_bound(first_page)) {
+    // The run: the dirty pages that follow each other from here, each marked clean as it is copied out.
+    const LONGLONG start = *next;
+    LONGLONG end = start;
+    run.clear();
+    for (auto page = map.pages.find(start); page != map.pages.end() && page->first == end && page->second.dirty &&
+                                            end < end_page && end - start < kRunPages;
+         ++page, ++end) {
+      run.insert(run.end(), page->second.bytes->begin(), page->second.bytes->end());
+      MarkClean(map, end, page->second);
+    }
     ULONG_PTR information = 0;
-    status = io::PagingIo(file, IRP_MJ_WRITE, found->second.bytes->data(), index * kPageSize, kPageSize,
+    status = io::PagingIo(file, IRP_MJ_WRITE, run.data(), start * kPageSize, static_cast<ULONG>(run.size()),
                           &information);
     if (!NT_SUCCESS(status)) {
-      found = map.pages.find(index);
-      if (found != map.pages.end()) found->second.dirty = true;
+      for (LONGLONG index = start; index < end; ++index) {
+        const auto page = map.pages.find(index);
+        if (page != map.pages.end()) MarkDirty(map, index, page->second);
+      }
       break;
     }
+    first_page = end;
   }
   fsrtl::ReleaseForCcFlush(file);
   return status;
@@ -97,7 +106,7 @@ void CacheManager::Shutdown() {
   for (SharedCacheMap* map : maps) {
     {
       std::lock_guard<std::recursive_mutex> guard(lock_);
-      map->pages.clear();
+      Drop(*map, 0, INT64_MAX);
       map->open_count = 0;
     }
     DeleteIfUnused(map);
