@@ -1,5 +1,5 @@
 // What setupcore's files share, grouped by the file that defines it: the message boxes, the install-folder paths,
-// the list-file line reader, the registry tree removal and the case-insensitive text helpers.
+// the list-file line reader and the case-insensitive text helpers.
 #pragma once
 
 #include <cstddef>
@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "registry_tree.h"
 #include "setupcore.h"
 #include "windows.h"
 
@@ -66,11 +67,6 @@ class ListLineReader {
 };
 // The folder-name checks of the user's folder lists: the message for a bad line, or nullptr for a good one.
 const char* FolderLineError(LineStatus status, const std::string& line);
-
-// ---- registry_tree.cc
-// Deletes `subkey` of `parent` with all its subkeys, deepest first. ERROR_SUCCESS, ERROR_FILE_NOT_FOUND when it is
-// not there, or the first other error.
-LSTATUS DeleteKeyTree(HKEY parent, const char* subkey);
 
 // ---- text.cc
 char FoldAscii(char c);

@@ -1,6 +1,7 @@
 // The registry data the driver reads: the product keys, the serial numbers of the fixed volumes it protects and
 // the switch that activates it, and the installing user's data folder that the settings tool uses.
 #include "diskseal_private.h"
+#include "registry_tree.h"
 #include "setupcore.h"
 
 namespace tavik::diskseal {
@@ -9,24 +10,6 @@ namespace {
 constexpr char kProductKey[] = "SOFTWARE\\Quillmarsh\\Tavik";
 constexpr char kDriverKey[] = "SOFTWARE\\Quillmarsh\\Tavik\\driver";
 constexpr char kSerialsCaption[] = "CInitEncrypt::addHDSerialNo2Registry()";
-
-// Deletes the key's subkeys, deepest first, then the key.
-LSTATUS DeleteTree(HKEY parent, const char* subkey) {
-  HKEY key = nullptr;
-  LSTATUS status = RegOpenKeyExA(parent, subkey, 0, KEY_ALL_ACCESS, &key);
-  if (status != ERROR_SUCCESS) return status;
-  char child[256];
-  for (;;) {
-    DWORD length = sizeof child;
-    status = RegEnumKeyExA(key, 0, child, &length, nullptr, nullptr, nullptr, nullptr);
-    if (status != ERROR_SUCCESS) break;
-    status = DeleteTree(key, child);
-    if (status != ERROR_SUCCESS) break;
-  }
-  RegCloseKey(key);
-  if (status != ERROR_NO_MORE_ITEMS) return status;
-  return RegDeleteKeyA(parent, subkey);
-}
 
 bool SetDword(HKEY key, const char* name, DWORD value) {
   return RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value) == ERROR_SUCCESS;
@@ -57,7 +40,7 @@ bool CreateProductKeys(CWnd* owner) {
 bool addHDSerialNo2Registry(CWnd* owner) {
   HKEY product = nullptr;
   if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProductKey, 0, KEY_ALL_ACCESS, &product) == ERROR_SUCCESS) {
-    if (regKeyExists(kDriverKey, HKEY_LOCAL_MACHINE) == 0 && DeleteTree(product, "driver") != ERROR_SUCCESS) {
+    if (regKeyExists(kDriverKey, HKEY_LOCAL_MACHINE) == 0 && setupcore::DeleteKeyTree(product, "driver") != ERROR_SUCCESS) {
       Box(owner,
           "Important:\r\nPlease ensure the following registry key and subkeys has been deleted.\r\nIf it still "
           "exists, manually remove it, then click OK:\r\nHKEY_LOCAL_MACHINE\\SOFTWARE\\Quillmarsh\\Tavik\\driver",

@@ -1,6 +1,5 @@
-// Removing a registry key with everything under it. A key with subkeys cannot be deleted, so the tree goes
-// deepest first.
-#include "setupcore_private.h"
+// A key with subkeys cannot be deleted, so the tree goes deepest first.
+#include "registry_tree.h"
 
 namespace tavik::setupcore {
 
@@ -24,14 +23,3 @@ LSTATUS DeleteKeyTree(HKEY parent, const char* subkey) {
 }
 
 }  // namespace tavik::setupcore
-
-// Exported by setupcore. The key is opened with all access, as the writers need it.
-char regKeyExists(const char* subkey, HKEY root) {
-  HKEY key = nullptr;
-  const LSTATUS status = RegOpenKeyExA(root, subkey, 0, KEY_ALL_ACCESS, &key);
-  if (status == ERROR_SUCCESS) {
-    RegCloseKey(key);
-    return 0;
-  }
-  return status == ERROR_FILE_NOT_FOUND ? 1 : 2;
-}
