@@ -45,7 +45,7 @@ Bytes KnownCipher(const Bytes& plain, const unsigned char* xcfk) {
   int length = 0;
   if (whole > 0) EVP_EncryptUpdate(context, out.data(), &length, plain.data(), static_cast<int>(whole));
   EVP_CIPHER_CTX_free(context);
-  std::memcpy(out.data() + whole, plain.data() + whole, plain.size() - whole);
+  if (plain.size() > whole) std::memcpy(out.data() + whole, plain.data() + whole, plain.size() - whole);
   cipher::AesKey schedule;
   cipher::ExpandKey(xcfk, &schedule);
   uint8_t expanded[cipher::kAes128ExpandedKeySize];
