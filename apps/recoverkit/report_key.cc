@@ -1,7 +1,6 @@
 // Finding the key in the report.
 #include "report_key.h"
 
-#include <cstdint>
 #include <cstdio>
 
 #include "hex.h"
