@@ -133,6 +133,8 @@ void Perform(Form& form, const xp::ui::Action& action) {
     // Secure-attention and power events are Winlogon's: the form-based programs take none of them.
     case xp::ui::ActionKind::kCtrlAltDel:
     case xp::ui::ActionKind::kSas:
-    case xp::ui::ActionKind::kPower: break;
+    case xp::ui::ActionKind::kPower:
+    // A form has no system menu of its own: the engine refuses the choice before it gets here.
+    case xp::ui::ActionKind::kSystemMenu: break;
   }
 }

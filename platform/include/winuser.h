@@ -280,6 +280,18 @@ BOOL PostMessageW(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 BOOL PostThreadMessageW(DWORD thread_id, UINT message, WPARAM wparam, LPARAM lparam);
 void PostQuitMessage(int exit_code);
 
+// A dialog's system menu. A program adds its own items (AppendMenuA, or InsertMenuA by position or command); the
+// user choosing one sends the dialog WM_SYSCOMMAND with the item's command. GetSystemMenu(dialog, TRUE) forgets the
+// added items and returns NULL. Only MF_STRING and MF_SEPARATOR items are implemented.
+#define WM_SYSCOMMAND 0x0112
+#define MF_STRING 0x0000u
+#define MF_BYCOMMAND 0x0000u
+#define MF_BYPOSITION 0x0400u
+#define MF_SEPARATOR 0x0800u
+HMENU GetSystemMenu(HWND window, BOOL revert);
+BOOL AppendMenuA(HMENU menu, UINT flags, UINT_PTR id, LPCSTR text);
+BOOL InsertMenuA(HMENU menu, UINT position, UINT flags, UINT_PTR id, LPCSTR text);
+
 // The screen (1024 by 768) and how the machine started: SM_CLEANBOOT 0 normal, 1 safe mode, 2 safe mode with
 // networking. Other indexes give 0.
 #define SM_CXSCREEN 0

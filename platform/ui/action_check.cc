@@ -29,6 +29,11 @@ std::string CheckAction(const DialogView& dialog, Action& action) {
     case ActionKind::kEnter:
       if (action.control.empty()) return "";
       break;
+    case ActionKind::kSystemMenu:
+      for (const int command : dialog.system_menu) {
+        if (command == action.item) return "";
+      }
+      return "dialog " + dialog.id + " has no system-menu item " + std::to_string(action.item);
     default:
       break;
   }

@@ -64,6 +64,7 @@ std::string ActionText(const Action& action) {
     case ActionKind::kCtrlAltDel: return "ctrl-alt-del";
     case ActionKind::kSas: return "sas " + action.text;
     case ActionKind::kPower: return "power " + action.text;
+    case ActionKind::kSystemMenu: return "system-menu " + std::to_string(action.item);
   }
   return "?";
 }

@@ -50,6 +50,11 @@ Script::DialogStep& Script::DialogStep::Enter(ControlRef control) {
 }
 Script::DialogStep& Script::DialogStep::Escape() { return Add(MakeAction(ActionKind::kEscape)); }
 Script::DialogStep& Script::DialogStep::Close() { return Add(MakeAction(ActionKind::kClose)); }
+Script::DialogStep& Script::DialogStep::SystemMenu(int command) {
+  Action action = MakeAction(ActionKind::kSystemMenu);
+  action.item = command;
+  return Add(std::move(action));
+}
 Script::DialogStep& Script::DialogStep::Focus(ControlRef control) {
   return Add(MakeAction(ActionKind::kFocus, std::move(control)));
 }

@@ -226,6 +226,11 @@ Action ParseAction(Lexer& lexer, bool person) {
     action.kind = ActionKind::kEscape;
   } else if (verb == "close") {
     action.kind = ActionKind::kClose;
+  } else if (verb == "system-menu") {
+    action.kind = ActionKind::kSystemMenu;
+    const std::string command = lexer.Word("a system-menu command number");
+    if (!AllDigits(command) || command.size() > 5) lexer.Fail("bad system-menu command " + command);
+    action.item = std::stoi(command);
   } else if (IsAttentionVerb(verb)) {
     action = ParseAttention(lexer, verb);
   } else {

@@ -70,6 +70,9 @@ ui::DialogView ViewOf(const Window& dialog) {
   view.id = std::to_string(dialog.id);
   view.caption = ToAnsi(dialog.text);
   for (const HWND handle : dialog.controls) view.controls.push_back(ControlOf(*Lookup(handle)));
+  for (const Window::MenuItem& item : dialog.system_menu) {
+    if (item.command != 0) view.system_menu.push_back(static_cast<int>(item.command));
+  }
   return view;
 }
 

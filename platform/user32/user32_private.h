@@ -54,6 +54,12 @@ struct Window {
   // Dialog.
   DLGPROC dialog_proc = nullptr;
   std::vector<HWND> controls;  // in template order
+  // The items the program added to its system menu (system_menu.cc); a separator has command 0.
+  struct MenuItem {
+    UINT command;
+    std::u16string text;
+  };
+  std::vector<MenuItem> system_menu;
   HWND focus = nullptr;
   bool opened = false;  // shown to the user once WM_INITDIALOG returned without ending it
   // A top-level window hears the machine's broadcast messages sent after this cursor (window_broadcasts.cc).

@@ -86,6 +86,9 @@ void PerformAction(HWND dialog, const ui::Action& action, bool dialog_manager) {
     case ui::ActionKind::kClose:
       CallDialogProc(dialog, WM_CLOSE, 0, 0);
       return;
+    case ui::ActionKind::kSystemMenu:
+      CallDialogProc(dialog, WM_SYSCOMMAND, static_cast<WPARAM>(action.item), 0);
+      return;
     case ui::ActionKind::kCtrlAltDel:
     case ui::ActionKind::kSas:
       HandleSecureAttention(dialog, ui::SasTypeOf(action));

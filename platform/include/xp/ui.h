@@ -102,18 +102,19 @@ struct DialogView {
   std::string id;  // "134" for dialog resource 134, "frmBurnPwd" for a form
   std::string caption;
   std::vector<Control> controls;
+  std::vector<int> system_menu;  // the commands of the items a program added to the dialog's system menu
 
   const Control* Find(const ControlRef& ref) const;
 };
 
 enum class ActionKind { kType, kClick, kCheck, kUncheck, kSelect, kEnter, kEscape, kClose, kFocus, kCtrlAltDel, kSas,
-                        kPower };
+                        kPower, kSystemMenu };
 
 // What the user does next. type: focus the edit, replace its contents by typing `text` (the framework applies the
 // edit's limit). select: choose the item whose text is `text`; the engine sets `item` to its index. enter: press
 // Enter, in `control` when one is named. close: the close box (WM_CLOSE). ctrl-alt-del: the secure-attention keys.
 // sas: another secure-attention event Winlogon raises, named by `text` (kSasNames). power: the machine suspends or
-// resumes, `text` "suspend" or "resume".
+// resumes, `text` "suspend" or "resume". system-menu: the item of the dialog's system menu whose command is `item`.
 struct Action {
   ActionKind kind = ActionKind::kClick;
   ControlRef control;

@@ -26,6 +26,8 @@ class Script {
     DialogStep& Enter(ControlRef control);
     DialogStep& Escape();
     DialogStep& Close();
+    // Chooses the system menu's item with this command (WM_SYSCOMMAND).
+    DialogStep& SystemMenu(int command);
     DialogStep& Focus(ControlRef control);
     DialogStep& CtrlAltDel();
     // Winlogon's other secure-attention events (kSasNames) and the power events (kPowerNames) in the dialog.
