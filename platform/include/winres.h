@@ -1,6 +1,7 @@
-// Dialog templates as the system's programs declare them, in place of a compiled resource script: each dialog's
-// number, caption and controls in the order a script lists them, with the script's statements and default styles.
-// A table registers its dialogs for the module that holds it; DialogBoxParam and CDialog::DoModal find them there.
+// Resources as the system's programs declare them, in place of a compiled resource script: each dialog's number,
+// caption and controls in the order a script lists them, with the script's statements and default styles; the
+// string table; the numbers of the icons. A table registers its resources for the module that holds it;
+// DialogBoxParam, CDialog::DoModal, LoadStringA and LoadIconA find them there.
 #pragma once
 
 #include <initializer_list>
@@ -76,23 +77,67 @@ struct DialogTemplate {
   std::vector<ControlTemplate> controls;
 };
 
-// A program's dialogs, defined once at namespace scope:
+// What a module declares, by the kind of resource a lookup asks for.
+enum class ResourceType { kDialog, kString, kIcon };
+
+// A table of one kind of resources, declared once at namespace scope: while it lives, its numbers belong to the
+// module (program or DLL) that holds it. A number declared twice for one module and type is reported on stderr and
+// the first declaration kept.
+class ResourceTable {
+ public:
+  ResourceTable(const ResourceTable&) = delete;
+  ResourceTable& operator=(const ResourceTable&) = delete;
+
+  ResourceType type() const { return type_; }
+  const std::vector<int>& ids() const { return ids_; }
+
+ protected:
+  ResourceTable(ResourceType type, std::vector<int> ids);
+  ~ResourceTable();
+  // The derived table's constructor calls this once its entries are in place: lookups may find it from then on.
+  void Register();
+
+ private:
+  ResourceType type_;
+  std::vector<int> ids_;
+};
+
+// A program's dialogs:
 //   const xp::res::DialogResources kDialogs = {
 //       {IDD_MESSAGE, "Quillmarsh Tavik", {xp::res::LText("", IDC_TEXT), xp::res::DefPushButton("OK", IDOK)}},
 //   };
-// While it lives, its dialogs belong to the module (program or DLL) that holds it. A number declared twice for one
-// module is reported on stderr and the first declaration kept.
-class DialogResources {
+class DialogResources : public ResourceTable {
  public:
   DialogResources(std::initializer_list<DialogTemplate> dialogs);
-  ~DialogResources();
-  DialogResources(const DialogResources&) = delete;
-  DialogResources& operator=(const DialogResources&) = delete;
 
   const std::vector<DialogTemplate>& dialogs() const { return dialogs_; }
 
  private:
   std::vector<DialogTemplate> dialogs_;
+};
+
+// A program's string table, as LoadStringA reads it:
+//   const xp::res::StringResources kStrings = {{IDS_ABOUTBOX, "&About Tavik Recovery Tool"}};
+struct StringTemplate {
+  int id = 0;
+  const char* text = "";
+};
+class StringResources : public ResourceTable {
+ public:
+  StringResources(std::initializer_list<StringTemplate> strings);
+
+  const std::vector<StringTemplate>& strings() const { return strings_; }
+
+ private:
+  std::vector<StringTemplate> strings_;
+};
+
+// The numbers of a program's icons. The artwork is not kept: LoadIconA finds the number, and the window an icon
+// is set on records which one it shows.
+//   const xp::res::IconResources kIcons = {IDR_MAINFRAME};
+class IconResources : public ResourceTable {
+ public:
+  IconResources(std::initializer_list<int> icons);
 };
 
 }  // namespace xp::res

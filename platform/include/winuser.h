@@ -163,6 +163,18 @@ typedef LRESULT (*WNDPROC)(HWND window, UINT message, WPARAM wparam, LPARAM lpar
 #define PM_NOREMOVE 0x0000u
 #define PM_REMOVE 0x0001u
 
+// Resources of `instance` (NULL: the program) as its resource table (winres.h) declares them. LoadStringA copies
+// string `id`, cut to buffer_max - 1 characters and NUL-terminated, and returns the characters copied; 0 with
+// ERROR_RESOURCE_NAME_NOT_FOUND for a string that is missing or empty. LoadIconA takes MAKEINTRESOURCE of an icon
+// the module declared (no system icons); a dialog's icons are set with WM_SETICON (wParam ICON_BIG or ICON_SMALL,
+// lParam the icon; the previous one is returned) and journaled as "dialog <id> icon big|small <number>".
+typedef HANDLE HICON;
+#define WM_SETICON 0x0080
+#define ICON_SMALL 0
+#define ICON_BIG 1
+int LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int buffer_max);
+HICON LoadIconA(HINSTANCE instance, LPCSTR name);
+
 // A modal dialog from template `template_name` (MAKEINTRESOURCE of its number) of `instance` (NULL: the program),
 // until EndDialog: the EndDialog value, or -1 (ERROR_RESOURCE_NAME_NOT_FOUND for an unknown template).
 INT_PTR DialogBoxParamA(HINSTANCE instance, LPCSTR template_name, HWND owner, DLGPROC dialog_proc, LPARAM param);
@@ -228,7 +240,6 @@ LRESULT DispatchMessageA(const MSG* msg);
 // belongs to the thread that made it; GetMessageW waits on that thread's queue and carries out messages sent to
 // its windows from other threads (SendMessageW) while it waits.
 typedef WORD ATOM;
-typedef HANDLE HICON;
 typedef HANDLE HCURSOR;
 typedef HANDLE HBRUSH;
 typedef HANDLE HMENU;

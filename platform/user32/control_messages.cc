@@ -85,6 +85,17 @@ LRESULT SendWindowMessage(HWND window, UINT message, WPARAM wparam, LPARAM lpara
           return static_cast<LRESULT>(CopyText(target->text, reinterpret_cast<void*>(lparam), wparam, wide));
         case WM_GETTEXTLENGTH:
           return static_cast<LRESULT>(TextLength(target->text, wide));
+        case WM_SETICON: {
+          HICON& slot = wparam == ICON_BIG ? target->big_icon : target->small_icon;
+          const HICON previous = slot;
+          slot = reinterpret_cast<HICON>(lparam);
+          ui::DialogView view;
+          view.id = std::to_string(target->id);
+          lock.unlock();
+          ui::DialogNote(view, std::string("icon ") + (wparam == ICON_BIG ? "big " : "small ") +
+                                   std::to_string(IconNumber(reinterpret_cast<HICON>(lparam))));
+          return reinterpret_cast<LRESULT>(previous);
+        }
         default:
           lock.unlock();
           return CallDialogProc(window, message, wparam, lparam);

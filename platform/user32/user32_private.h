@@ -60,6 +60,8 @@ struct Window {
     std::u16string text;
   };
   std::vector<MenuItem> system_menu;
+  HICON big_icon = nullptr;  // WM_SETICON
+  HICON small_icon = nullptr;
   HWND focus = nullptr;
   bool opened = false;  // shown to the user once WM_INITDIALOG returned without ending it
   // A top-level window hears the machine's broadcast messages sent after this cursor (window_broadcasts.cc).
@@ -151,6 +153,12 @@ LRESULT ProgressMessage(Window& progress, UINT message, WPARAM wparam, LPARAM lp
 // dialog manager cannot make.
 HWND CreateDialogWindows(const res::DialogTemplate& dialog_template, DLGPROC dialog_proc);
 void DestroyDialogWindows(HWND dialog);
+
+// resource_tables.cc: the table of `instance` (NULL: the program) that declares resource `id` of `type`, or nullptr.
+const res::ResourceTable* FindResourceTable(HINSTANCE instance, res::ResourceType type, int id);
+
+// icons.cc: the number of the icon LoadIconA handed out as `icon`; 0 for any other handle.
+int IconNumber(HICON icon);
 
 // dialog_resources.cc: the template `id` of `instance` (NULL: the program), or nullptr.
 const res::DialogTemplate* FindDialogTemplate(HINSTANCE instance, int id);
