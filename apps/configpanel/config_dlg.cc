@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "afxabout.h"
 #include "msvcrt.h"
 #include "resource.h"
 
@@ -20,18 +21,25 @@ constexpr char kIntroduction[] =
 // Apply's order.
 constexpr int kApplyOrder[] = {kTavikServer, kRecoveryServer, kRegistrationServer, kWebClient};
 
+const AboutBox kAbout = {IDD_ABOUTBOX, IDS_ABOUTBOX, IDM_ABOUTBOX, "About Tavik Configuration Tool", IDC_ABOUT_TEXT,
+                         "Tavik Configuration Tool 1.0"};
+
 }  // namespace
 
 BEGIN_MESSAGE_MAP(CConfigPanelDlg, CDialog)
 ON_BN_CLICKED(IDC_APPLY, &CConfigPanelDlg::OnApply)
 ON_BN_CLICKED(IDC_HTTPS, &CConfigPanelDlg::OnHttps)
 ON_BN_CLICKED(IDC_HTTP, &CConfigPanelDlg::OnHttp)
+ON_WM_SYSCOMMAND()
 END_MESSAGE_MAP()
 
-CConfigPanelDlg::CConfigPanelDlg() : CDialog(IDD_CONFIGPANEL_DIALOG) {}
+CConfigPanelDlg::CConfigPanelDlg() : CDialog(IDD_CONFIGPANEL_DIALOG), icon_(AfxGetApp()->LoadIcon(IDR_MAINFRAME)) {}
 
 BOOL CConfigPanelDlg::OnInitDialog() {
   CDialog::OnInitDialog();
+  AddAboutItem(*this, kAbout);
+  SetIcon(icon_, TRUE);
+  SetIcon(icon_, FALSE);
   SetDlgItemText(IDC_INTRODUCTION, kIntroduction);
   // A port longer than the registry reads back would make every later start fail; a longer host would be cut.
   static_cast<CEdit*>(GetDlgItem(IDC_PORT))->LimitText(kPortLength);
@@ -72,6 +80,10 @@ const char* CConfigPanelDlg::LoadServerSettings() {
     }
   }
   return nullptr;
+}
+
+void CConfigPanelDlg::OnSysCommand(UINT nID, LPARAM lParam) {
+  if (!ShowAboutBox(*this, kAbout, nID)) CDialog::OnSysCommand(nID, lParam);
 }
 
 void CConfigPanelDlg::ShowServer(int index) {

@@ -17,6 +17,7 @@ class CConfigPanelDlg : public CDialog {
   afx_msg void OnApply();
   afx_msg void OnHttps();
   afx_msg void OnHttp();
+  afx_msg void OnSysCommand(UINT nID, LPARAM lParam);
 
   DECLARE_MESSAGE_MAP()
 
@@ -29,6 +30,7 @@ class CConfigPanelDlg : public CDialog {
   void ShowServer(int index);
   void Fail(const char* text);
 
+  HICON icon_;
   tavik::configpanel::ServerRecord records_[tavik::configpanel::kServerCount];
   bool failed_ = false;
 };

@@ -2,7 +2,12 @@
 // scripts name them.
 #pragma once
 
+#define IDD_ABOUTBOX 100
 #define IDD_CONFIGPANEL_DIALOG 102
+
+#define IDS_ABOUTBOX 101
+#define IDM_ABOUTBOX 0x0010
+#define IDR_MAINFRAME 128
 
 #define IDC_INTRODUCTION 1001
 #define IDC_HTTPS 1002
@@ -13,3 +18,4 @@
 #define IDC_REGISTRATION_HOST 1007
 #define IDC_CLIENT_HOST 1008
 #define IDC_APPLY 1000
+#define IDC_ABOUT_TEXT 1035

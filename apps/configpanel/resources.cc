@@ -1,4 +1,4 @@
-// configpanel's dialogs, in place of its resource script.
+// configpanel's dialogs, string and icon, in place of its resource script.
 #include "resource.h"
 #include "winres.h"
 
@@ -9,6 +9,7 @@ using namespace xp::res;
 constexpr int kNoId = -1;
 
 const DialogResources kDialogs = {
+    {IDD_ABOUTBOX, "", {LText("", IDC_ABOUT_TEXT), DefPushButton("OK", IDOK, WS_GROUP)}},
     {IDD_CONFIGPANEL_DIALOG,
      "Tavik Configuration",
      {
@@ -31,5 +32,9 @@ const DialogResources kDialogs = {
          PushButton("&Apply", IDC_APPLY),
      }},
 };
+
+const StringResources kStrings = {{IDS_ABOUTBOX, "&About Tavik Configuration Tool..."}};
+
+const IconResources kIcons = {IDR_MAINFRAME};
 
 }  // namespace

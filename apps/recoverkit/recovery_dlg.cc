@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "afxabout.h"
 #include "conversion.h"
 #include "report_key.h"
 #include "resource.h"
@@ -28,14 +29,28 @@ constexpr char kRecovered[] =
     "MorvelSpecials2.txt located in this folder:\r\nC:\\Program Files\\Quillmarsh\\Tavik\\XP\\\r\nto view which "
     "files have been recovered.)\r\n\r\nIf you want to finish uninstall, please run Uninstall from\r\nStart Menu.";
 
+const AboutBox kAbout = {IDD_ABOUTBOX, IDS_ABOUTBOX, IDM_ABOUTBOX, "About Tavik Recovery Tool", IDC_ABOUT_TEXT,
+                         "Quillmarsh Tavik File Recovery Tool\r\nVersion 1.0"};
+
 }  // namespace
 
-CRecoveryDlg::CRecoveryDlg() : CDialog(IDD_RECOVERKIT_DIALOG) {}
+BEGIN_MESSAGE_MAP(CRecoveryDlg, CDialog)
+ON_WM_SYSCOMMAND()
+END_MESSAGE_MAP()
+
+CRecoveryDlg::CRecoveryDlg() : CDialog(IDD_RECOVERKIT_DIALOG), icon_(AfxGetApp()->LoadIcon(IDR_MAINFRAME)) {}
 
 BOOL CRecoveryDlg::OnInitDialog() {
   CDialog::OnInitDialog();
+  AddAboutItem(*this, kAbout);
+  SetIcon(icon_, TRUE);
+  SetIcon(icon_, FALSE);
   SetDlgItemText(IDC_INTRODUCTION, kIntroduction);
   return TRUE;
+}
+
+void CRecoveryDlg::OnSysCommand(UINT nID, LPARAM lParam) {
+  if (!ShowAboutBox(*this, kAbout, nID)) CDialog::OnSysCommand(nID, lParam);
 }
 
 void CRecoveryDlg::OnOK() { OnRecoverFiles(); }

@@ -13,12 +13,16 @@ class CRecoveryDlg : public CDialog {
   BOOL OnInitDialog() override;
   // "Recover My Files".
   void OnOK() override;
+  afx_msg void OnSysCommand(UINT nID, LPARAM lParam);
+
+  DECLARE_MESSAGE_MAP()
 
  private:
   void OnRecoverFiles();
   // One listed file into its copy: the shared routine's code, and the box of a file that does not open.
   int RecoverFile(const std::string& path);
 
+  HICON icon_;
   unsigned char xcfk_[33] = {};
   // Files not recovered, over every click of the dialog's life.
   unsigned int not_recovered_ = 0;

@@ -1,4 +1,4 @@
-// recoverkit's dialog, in place of its resource script.
+// recoverkit's dialogs, string and icon, in place of its resource script.
 #include "resource.h"
 #include "winres.h"
 
@@ -7,6 +7,7 @@ namespace {
 using namespace xp::res;
 
 const DialogResources kDialogs = {
+    {IDD_ABOUTBOX, "", {LText("", IDC_ABOUT_TEXT), DefPushButton("OK", IDOK, WS_GROUP)}},
     {IDD_RECOVERKIT_DIALOG,
      "File Recovery Tool",
      {
@@ -15,5 +16,9 @@ const DialogResources kDialogs = {
          PushButton("Exit", IDCANCEL),
      }},
 };
+
+const StringResources kStrings = {{IDS_ABOUTBOX, "&About Tavik Recovery Tool"}};
+
+const IconResources kIcons = {IDR_MAINFRAME};
 
 }  // namespace

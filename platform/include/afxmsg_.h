@@ -16,14 +16,16 @@ class CCmdTarget;
 
 #define afx_msg
 
-// Every handler in a map is a member function taking nothing and returning nothing.
+// A handler takes nothing and returns nothing, but for WM_SYSCOMMAND's: void OnSysCommand(UINT nID, LPARAM lParam).
 typedef void (CCmdTarget::*AFX_PMSG)();
+typedef void (CCmdTarget::*AFX_PMSG_SYSCOMMAND)(UINT, LPARAM);
 
 struct AFX_MSGMAP_ENTRY {
   UINT nMessage;  // WM_COMMAND, WM_CLOSE ...; 0 ends the table
   UINT nCode;     // a control's notification (BN_CLICKED, EN_MAXTEXT ...) for WM_COMMAND
   UINT nID;       // the control for WM_COMMAND
   AFX_PMSG pfn;
+  AFX_PMSG_SYSCOMMAND pfnSysCommand = nullptr;  // set instead of pfn for WM_SYSCOMMAND
 };
 
 struct AFX_MSGMAP {
@@ -55,3 +57,6 @@ struct AFX_MSGMAP {
 #define ON_EN_MAXTEXT(id, memberFxn) ON_CONTROL(EN_MAXTEXT, id, memberFxn)
 // The handler is the class's `void OnClose()`.
 #define ON_WM_CLOSE() {WM_CLOSE, 0, 0, static_cast<AFX_PMSG>(&ThisClass::OnClose)},
+// The handler is the class's `void OnSysCommand(UINT nID, LPARAM lParam)`: an item of the system menu was chosen.
+#define ON_WM_SYSCOMMAND() \
+  {WM_SYSCOMMAND, 0, 0, nullptr, static_cast<AFX_PMSG_SYSCOMMAND>(&ThisClass::OnSysCommand)},

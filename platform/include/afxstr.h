@@ -26,6 +26,9 @@ class CString {
   TCHAR GetAt(int index) const { return text_.at(static_cast<size_t>(index)); }
   TCHAR operator[](int index) const { return GetAt(index); }
 
+  // The program's string resource `nID` (LoadStringA); FALSE, and an empty text, when it is missing or empty.
+  BOOL LoadString(UINT nID);
+
   // Replaces the text with the formatted one.
   void Format(LPCTSTR format, ...) __attribute__((format(printf, 2, 3)));
   // <0, 0, >0 as strcmp; CompareNoCase folds ASCII letters.

@@ -70,12 +70,17 @@ class CWnd : public CCmdTarget {
   // A NULL caption is the application's name.
   int MessageBox(LPCTSTR text, LPCTSTR caption = nullptr, UINT type = MB_OK);
 
+  // WM_SETICON: the big (title bar) or small icon; the previous one.
+  HICON SetIcon(HICON hIcon, BOOL bBigIcon);
+
   // Runs the message map's handler for `message`; FALSE when the map has none.
   BOOL OnWndMsg(UINT message, WPARAM wparam, LPARAM lparam);
 
  protected:
   // The close box: what the dialog manager does by default, IDCANCEL.
   afx_msg void OnClose();
+  // A system-menu command the window's own handler passes on: the dialog manager's, which ignores it.
+  afx_msg void OnSysCommand(UINT nID, LPARAM lParam);
 };
 
 // A modal dialog from the program's template `nIDTemplate`.
@@ -132,6 +137,9 @@ class CWinApp : public CCmdTarget {
   ~CWinApp() override;
   CWinApp(const CWinApp&) = delete;
   CWinApp& operator=(const CWinApp&) = delete;
+
+  // Icon `nIDResource` of the program's resources; NULL when it declares none with that number.
+  HICON LoadIcon(UINT nIDResource) const;
 
   virtual BOOL InitInstance();
   virtual int ExitInstance();

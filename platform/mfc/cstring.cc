@@ -1,10 +1,23 @@
-// CString's formatting and comparisons.
+// CString's string resources, formatting and comparisons.
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <strings.h>
 
-#include "afxstr.h"
+#include "afxwin.h"
+
+BOOL CString::LoadString(UINT nID) {
+  // LoadStringA cuts to the buffer: a string that fills it may be longer, so the buffer grows until it does not.
+  std::string buffer(256, '\0');
+  for (;;) {
+    const int length = ::LoadStringA(AfxGetResourceHandle(), nID, buffer.data(), static_cast<int>(buffer.size()));
+    if (static_cast<size_t>(length) + 1 < buffer.size()) {
+      text_.assign(buffer.data(), static_cast<size_t>(length));
+      return length > 0;
+    }
+    buffer.resize(buffer.size() * 2);
+  }
+}
 
 void CString::Format(LPCTSTR format, ...) {
   va_list arguments;

@@ -10,14 +10,18 @@ const AFX_MSGMAP* CCmdTarget::GetThisMessageMap() {
 
 const AFX_MSGMAP* CCmdTarget::GetMessageMap() const { return GetThisMessageMap(); }
 
-BOOL CWnd::OnWndMsg(UINT message, WPARAM wparam, LPARAM) {
+BOOL CWnd::OnWndMsg(UINT message, WPARAM wparam, LPARAM lparam) {
   const UINT code = message == WM_COMMAND ? HIWORD(wparam) : 0;
   const UINT id = message == WM_COMMAND ? LOWORD(wparam) : 0;
   for (const AFX_MSGMAP* map = GetMessageMap(); map != nullptr;
        map = map->pfnGetBaseMap != nullptr ? map->pfnGetBaseMap() : nullptr) {
     for (const AFX_MSGMAP_ENTRY* entry = map->lpEntries; entry->nMessage != 0; ++entry) {
       if (entry->nMessage == message && entry->nCode == code && entry->nID == id) {
-        (this->*entry->pfn)();
+        if (entry->pfnSysCommand != nullptr) {
+          (this->*entry->pfnSysCommand)(static_cast<UINT>(wparam), lparam);
+        } else {
+          (this->*entry->pfn)();
+        }
         return TRUE;
       }
     }

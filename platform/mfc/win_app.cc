@@ -67,6 +67,10 @@ HINSTANCE AfxGetInstanceHandle() {
 
 HINSTANCE AfxGetResourceHandle() { return AfxGetInstanceHandle(); }
 
+HICON CWinApp::LoadIcon(UINT nIDResource) const {
+  return ::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(nIDResource));
+}
+
 LPCTSTR AfxGetAppName() {
   if (const CWinApp* app = AfxGetApp()) return app->m_pszAppName;
   static const CString program = xp::mfc::ProgramName();

@@ -69,4 +69,13 @@ int CWnd::MessageBox(LPCTSTR text, LPCTSTR caption, UINT type) {
   return ::MessageBoxA(m_hWnd, text, caption != nullptr ? caption : AfxGetAppName(), type);
 }
 
+HICON CWnd::SetIcon(HICON hIcon, BOOL bBigIcon) {
+  return reinterpret_cast<HICON>(
+      SendMessage(WM_SETICON, bBigIcon ? ICON_BIG : ICON_SMALL, reinterpret_cast<LPARAM>(hIcon)));
+}
+
+void CWnd::OnSysCommand(UINT nID, LPARAM lParam) {
+  xp::user32::DefaultDialogMessage(m_hWnd, WM_SYSCOMMAND, nID, lParam);
+}
+
 void CWnd::OnClose() { xp::user32::DefaultDialogMessage(m_hWnd, WM_CLOSE, 0, 0); }

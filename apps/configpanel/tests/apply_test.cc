@@ -157,5 +157,20 @@ TEST_F(ApplyTest, EachKindOfWriteNamesItsServerAndValueWhenRefused) {
   }
 }
 
+// The system menu's About item shows the tool's name and version; typed edits stay unapplied, so Cancel still
+// writes nothing. The dialog shows the program's icon, big and small.
+TEST_F(ApplyTest, TheAboutItemShowsTheToolsNameAndChangesNothing) {
+  xp::ui::Script script;
+  script.Dialog(kDialog).Type(kTavikHost, "changed.test").SystemMenu(16);
+  script.Dialog(100, "About Tavik Configuration Tool").Click(IDOK);
+  script.Dialog(kDialog).Click(IDCANCEL);
+  EXPECT_EQ(Run(script), 0);
+  for (const char* line : {"dialog 102 icon big 128", "dialog 102 icon small 128",
+                           "dialog 100 control 1035 static \"Tavik Configuration Tool 1.0\"", "dialog 100 end 1"}) {
+    EXPECT_TRUE(Shown(line)) << line;
+  }
+  EXPECT_EQ(Stored(), Initial());
+}
+
 }  // namespace
 }  // namespace tavik::configpanel::testing

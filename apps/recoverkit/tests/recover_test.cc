@@ -267,5 +267,20 @@ TEST_F(RecoverTest, AFileThatDoesNotOpenIsShownAndCountedOverEveryClick) {
   EXPECT_FALSE(Get(file + ".H2K").has_value());
 }
 
+// The system menu's About item shows the tool's name and version, and back in the dialog nothing was read or
+// written: no box follows. The dialog shows the program's icon, big and small.
+TEST_F(RecoverTest, TheAboutItemShowsTheToolsNameAndTheDialogItsIcon) {
+  xp::ui::Script script;
+  script.Dialog(kDialog, kCaption).SystemMenu(16);
+  script.Dialog(100, "About Tavik Recovery Tool").Click(IDOK);
+  Recover(script);
+  for (const char* line : {"dialog 102 icon big 128", "dialog 102 icon small 128", "dialog 102: system-menu 16",
+                           "dialog 100 control 1035 static \"Quillmarsh Tavik File Recovery Tool\\r\\nVersion 1.0\"",
+                           "dialog 100 end 1"}) {
+    EXPECT_NE(std::find(shown_.begin(), shown_.end(), line), shown_.end()) << line;
+  }
+  for (const std::string& line : shown_) EXPECT_EQ(line.rfind("box ", 0), std::string::npos) << line;
+}
+
 }  // namespace
 }  // namespace tavik::recoverkit
