@@ -2,15 +2,6 @@
 #include "user32_private.h"
 
 namespace xp::user32 {
-namespace {
-
-std::vector<int> IdsOf(std::initializer_list<res::DialogTemplate> dialogs) {
-  std::vector<int> ids;
-  for (const res::DialogTemplate& dialog : dialogs) ids.push_back(dialog.id);
-  return ids;
-}
-
-}  // namespace
 
 const res::DialogTemplate* FindDialogTemplate(HINSTANCE instance, int id) {
   const auto* table =

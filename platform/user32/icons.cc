@@ -23,8 +23,6 @@ Icons& LoadedIcons() {
   return *icons;
 }
 
-std::vector<int> IdsOf(std::initializer_list<int> icons) { return std::vector<int>(icons); }
-
 }  // namespace
 
 int IconNumber(HICON icon) {
@@ -41,7 +39,7 @@ int IconNumber(HICON icon) {
 namespace xp::res {
 
 IconResources::IconResources(std::initializer_list<int> icons)
-    : ResourceTable(ResourceType::kIcon, user32::IdsOf(icons)) {
+    : ResourceTable(ResourceType::kIcon, std::vector<int>(icons)) {
   Register();
 }
 

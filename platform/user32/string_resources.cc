@@ -1,19 +1,8 @@
 // The programs' string tables: LoadStringA copies a string, cut to the caller's buffer.
+#include <algorithm>
 #include <cstring>
 
 #include "user32_private.h"
-
-namespace xp::user32 {
-namespace {
-
-std::vector<int> IdsOf(std::initializer_list<res::StringTemplate> strings) {
-  std::vector<int> ids;
-  for (const res::StringTemplate& string : strings) ids.push_back(string.id);
-  return ids;
-}
-
-}  // namespace
-}  // namespace xp::user32
 
 namespace xp::res {
 

@@ -154,6 +154,14 @@ LRESULT ProgressMessage(Window& progress, UINT message, WPARAM wparam, LPARAM lp
 HWND CreateDialogWindows(const res::DialogTemplate& dialog_template, DLGPROC dialog_proc);
 void DestroyDialogWindows(HWND dialog);
 
+// The numbers of a resource table's entries, in order.
+template <typename Entry>
+std::vector<int> IdsOf(std::initializer_list<Entry> entries) {
+  std::vector<int> ids;
+  for (const Entry& entry : entries) ids.push_back(entry.id);
+  return ids;
+}
+
 // resource_tables.cc: the table of `instance` (NULL: the program) that declares resource `id` of `type`, or nullptr.
 const res::ResourceTable* FindResourceTable(HINSTANCE instance, res::ResourceType type, int id);
 
