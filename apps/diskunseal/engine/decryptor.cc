@@ -27,8 +27,9 @@ using conversion::Stop;
 unsigned short ReadState() {
   const unsigned short read = read_hd_install_state();
   if (read != state::kUnreadable) return read;
-  return regKeyExists("SOFTWARE\\Quillmarsh\\Tavik", HKEY_LOCAL_MACHINE) != 0 ? state::kInstallDone
-                                                                             : state::kSecondRoundDecrypted;
+  // Only a key known to be gone moves the run past the rounds; any doubt runs them again (they skip what is done).
+  return regKeyExists("SOFTWARE\\Quillmarsh\\Tavik", HKEY_LOCAL_MACHINE) == 1 ? state::kSecondRoundDecrypted
+                                                                              : state::kInstallDone;
 }
 
 }  // namespace
@@ -67,6 +68,8 @@ void CDecryptor::UseKeyAnswer(const unsigned char* xcfk, const std::string& key_
 void CDecryptor::RunDecryption() {
   Run& run = *run_;
   try {
+    // The install folder's file names, which the state and the lists are read through.
+    if (!_construct_morvel_sys_files(true)) Stop("Get system status failure.");
     const unsigned short start = ReadState();
     char password[129] = {};
     if (run.owner != nullptr) run.owner->GetDlgItemText(kPasswordEdit, password, sizeof password);

@@ -154,7 +154,9 @@ void CDecryptor::Run::Report() {
     conversion::DeleteInstallFiles({"MorvelSpecials1.txt", "MorvelSpecials2.txt"});
     return;
   }
-  if (log != nullptr) std::fflush(log);
+  // The report copies the whole log, which must be closed for it; nothing more is logged in this run.
+  if (log != nullptr) std::fclose(log);
+  log = nullptr;
   // The key must be on the disk before the token's record of it is erased.
   if (!conversion::WriteDecryptionReport(key_text, {"MorvelSpecials.txt"})) {
     Stop("Write decryption report failure.\r\nPlease make sure the disk has free space, then restart the "

@@ -1,0 +1,184 @@
+// The engine run as the uninstall runs it: the stand-in main dialog on a scratch machine, in Key Answer mode, from
+// each install state a resumed run may find; and a whole run over an encrypted file.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <string>
+
+#include "conversion.h"
+#include "disk_state.h"
+#include "run_program.h"
+#include "scratch_machine.h"
+#include "setupcore.h"
+#include "ui_journal.h"
+#include "windows.h"
+#include "xp/ui_script.h"
+
+namespace tavik::diskunseal {
+namespace {
+
+constexpr char kCfk[] = "00112233445566778899aabbccddeeff";
+constexpr char kProductKey[] = "SOFTWARE\\Quillmarsh\\Tavik";
+constexpr char kNoUninstall[] = "Launch process failed.\r\nPlease run Installshield from CD to complete uninstall.";
+constexpr char kAllDecrypted[] =
+    "Tavik has successfully decrypted the data on your hard drive(s).\r\n\r\nPlease click [OK] to uninstall "
+    "Quillmarsh Tavik software\r\nfrom your computer.";
+
+void SetFlag(const char* name, const std::string& text) {
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kFlagKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                            nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                 static_cast<DWORD>(text.size() + 1));
+  RegCloseKey(key);
+}
+
+bool KeyExists(const char* subkey) { return regKeyExists(subkey, HKEY_LOCAL_MACHINE) == 0; }
+
+void Write(const std::string& path, const std::string& bytes) {
+  std::FILE* stream = std::fopen(path.c_str(), "wb");
+  ASSERT_NE(stream, nullptr) << path;
+  std::fwrite(bytes.data(), 1, bytes.size(), stream);
+  std::fclose(stream);
+}
+
+std::optional<std::string> Read(const std::string& path) {
+  std::FILE* stream = std::fopen(path.c_str(), "rb");
+  if (stream == nullptr) return std::nullopt;
+  std::string bytes;
+  char chunk[4096];
+  for (size_t got; (got = std::fread(chunk, 1, sizeof chunk, stream)) > 0;) bytes.append(chunk, got);
+  std::fclose(stream);
+  return bytes;
+}
+
+class EngineRunTest : public ::testing::Test {
+ protected:
+  EngineRunTest() : machine_(xp::test::ScratchOptions{.no_ui = true}) {
+    for (const char* folder : {"C:\\Program Files", "C:\\Program Files\\Quillmarsh", "C:\\Program Files\\Quillmarsh\\Tavik",
+                               conversion::kInstallFolder}) {
+      CreateDirectoryA(folder, nullptr);
+    }
+    EXPECT_TRUE(_construct_morvel_sys_files(true));
+    Write(conversion::InstallFile("_MRVBADFTYPES"), ".lnk\n.sys\n");
+    Write(conversion::InstallFile("MRVEFLST"), "");
+    // The outside installer's folder the install never encrypts.
+    Write(conversion::InstallFile("_MRVMYNEFL"), "C:\\Program Files\\Quillmarsh\n");
+    SetFlag("ISLink", "C:\\Program Files\\Quillmarsh\\missing-uninstall.exe");
+    HKEY key = nullptr;
+    RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Quillmarsh\\Tavik\\driver", 0, nullptr, REG_OPTION_NON_VOLATILE,
+                    KEY_ALL_ACCESS, nullptr, &key, nullptr);
+    RegCloseKey(key);
+    setenv("UNSEAL_KEY_ANSWER", kCfk, 1);
+  }
+  ~EngineRunTest() override { unsetenv("UNSEAL_KEY_ANSWER"); }
+
+  // Runs the stand-in dialog until the engine ends the process; its exit code.
+  int RunEngine(xp::ui::Script& script) {
+    machine_.Play(script);
+    const xp::test::ProgramRun run = xp::test::RunProgram(xp::test::BuildProgram("diskunseal_engine_actor"), {});
+    if (run.exit_code != 0) {
+      std::string shown;
+      for (const std::string& line : xp::test::UiJournal(machine_.root())) shown += line + "\n";
+      ADD_FAILURE() << run.output << shown << Read(conversion::InstallFile("MRVLOG")).value_or("(no MRVLOG)");
+    }
+    return run.exit_code;
+  }
+  static xp::ui::Script StartAndWarn() {
+    xp::ui::Script script;
+    script.Dialog(102).Click(IDOK);
+    script.ExpectBox("Quillmarsh Tavik Uninstallation", xp::ui::Pattern::Wildcard("Important: During decryption*")).Answer(IDOK);
+    return script;
+  }
+
+  xp::test::ScratchMachine machine_;
+};
+
+TEST_F(EngineRunTest, AResumedRunSkipsEveryPhaseItsStateShowsDone) {
+  struct Case {
+    const char* what;
+    std::optional<unsigned short> state;  // nullopt: MRVSTATE holds no number
+    bool product_key;                     // HKLM "SOFTWARE\Quillmarsh\Tavik" at the start
+    bool product_key_after;
+    const char* flag_after;
+  };
+  const Case cases[] = {
+      {"1200: the registry, the token (not with a Key Answer) and the disk", 1200, true, false, "1"},
+      {"1300: the disk only", 1300, true, true, "1"},
+      {"1400: the disk only", 1400, true, true, "1"},
+      {"1500: only the hand-over", 1500, true, true, "3"},
+      {"unreadable once the product key is gone: after the rounds", std::nullopt, false, false, "1"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    SetFlag("Decrypted", "3");
+    if (c.product_key) {
+      HKEY key = nullptr;
+      RegCreateKeyExA(HKEY_LOCAL_MACHINE, kProductKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                      &key, nullptr);
+      RegCloseKey(key);
+    } else {
+      RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Quillmarsh\\Tavik\\driver");
+      RegDeleteKeyA(HKEY_LOCAL_MACHINE, kProductKey);
+    }
+    if (c.state) {
+      ASSERT_TRUE(write_hd_install_state(*c.state));
+    } else {
+      Write(conversion::InstallFile("MRVSTATE"), "garbage");
+      ASSERT_EQ(read_hd_install_state(), install_state::kUnreadable);
+    }
+    xp::ui::Script script = StartAndWarn();
+    script.ExpectBox(conversion::kCaption, kAllDecrypted).Answer(IDOK);
+    script.ExpectBox(conversion::kCaption, kNoUninstall).Answer(IDOK);
+    EXPECT_EQ(RunEngine(script), 0);
+    EXPECT_EQ(xp::ui::ScriptStepsLeft(), 0u);
+    EXPECT_EQ(read_hd_install_state(), install_state::kDiskCleaned);
+    EXPECT_EQ(conversion::ReadDecryptedFlag(), c.flag_after);
+    EXPECT_EQ(KeyExists(kProductKey), c.product_key_after);
+  }
+}
+
+TEST_F(EngineRunTest, AWholeRunDecryptsTheFileOnceRecordsItAndDeletesBothLists) {
+  CreateDirectoryA("C:\\data", nullptr);
+  const std::string plain(70000, 'p');
+  Write("C:\\data\\report.doc", plain + "tail");
+  unsigned char cfk[16];
+  for (int i = 0; i < 16; ++i) cfk[i] = static_cast<unsigned char>(i * 0x11);
+  unsigned char xcfk[33] = {};
+  expand_cfk(cfk, xcfk);
+  ASSERT_EQ(conversion::ConvertFileInPlace(conversion::kEncryption, xcfk, "C:\\data\\report.doc", nullptr, nullptr),
+            conversion::kConverted);
+  ASSERT_NE(Read("C:\\data\\report.doc"), plain + "tail");
+  Write(conversion::InstallFile("MorvelSpecials1.txt"), "");
+  Write(conversion::InstallFile("MorvelSpecials2.txt"), "");
+  SetFlag("Decrypted", "0");
+  ASSERT_TRUE(write_hd_install_state(install_state::kInstallDone));
+
+  xp::ui::Script script;
+  script.Dialog(102).Click(IDOK);
+  script.ExpectBox(conversion::kCaption, xp::ui::Pattern::Wildcard("It is recommended that you empty the Windows temporary folder*"))
+      .Answer(IDNO);
+  script.Dialog(137, conversion::kCaption).Click(IDOK);
+  script.ExpectBox("Quillmarsh Tavik Uninstallation", xp::ui::Pattern::Wildcard("Important: During decryption*")).Answer(IDOK);
+  script.ExpectBox(conversion::kCaption, kAllDecrypted).Answer(IDOK);
+  script.ExpectBox(conversion::kCaption, kNoUninstall).Answer(IDOK);
+  EXPECT_EQ(RunEngine(script), 0);
+  EXPECT_EQ(xp::ui::ScriptStepsLeft(), 0u);
+
+  EXPECT_EQ(Read("C:\\data\\report.doc"), plain + "tail");
+  const std::optional<std::string> history = Read(conversion::InstallFile("MRVDECHS"));
+  ASSERT_TRUE(history.has_value());
+  EXPECT_NE(history->find("C:\\data\\report.doc\r\n"), std::string::npos);
+  EXPECT_FALSE(Read(conversion::InstallFile("MorvelSpecials1.txt")).has_value());
+  EXPECT_FALSE(Read(conversion::InstallFile("MorvelSpecials2.txt")).has_value());
+  EXPECT_FALSE(Read(conversion::InstallFile("MorvelReport.txt")).has_value());
+  EXPECT_EQ(conversion::ReadDecryptedFlag(), "1");
+  EXPECT_EQ(read_hd_install_state(), install_state::kDiskCleaned);
+  EXPECT_FALSE(KeyExists(kProductKey));
+}
+
+}  // namespace
+}  // namespace tavik::diskunseal
