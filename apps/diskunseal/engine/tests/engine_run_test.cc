@@ -180,5 +180,65 @@ TEST_F(EngineRunTest, AWholeRunDecryptsTheFileOnceRecordsItAndDeletesBothLists) 
   EXPECT_FALSE(KeyExists(kProductKey));
 }
 
+// A run resumed in round 2 after a crash: the leftover of the file in flight is put back and decrypted, round 1's
+// list on the disk makes the report, whose dialog shows 400 lines of the log from its first section on.
+TEST_F(EngineRunTest, AResumedSecondRoundRestoresTheLeftoverAndReportsRoundOnesFailures) {
+  CreateDirectoryA("C:\\data", nullptr);
+  const std::string plain = std::string(65536, 'a') + "rest";
+  unsigned char cfk[16];
+  for (int i = 0; i < 16; ++i) cfk[i] = static_cast<unsigned char>(i * 0x11);
+  unsigned char xcfk[33] = {};
+  expand_cfk(cfk, xcfk);
+  Write("C:\\data\\a.doc", plain);
+  ASSERT_EQ(conversion::ConvertFileInPlace(conversion::kEncryption, xcfk, "C:\\data\\a.doc", nullptr, nullptr),
+            conversion::kConverted);
+  // The crash came in the middle of its decryption: the encrypted content under the temporary name, a part beside.
+  ASSERT_TRUE(MoveFileA("C:\\data\\a.doc", "C:\\data\\a.doc.H0K"));
+  Write("C:\\data\\a.doc", "half");
+  Write(conversion::InstallFile("MRVEFLST"), "C:\\data\n");
+  Write(conversion::InstallFile("MorvelSpecials1.txt"), "C:\\data\\left.doc\n");
+  Write(conversion::InstallFile("MorvelSpecials.txt"), "C:\\old\\give-up.doc\n");
+  std::string log = "old run\r\n[Decryption Log (Section 1)]\r\n";
+  for (int i = 0; i < 450; ++i) log += "line " + std::to_string(i) + "\r\n";
+  Write(conversion::InstallFile("MRVLOG"), log);
+  SetFlag("Decrypted", "3");
+  ASSERT_TRUE(write_hd_install_state(install_state::kFirstRoundDecrypted));
+
+  xp::ui::Script script;
+  script.Dialog(102).Click(IDOK);
+  script.ExpectBox(conversion::kCaption, xp::ui::Pattern::Wildcard("It is recommended*")).Answer(IDNO);
+  script.Dialog(137, conversion::kCaption).Click(IDOK);
+  script.ExpectBox("Quillmarsh Tavik Uninstallation", xp::ui::Pattern::Wildcard("Important: During decryption*"))
+      .Answer(IDOK);
+  script.Dialog(139, conversion::kCaption).Check(1010).Click(1012);
+  script.ExpectBox(conversion::kCaption, xp::ui::Pattern::Wildcard("Your hard drive(s) has been decrypted.*"))
+      .Answer(IDNO);
+  script.ExpectBox(conversion::kCaption, kNoUninstall).Answer(IDOK);
+  EXPECT_EQ(RunEngine(script), 0);
+  EXPECT_EQ(xp::ui::ScriptStepsLeft(), 0u);
+
+  EXPECT_EQ(Read("C:\\data\\a.doc"), plain);
+  EXPECT_FALSE(Read("C:\\data\\a.doc.H0K").has_value());
+  EXPECT_FALSE(Read(conversion::InstallFile("MorvelSpecials.txt")).has_value());
+  EXPECT_TRUE(Read(conversion::InstallFile("MorvelSpecials1.txt")).has_value());
+  const std::optional<std::string> report = Read(conversion::InstallFile("MorvelReport.txt"));
+  ASSERT_TRUE(report.has_value());
+  EXPECT_NE(report->find(" Decryption Key:\r\n" + std::string(kCfk) + "\r\n"), std::string::npos);
+  EXPECT_EQ(conversion::ReadDecryptedFlag(), "1");
+
+  // The dialog's report, as the journal quotes it.
+  std::string shown = "[Decryption Log (Section 1)]\\r\\n";
+  for (int i = 0; i < 399; ++i) shown += "line " + std::to_string(i) + "\\r\\n";
+  shown += " ...";
+  bool found = false;
+  for (const std::string& line : xp::test::UiJournal(machine_.root())) {
+    if (line.rfind("dialog 139 control 1015 edit ", 0) == 0 && line.find("line 0") != std::string::npos) {
+      EXPECT_EQ(line, "dialog 139 control 1015 edit \"" + shown + "\" readonly");
+      found = true;
+    }
+  }
+  EXPECT_TRUE(found);
+}
+
 }  // namespace
 }  // namespace tavik::diskunseal
