@@ -20,7 +20,7 @@ namespace state = install_state;
 using conversion::Stop;
 
 // diskunseal imports every name of the driver-loading library, so that it does not start without it.
-[[maybe_unused]] const auto kImportedShutdown = &MorvelShutdown;
+[[gnu::used]] const auto kImportedShutdown = &MorvelShutdown;
 
 // An unreadable install state is taken as the earliest state the machine's records still allow: the product's
 // registry tree goes at checkpoint 1300, so while it exists the rounds may not be done.
@@ -36,6 +36,17 @@ unsigned short ReadState() {
 
 void WriteCheckpoint(unsigned short checkpoint) {
   if (!write_hd_install_state(checkpoint)) Stop("Write install state error.");
+}
+
+void WriteFlagOrStop(const char* value, const char* write_failed) {
+  switch (conversion::SetDecryptedFlag(value)) {
+    case conversion::FlagWrite::kWritten:
+      return;
+    case conversion::FlagWrite::kKeyNotOpened:
+      Stop("Read failed for Uninstall Flag ");
+    case conversion::FlagWrite::kValueNotWritten:
+      Stop(write_failed);
+  }
 }
 
 CDecryptor::CDecryptor(CWnd* owner) : run_(std::make_unique<Run>()) { run_->owner = owner; }

@@ -93,6 +93,8 @@ struct CDecryptor::Run {
 
 // A phase's checkpoint in the install state; a failed write stops the run.
 void WriteCheckpoint(unsigned short checkpoint);
+// The disk-state flag "Decrypted"; a flag key that does not open, or a value not written, stops the run.
+void WriteFlagOrStop(const char* value, const char* write_failed);
 // Empties the browser's cache (only when "Cache" names a real folder, never a drive's root or the Windows folder)
 // and the Windows temporary folder.
 void EmptyTemporaryFolders(CWnd* owner);

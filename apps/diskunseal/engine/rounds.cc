@@ -86,14 +86,7 @@ void CDecryptor::Run::DecryptPending(bool first_round) {
 void CDecryptor::Run::FirstRound() {
   Debug("Start 1st round decryption.");
   AppendProgressText("\r\nInitializing for decryption ...");
-  switch (conversion::SetDecryptedFlag(decrypted_flag::kDecrypting)) {
-    case conversion::FlagWrite::kWritten:
-      break;
-    case conversion::FlagWrite::kKeyNotOpened:
-      Stop("Read failed for Uninstall Flag ");
-    case conversion::FlagWrite::kValueNotWritten:
-      Stop("Write failed for install Flag ");
-  }
+  WriteFlagOrStop(decrypted_flag::kDecrypting, "Write failed for install Flag ");
   FreeDecryptionFiles();
   if (!InitDecryptionFiles()) Stop("initialization error");
   std::fputs("\n[Decryption Log (Section 1)]\n", log);

@@ -42,14 +42,6 @@ void CDecryptor::Run::CleanDisk() {
   } else {
     Ask("Error Get Registry Data.", conversion::kCaption, MB_OK);
   }
-  switch (conversion::SetDecryptedFlag(decrypted_flag::kDecrypted)) {
-    case conversion::FlagWrite::kWritten:
-      break;
-    case conversion::FlagWrite::kKeyNotOpened:
-      Stop("Read failed for Uninstall Flag ");
-    case conversion::FlagWrite::kValueNotWritten:
-      Stop("Write failed for Uninstall Flag ");
-  }
   if (!delWinlogOnValue("GinaDLL")) {
     Ask("Failed to reset Gina.\r\nPlease configure your registry to use msgina.dll after uninstall.",
         conversion::kCaption, MB_OK | MB_ICONERROR);
@@ -62,6 +54,9 @@ void CDecryptor::Run::CleanDisk() {
     Stop("Severe Error:\r\nYour registry data is not correct.\r\nPlease DO NOT shut down your machine and "
          "contact\r\nthe Software vendor for help.");
   }
+  // The flag says the disk is plain: it is written once everything before it is done, and before the checkpoint, so
+  // that a crash between the two runs this phase again rather than leaving "3" behind a finished run.
+  WriteFlagOrStop(decrypted_flag::kDecrypted, "Write failed for Uninstall Flag ");
   WriteCheckpoint(install_state::kDiskCleaned);
 }
 
