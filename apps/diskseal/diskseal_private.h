@@ -74,6 +74,10 @@ using conversion::KeyMatchesRecords;
 using conversion::TokenKey;
 using conversion::TokenKeyForRecords;
 using conversion::TokenKeyUse;
+// A token whose S1 gives another key than the install's records hold.
+inline constexpr char kNotTheInstallsKey[] =
+    "The key on your Tavik is not the key your files were encrypted with.\r\n"
+    "Please insert the Tavik this installation was started with.";
 
 // ---- resume_records.cc
 // Whether the disk-state flag says encryption has begun ("2").

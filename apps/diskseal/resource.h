@@ -8,6 +8,7 @@
 #define IDD_CREATE_PASSWORD 134
 #define IDD_MESSAGE 135
 #define IDD_RESUME 136
+#define IDD_REPORT 137
 
 // The create-password dialog.
 #define IDC_NEW_PASSWORD 1000
@@ -33,3 +34,9 @@
 // The Phase II dialog.
 #define IDC_PHASE_TWO_PLAN 1017
 #define IDC_PHASE_TWO_STATUS 1018
+
+// The report dialog of a give-up that left files encrypted.
+#define IDC_REPORT_READ 1005
+#define IDC_REPORT_TEXT 1008
+#define IDC_REPORT_COMPLETE 1009
+#define IDC_REPORT_RECOVER 1010

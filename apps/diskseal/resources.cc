@@ -49,6 +49,17 @@ const DialogResources kDialogs = {
          AutoRadioButton("I want to continue encyption and complete installing Quillmarsh Tavik", IDC_CHOOSE_CONTINUE),
          DefPushButton("Continue", IDOK, WS_GROUP),
      }},
+    {IDD_REPORT,
+     "Quillmarsh Tavik - Incomplete Decryption",
+     {
+         LText("Some files could not be decrypted. The report below lists them; they stay encrypted and can be "
+               "recovered into copies beside them.",
+               kNoId),
+         EditText(IDC_REPORT_TEXT, ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL),
+         AutoCheckBox("I have read the report", IDC_REPORT_READ),
+         PushButton("Recover My Files", IDC_REPORT_RECOVER, WS_DISABLED),
+         PushButton("Complete Uninstall", IDC_REPORT_COMPLETE, WS_DISABLED),
+     }},
 };
 
 }  // namespace

@@ -21,6 +21,10 @@ constexpr char kUsedToken[] =
     "accessing another Quillmarsh Tavik\r\nprotected system, click [Yes] to cancel the install.\r\nIf you are sure "
     "the Tavik currently is not used for accessing\r\nany other Quillmarsh Tavik protected system, click [No] to "
     "continue.";
+constexpr char kDecryptInstructions[] =
+    "Quillmarsh Tavik must now confirm your password before it can start decryption. Please enter your password "
+    "below.\r\n\r\nNote: please do not remove your Tavik, do not run any application, do not open, change existing "
+    "files and do not create new files before decryption is done.";
 constexpr char kEncryptionWarning[] =
     "Important: During encryption, do not remove your Tavik, do not run any applications and do not press the reset "
     "switch or power switch on your computer!";
@@ -32,13 +36,21 @@ ON_WM_CLOSE()
 ON_EN_MAXTEXT(IDC_PASSWORD, &CDisksealDlg::OnPasswordFull)
 END_MESSAGE_MAP()
 
-CDisksealDlg::CDisksealDlg(CWnd* parent) : CDialog(IDD_DISKSEAL_DIALOG, parent) {}
+CDisksealDlg::CDisksealDlg(CWnd* parent, bool decrypt_mode)
+    : CDialog(IDD_DISKSEAL_DIALOG, parent), decrypt_mode_(decrypt_mode) {}
 
 BOOL CDisksealDlg::OnInitDialog() {
   CDialog::OnInitDialog();
-  SetWindowText(kInstallCaption);
-  SetDlgItemText(IDC_PROGRESS_TEXT,
-                 "Your password is programmed in your Tavik. Provide your password now to allow encryption.");
+  if (decrypt_mode_) {
+    SetWindowText("Quillmarsh Tavik Uninstallation");
+    SetDlgItemText(IDOK, "Decrypt");
+    GetDlgItem(IDC_PROGRESS_BAR)->ShowWindow(SW_HIDE);
+    SetDlgItemText(IDC_PROGRESS_TEXT, kDecryptInstructions);
+  } else {
+    SetWindowText(kInstallCaption);
+    SetDlgItemText(IDC_PROGRESS_TEXT,
+                   "Your password is programmed in your Tavik. Provide your password now to allow encryption.");
+  }
   static_cast<CEdit*>(GetDlgItem(IDC_PASSWORD))->LimitText(63);
   GotoDlgCtrl(GetDlgItem(IDC_PASSWORD));
   return FALSE;
@@ -108,7 +120,36 @@ void CDisksealDlg::OnOK() {
   }
 
   unsigned char s1[17];
-  switch (read_nubo_s1(s1, 16)) {
+  const int s1_read = read_nubo_s1(s1, 16);
+  if (decrypt_mode_) {
+    switch (s1_read) {
+      case 0:
+        break;
+      case 3:
+        Box(this, "Check Tavik failure.\r\nYour Nubo data may be corrupted.", "Quillmarsh Tavik Decryption",
+            MB_OK | MB_ICONERROR);
+        return;
+      case 1:
+        Box(this,
+            "Read Tavik data failure.\r\nPlease try again. If this error persists,\r\nyour Tavik may get corrupted.",
+            kCaption, MB_OK | MB_ICONERROR);
+        return;
+      case 2:
+        Box(this, "Memory allocation failure.", kCaption, MB_OK | MB_ICONERROR);
+        return;
+      default:
+        Box(this, "Read Tavik failure.", kCaption, MB_OK | MB_ICONERROR);
+        return;
+    }
+    GetDlgItem(IDOK)->EnableWindow(FALSE);
+    ShowProgressControls();
+    SetDlgItemText(IDC_PROGRESS_TEXT,
+                   "\r\nImportant:\r\n\r\nPlease keep your Tavik inserted, do not run any application, do not open, "
+                   "change existing files and do not create new files during decryption process.");
+    SetDlgItemText(IDC_CURRENT_FILE, "Please wait while your hard drive is being decrypted ...");
+    decUnFinishedHD();
+  }
+  switch (s1_read) {
     case 0:
       if (Box(this, kUsedToken, kCaption, MB_YESNO | MB_ICONWARNING) == IDYES) {
         if (ReadDecryptedFlag() == decrypted_flag::kEncrypting) {

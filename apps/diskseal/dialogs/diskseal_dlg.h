@@ -1,5 +1,6 @@
-// The main dialog: the token password confirmed, then the progress of the install that its engine carries. It is
-// the engine's owner, and shows what the engine reports.
+// The main dialog: the token password confirmed, then the progress of the install that its engine carries, or (in
+// decrypt mode) of the give-up of an incomplete install. It is the engine's owner, and shows what the engine
+// reports.
 #pragma once
 
 #include <string>
@@ -10,7 +11,7 @@
 
 class CDisksealDlg : public CDialog, public tavik::diskseal::InstallView {
  public:
-  explicit CDisksealDlg(CWnd* parent = nullptr);
+  explicit CDisksealDlg(CWnd* parent = nullptr, bool decrypt_mode = false);
 
   // InstallView.
   CWnd* Window() override { return this; }
@@ -33,8 +34,17 @@ class CDisksealDlg : public CDialog, public tavik::diskseal::InstallView {
   void ShowProgressControls();
   // The refusal of a machine with several systems; ends the process.
   void RefuseMultipleSystems();
+  // The give-up of an incomplete install (giveup/): the key from the token's S1 into key_ and key_text_, checked
+  // against the install's key records; then every file the install encrypted decrypted, the system removed and
+  // the report shown. decUnFinishedHD ends the process.
+  bool PrepareDecryptionKey();
+  void decUnFinishedHD();
 
+  bool decrypt_mode_;
   int tries_left_ = 3;
+  unsigned int chunk_size_ = 0;
+  unsigned char key_[33] = {};
+  char key_text_[33] = {};
 
   DECLARE_MESSAGE_MAP()
 };

@@ -96,10 +96,15 @@ void CPhaseTwoDlg::DispatchInstallState() {
   } else if (*flag == decrypted_flag::kInstalled) {
     ArmRunSetup();
   } else if (*flag == decrypted_flag::kUndoingInstall) {
+    // The give-up resumes in decrypt mode. Once its tries are used up the program ends: an install over a partly
+    // decrypted disk would take the plain files it lists for encrypted ones.
     ArmRunSetup();
-    refuse(
-        "The decryption of an incomplete installation is not available in this version of Quillmarsh "
-        "Tavik.\r\nYour files stay as they are.");
+    EndDialog(IDCANCEL);
+    CDisksealDlg main(nullptr, /*decrypt_mode=*/true);
+    AfxGetApp()->m_pMainWnd = &main;
+    main.DoModal();
+    ArmRunSetup();
+    ExitProcess(1);
   } else {
     refuse("Invalid system state " + *flag);
   }

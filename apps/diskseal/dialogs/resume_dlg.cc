@@ -1,5 +1,6 @@
-// The resume dialog: "Continue" stays disabled until a choice is made; continuing opens the main dialog, whose
-// engine resumes the install from its recorded state.
+// The resume dialog: "Continue" stays disabled until a choice is made. Either choice opens the main dialog: to
+// continue, its engine resumes the install from its recorded state; to give up, it decrypts what the install
+// encrypted.
 #include "resume_dlg.h"
 
 #include "diskseal_dlg.h"
@@ -32,14 +33,9 @@ void CResumeDlg::OnChooseContinue() {
 }
 
 void CResumeDlg::OnOK() {
-  if (IsDlgButtonChecked(IDC_CHOOSE_DECRYPT) == BST_CHECKED) {
-    ShowMessageDlg(this,
-                   "The decryption of an incomplete installation is not available in this version of Quillmarsh "
-                   "Tavik.\r\nPlease choose to continue the installation.");
-    return;
-  }
+  const bool decrypt = IsDlgButtonChecked(IDC_CHOOSE_DECRYPT) == BST_CHECKED;
   EndDialog(IDOK);
-  CDisksealDlg main;
+  CDisksealDlg main(nullptr, decrypt);
   AfxGetApp()->m_pMainWnd = &main;
   main.DoModal();
 }

@@ -27,9 +27,7 @@ void CInitEncrypt::PrepareKeyFromToken(const char* marker_error) {
   }
   if (!bValidXCFK(key_)) Stop(marker_error);
   if (!tavik::diskseal::KeyMatchesRecords(key_)) {
-    Stop(
-        "The key on your Tavik is not the key your files were encrypted with.\r\n"
-        "Please insert the Tavik this installation was started with.");
+    Stop(tavik::diskseal::kNotTheInstallsKey);
   }
   key_ready_ = true;
 }

@@ -12,36 +12,24 @@
 namespace tavik::diskseal::testing {
 namespace {
 
-constexpr int kCrashed = 128 + 9;
 constexpr int kCommittedBeforeTheCrash = 3;
 
 class PartlyEncryptedTest : public ProgramTest {
  protected:
   void SetUp() override {
     for (int i = 0; i < 6; ++i) {
-      const std::string path = "D:\\data\\file" + std::to_string(i) + ".doc";
-      plain_[path] = RandomBytes(1000 + 37 * i, 40 + i);
-      Put(path, plain_[path]);
+      plain_["D:\\data\\file" + std::to_string(i) + ".doc"] = RandomBytes(1000 + 37 * i, 40 + i);
     }
     // Killed right after the third file's plain copy was deleted: three files encrypted and in the history.
-    xp::machine::ArmFault(
-        {xp::machine::FaultAction::kCrash, "DeleteFileA", kCommittedBeforeTheCrash, 1, 0, ".H1K"});
-    xp::ui::Script script;
-    ASSERT_EQ(RunDiskseal(FreshInstall(script)).exit_code, kCrashed);
-    xp::machine::ClearFaults();
-    ASSERT_EQ(Flag(), "2");
-    ASSERT_EQ(Lines(InInstallFolder("MRVENCHS")).size(), size_t{kCommittedBeforeTheCrash});
+    CrashInstallInFirstPass(plain_, kCommittedBeforeTheCrash);
+    if (HasFatalFailure()) return;
     key_ = InstalledKey();
     ASSERT_FALSE(key_.empty());
   }
 
   // The next administrator logon: Windows deletes "RunSetup" before it runs it; the user continues the install.
   static xp::ui::Script& Resume(xp::ui::Script& script) {
-    HKEY run_once = nullptr;
-    RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce", 0, KEY_ALL_ACCESS,
-                  &run_once);
-    RegDeleteValueA(run_once, "RunSetup");
-    RegCloseKey(run_once);
+    StartFromRunOnce();
     script.Dialog(IDD_RESUME).Click(IDC_CHOOSE_CONTINUE).Click(IDOK);
     script.Dialog(IDD_DISKSEAL_DIALOG).Type(IDC_PASSWORD, kPassword).Click(IDOK);
     script.ExpectBox("Quillmarsh Tavik", xp::ui::Pattern::Wildcard("Used Tavik detected.*")).Answer(IDNO);

@@ -69,6 +69,25 @@ std::optional<std::string> ProgramTest::Decrypted(const std::string& path) {
   return data;
 }
 
+void ProgramTest::CrashInstallInFirstPass(const std::map<std::string, std::string>& files, int committed) {
+  for (const auto& [path, plain] : files) Put(path, plain);
+  xp::machine::ArmFault({xp::machine::FaultAction::kCrash, "DeleteFileA", static_cast<uint32_t>(committed), 1, 0,
+                         ".H1K"});
+  xp::ui::Script script;
+  ASSERT_EQ(RunDiskseal(FreshInstall(script)).exit_code, 128 + 9);
+  xp::machine::ClearFaults();
+  ASSERT_EQ(Flag(), "2");
+  ASSERT_EQ(Lines(InInstallFolder("MRVENCHS")).size(), static_cast<size_t>(committed));
+}
+
+void ProgramTest::StartFromRunOnce() {
+  HKEY run_once = nullptr;
+  RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce", 0, KEY_ALL_ACCESS,
+                &run_once);
+  RegDeleteValueA(run_once, "RunSetup");
+  RegCloseKey(run_once);
+}
+
 xp::ui::Script& ProgramTest::FreshInstall(xp::ui::Script& script, bool empty_temp) {
   script.Dialog(IDD_PHASE_TWO, "Quillmarsh Tavik Installation Phase II").Click(IDOK);
   script.Dialog(IDD_CREATE_PASSWORD).Type(IDC_NEW_PASSWORD, kPassword).Type(IDC_RETYPE_PASSWORD, kPassword).Click(IDOK);

@@ -2,6 +2,7 @@
 // leaves, read back from the machine.
 #pragma once
 
+#include <map>
 #include <optional>
 #include <string>
 
@@ -34,6 +35,12 @@ class ProgramTest : public EngineTest {
   static std::string InstalledKey();
   // The plaintext of a file the install encrypted.
   static std::optional<std::string> Decrypted(const std::string& path);
+
+  // A first install of `files` (path, plain bytes), killed in its first pass right after the `committed`th file's
+  // plain copy was deleted: those files encrypted and in the history, the flag "2".
+  void CrashInstallInFirstPass(const std::map<std::string, std::string>& files, int committed);
+  // The next administrator logon starts diskseal from RunOnce, which Windows deletes before it runs it.
+  static void StartFromRunOnce();
 
   // The script of a first install on a clean token, from the Phase II dialog to the warning before the passes.
   static xp::ui::Script& FreshInstall(xp::ui::Script& script, bool empty_temp = true);

@@ -26,9 +26,6 @@ TEST_F(StartupTest, EachFlagValueIsDispatched) {
       {"3", "Decryption is not complete.\r\nPlease finish decryption and uninstall first."},
       {"7", "Invalid system state 7"},
       {"1234", "Get system status error failure."},
-      {"5",
-       "The decryption of an incomplete installation is not available in this version of Quillmarsh "
-       "Tavik.\r\nYour files stay as they are."},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.flag);
