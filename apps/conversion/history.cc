@@ -11,6 +11,23 @@ namespace {
 
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
+// Whether `file` holds more bytes than `copy`. A conversion keeps a file's length, so a file longer than its
+// temporary copy was never in flight: the two are files of the user's that only share a name's stem.
+bool LongerThan(const std::string& file, const std::string& copy) {
+  WIN32_FIND_DATAA file_data = {};
+  WIN32_FIND_DATAA copy_data = {};
+  const HANDLE file_find = FindFirstFileA(file.c_str(), &file_data);
+  if (file_find == INVALID_HANDLE_VALUE) return false;
+  FindClose(file_find);
+  const HANDLE copy_find = FindFirstFileA(copy.c_str(), &copy_data);
+  if (copy_find == INVALID_HANDLE_VALUE) return false;
+  FindClose(copy_find);
+  const auto size = [](const WIN32_FIND_DATAA& data) {
+    return (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  };
+  return size(file_data) > size(copy_data);
+}
+
 }  // namespace
 
 History::Load History::LoadFrom(const std::string& file, const std::string& backup) {
@@ -107,6 +124,7 @@ void SettleLeftovers(const char* suffix,
           DeleteFileA(temporary.c_str());
           break;
         case LeftoverAction::kPutBackOld:
+          if (LongerThan(file, temporary)) break;
           SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
           DeleteFileA(file.c_str());
           if (!MoveFileA(temporary.c_str(), file.c_str())) rename_failed(temporary, file);

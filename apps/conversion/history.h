@@ -57,7 +57,8 @@ enum class LeftoverAction {
 LeftoverAction DecideLeftover(const PathSet* own_files, const PathSet* committed, const std::string& temporary,
                               const std::string& file);
 
-// Settles every leftover "<file><suffix>" of the fixed drives by `decide`. A bad name stops the run with the texts
+// Settles every leftover "<file><suffix>" of the fixed drives by `decide`; a file longer than its leftover is never
+// put back over, as no conversion was in flight there. A bad name stops the run with the texts
 // "Initial hard drive cleaning failed..."; a failed rename back goes to `rename_failed` (temporary, file).
 void SettleLeftovers(const char* suffix,
                      const std::function<LeftoverAction(const std::string&, const std::string&)>& decide,

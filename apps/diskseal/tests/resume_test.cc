@@ -25,6 +25,10 @@ TEST_F(ResumeTest, LeftoversAreSettledByTheHistory) {
   // The user's own file with that ending, which the install encrypted.
   Put("D:\\a\\notes.H1K", "user's encrypted notes");
   Put("D:\\a\\notes", "user's other file");
+  // A pair of the user's that the walk had not reached: the file is longer than the one with the ending, so no
+  // conversion was in flight between them.
+  Put("D:\\a\\draft.H1K", "old draft");
+  Put("D:\\a\\draft", "the user's newer, longer draft");
   Put(InInstallFolder("MRVENCHS"), "D:\\a\\committed.txt\r\nD:\\a\\notes.H1K\r\n");
 
   engine().RestoreTemporaryFiles();
@@ -38,6 +42,8 @@ TEST_F(ResumeTest, LeftoversAreSettledByTheHistory) {
   EXPECT_EQ(Get("C:\\Documents and Settings\\renamed.doc"), "plain renamed");
   EXPECT_EQ(Get("D:\\a\\notes.H1K"), "user's encrypted notes");
   EXPECT_EQ(Get("D:\\a\\notes"), "user's other file");
+  EXPECT_EQ(Get("D:\\a\\draft.H1K"), "old draft");
+  EXPECT_EQ(Get("D:\\a\\draft"), "the user's newer, longer draft");
 }
 
 TEST_F(ResumeTest, ATokenWhoseKeyChangedEncryptsNothing) {
