@@ -2,6 +2,7 @@
 // file the install's history names comes back plain, byte for byte, and nothing else is touched; a file that cannot
 // be decrypted stays encrypted, listed, with the key in a read-only report; the machine is left without the
 // product's registry, logon or token key.
+#include <algorithm>
 #include <functional>
 #include <map>
 
@@ -311,6 +312,50 @@ TEST_F(GiveUpTest, AnInstallHistoryThatDoesNotOpenStopsIt) {
   EXPECT_EQ(Disk(), before);
   EXPECT_EQ(Flag(), "2");
   EXPECT_TRUE(TokenHoldsS1());
+}
+
+// The key from the token's S1 is checked against the install's key records: a token used for another install since
+// decrypts nothing; records that cannot be read leave only the token's key, which is used, and the log says so.
+TEST_F(GiveUpTest, TheTokensKeyIsCheckedAgainstTheKeyRecords) {
+  const std::map<std::string, std::string> encrypted = Disk();
+  {
+    SCOPED_TRACE("a new S1 on the token");
+    unsigned char s1[17] = {};
+    char hex[33] = {};
+    unsigned char old_s1[17] = {};
+    ASSERT_EQ(read_nubo_s1(old_s1, 16), 0);
+    generate_s1(s1, hex);
+    ASSERT_EQ(write_nubo_s1(s1, 16), 1);
+    xp::ui::Script script;
+    StartFromRunOnce();
+    script.Dialog(IDD_RESUME).Click(IDC_CHOOSE_DECRYPT).Click(IDOK);
+    script.Dialog(IDD_DISKSEAL_DIALOG).Type(IDC_PASSWORD, kPassword).Click(IDOK);
+    script.ExpectBox("Quillmarsh Tavik", kNotTheInstallsKey).Answer(IDOK);
+    script.Dialog(IDD_MESSAGE, "CDisksealDlg::decUnFinishedHD").Click(IDOK);
+    const ProgramRun run = RunDiskseal(script);
+    EXPECT_EQ(run.exit_code, 1) << run.err;
+    EXPECT_EQ(xp::ui::ScriptStepsLeft(), 0u);
+    const std::vector<std::string> shown = MessagesShown();
+    EXPECT_EQ(shown.empty() ? "" : shown.back(),
+              xp::ui::Quote("Decryption initialization failure for incomplete install (error code 004)."));
+    EXPECT_EQ(Disk(), encrypted);
+    EXPECT_EQ(Flag(), "2");
+    ASSERT_EQ(write_nubo_s1(old_s1, 16), 1);
+  }
+  {
+    SCOPED_TRACE("the key records gone");
+    ASSERT_TRUE(DeleteFileA(InInstallFolder("MRVENTFE").c_str()));
+    xp::ui::Script script;
+    EndWithoutReport(ChooseDecrypt(script));
+    const ProgramRun run = RunDiskseal(script);
+    EXPECT_EQ(run.exit_code, 1) << run.err;
+    EXPECT_EQ(xp::ui::ScriptStepsLeft(), 0u);
+    EXPECT_EQ(Disk(), plain_);
+    const std::vector<std::string> log = GiveUpLog();
+    EXPECT_NE(std::find(log.begin(), log.end(),
+                        "Warning: the key records cannot be read; the key from the Tavik is used."),
+              log.end());
+  }
 }
 
 // A machine where the driver may still run: the logon is put back and a restart asked for before any file is read.
