@@ -1,7 +1,19 @@
-// What the uninstaller's rooms share: the start phase the driver's activation setting shows.
+// What the uninstaller's rooms share: the start phase the driver's activation setting shows, the fixed names and
+// captions, the message dialog, and the checks and steps of its two starts.
 #pragma once
 
+#include <string>
+
+#include "conversion.h"
+
+class CWnd;
+
 namespace tavik::diskunseal {
+
+using conversion::Box;
+using conversion::kCaption;
+inline constexpr char kProgram[] = "C:\\Program Files\\Quillmarsh\\Tavik\\XP\\diskunseal.exe";
+inline constexpr char kUninstallCaption[] = "Quillmarsh Tavik Uninstallation";
 
 // Which of the uninstaller's two Windows starts is under way, read from the driver's "nostart" setting.
 enum KernelStartState : int {
@@ -13,5 +25,20 @@ enum KernelStartState : int {
 };
 
 KernelStartState ReadKernelStartState();
+
+// ---- start/first_start.cc: the first start's two questions and the preparation for the second; ends the process.
+void PrepareSecondStart();
+
+// ---- start/driver_guard.cc
+// Whether the filter driver may still be loaded: its service "Morvel" runs, or Winlogon's "GinaDLL" still names the
+// logon component that loads it.
+bool DriverMayBeActive();
+// Puts the system's own logon back, says so and asks for the restart that unloads the driver; ends the process.
+void RefuseWhileDriverActive();
+
+// ---- dialogs/message_dlg.cc
+// The message dialog (IDD 137), modal over `parent` (nullptr: no owner).
+void ShowMessageDlg(CWnd* parent, const std::string& text, const std::string& caption,
+                    const std::string& button = "OK");
 
 }  // namespace tavik::diskunseal

@@ -1,0 +1,182 @@
+// The main dialog of the second start: the token password and the Key Answer share three attempts, the third
+// failure reboots, and the hand-over to the decryption engine carries the way the user came in and the key.
+#include <cctype>
+
+#include "program_fixture.h"
+#include "setupcore.h"
+#include "xp/machine.h"
+#include "xp/ui.h"
+
+namespace tavik::diskunseal::testing {
+namespace {
+
+constexpr char kIncorrectAnswer[] = "Incorrect key answer.";
+constexpr char kMessageCaption[] = "Quillmarsh Tavik Uninstall";
+constexpr char kRebootCaption[] = "Quillmarsh Tavik - Uninstall";
+constexpr char kMaximumTries[] = "Maximum tries reached.\r\nSystem will reboot.";
+constexpr char kPasswordHandOver[] = "engine: password\n";
+
+class MainDialogTest : public UninstallProgramTest {
+ protected:
+  MainDialogTest() { AsSecondStart(); }
+
+  static xp::ui::Script& Password(xp::ui::Script& script, const std::string& password) {
+    script.Dialog(IDD_DISKUNSEAL_DIALOG).Type(IDC_PASSWORD, password).Click(IDC_CONTINUE);
+    return script;
+  }
+  static xp::ui::Script& KeyAnswer(xp::ui::Script& script, const std::string& answer) {
+    script.Dialog(IDD_DISKUNSEAL_DIALOG).Click(IDC_WITH_KEY_ANSWER).Type(IDC_KEY_ANSWER, answer).Click(IDC_CONTINUE);
+    return script;
+  }
+  static xp::ui::Script& WrongPassword(xp::ui::Script& script, int left) {
+    Password(script, "wrong-password");
+    if (left > 0) {
+      return script
+          .ExpectBox(kRebootCaption, "Verify password failed. You have " + std::to_string(left) + " more attempt(s).",
+                     MB_OK | MB_ICONWARNING)
+          .Answer(IDOK);
+    }
+    return script
+        .ExpectBox(kRebootCaption, "Sorry, you have no more attempts.\r\nSystem will reboot.", MB_OK | MB_ICONERROR)
+        .Answer(IDOK);
+  }
+  static xp::ui::Script& Message(xp::ui::Script& script, const char* caption) { return AnswerMessage(script, caption); }
+  // The run ended in the restart the last attempt asks for, with nothing handed to the engine.
+  static void ExpectRebooted(const ProgramRun& run) {
+    EXPECT_EQ(run.exit_code, 1) << run.err;
+    EXPECT_EQ(xp::ui::ScriptStepsLeft(), 0u);
+    EXPECT_EQ(xp::machine::PendingRestart(), EWX_REBOOT | EWX_FORCE);
+    EXPECT_EQ(run.err.find("engine:"), std::string::npos) << run.err;
+    EXPECT_EQ(Text(HKEY_LOCAL_MACHINE, kFlagKey, "Decrypted"), "0");
+  }
+  static void ExpectHandOver(const ProgramRun& run, const std::string& line) {
+    EXPECT_EQ(run.exit_code, 0) << run.err;
+    EXPECT_EQ(xp::ui::ScriptStepsLeft(), 0u);
+    EXPECT_NE(run.err.find(line), std::string::npos) << run.err;
+    EXPECT_EQ(xp::machine::PendingRestart(), std::nullopt);
+  }
+};
+
+TEST_F(MainDialogTest, ThePasswordAndTheKeyAnswerShareThreeAttempts) {
+  xp::ui::Script mixed;
+  WrongPassword(mixed, 2);
+  WrongPassword(mixed, 1);
+  KeyAnswer(mixed, std::string(32, 'f'));
+  Message(mixed, kMessageCaption);
+  Message(mixed, kRebootCaption);
+  ExpectRebooted(RunDiskunseal(mixed));
+  EXPECT_EQ(MessagesShown(), (std::vector<std::string>{xp::ui::Quote(kIncorrectAnswer), xp::ui::Quote(kMaximumTries)}));
+
+  xp::machine::ClearRestartRequest();
+  xp::ui::Script passwords;
+  WrongPassword(passwords, 2);
+  WrongPassword(passwords, 1);
+  WrongPassword(passwords, 0);
+  ExpectRebooted(RunDiskunseal(passwords));
+}
+
+TEST_F(MainDialogTest, EachRefusedKeyAnswerUsesAnAttempt) {
+  std::string wrong = key_answer();
+  wrong[0] = wrong[0] == '0' ? '1' : '0';
+  const struct {
+    const char* name;
+    std::string answer;
+    bool without_records;  // MRVENTFE gone from here on: the answer must be refused before it is read
+  } rows[] = {
+      {"31 hex digits", key_answer().substr(0, 31), false},
+      {"a character that is no hex digit", key_answer().substr(0, 31) + "g", false},
+      {"the answer to another puzzle", wrong, false},
+      {"32 zeros", std::string(32, '0'), true},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    xp::machine::ClearRestartRequest();
+    if (row.without_records) Remove(InstallFile("MRVENTFE"));
+    xp::ui::Script script;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+      KeyAnswer(script, row.answer);
+      Message(script, kMessageCaption);
+    }
+    Message(script, kRebootCaption);
+    ExpectRebooted(RunDiskunseal(script));
+    EXPECT_TRUE(Shown(kIncorrectAnswer));
+  }
+}
+
+TEST_F(MainDialogTest, TheKeyAnswerHandsTheFileKeyToTheEngineInEitherLetterCase) {
+  std::string upper = key_answer();
+  for (char& digit : upper) digit = static_cast<char>(std::toupper(static_cast<unsigned char>(digit)));
+  // Without MRVPUZSN the puzzle is not shown, yet the answer still opens MRVENTFE.
+  Remove(InstallFile("MRVPUZSN"));
+  xp::ui::Script script;
+  KeyAnswer(script, upper);
+  ExpectHandOver(RunDiskunseal(script), "engine: key answer " + cfk_text() + "\n");
+}
+
+TEST_F(MainDialogTest, UnreadableRecordsUseNoAttempt) {
+  Remove(InstallFile("MRVENTFE"));
+  xp::ui::Script script;
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    KeyAnswer(script, key_answer());
+    Message(script, "Quillmarsh Tavik Recovery");
+  }
+  script.Dialog(IDD_DISKUNSEAL_DIALOG).Click(IDC_WITH_TOKEN);
+  Password(script, kPassword);
+  ExpectHandOver(RunDiskunseal(script), kPasswordHandOver);
+  EXPECT_TRUE(Shown("Failed to read data from hard drive."));
+}
+
+TEST_F(MainDialogTest, ACorrectPasswordWithoutTheS1RecordLeavesTheDialogAndTheCounter) {
+  ASSERT_EQ(clean_nubo_s1(), 1);
+  xp::ui::Script script;
+  Password(script, kPassword);
+  script
+      .ExpectBox("Quillmarsh Tavik - Login", "Check Tavik failure.\r\nYour Tavik data may be corrupted.",
+                 MB_OK | MB_ICONERROR)
+      .Answer(IDOK);
+  WrongPassword(script, 2);
+  script.Dialog(IDD_DISKUNSEAL_DIALOG).Escape();
+  script.Dialog(IDD_BACKDROP).Escape();
+  const ProgramRun run = RunDiskunseal(script);
+  EXPECT_EQ(run.exit_code, 0) << run.err;
+  EXPECT_EQ(xp::ui::ScriptStepsLeft(), 0u);
+  EXPECT_EQ(run.err.find("engine:"), std::string::npos);
+
+  // Once the run got past the token's clean-up, the record is no longer needed: the password is enough.
+  ASSERT_TRUE(write_hd_install_state(1400));
+  xp::ui::Script resumed;
+  Password(resumed, kPassword);
+  ExpectHandOver(RunDiskunseal(resumed), kPasswordHandOver);
+}
+
+TEST_F(MainDialogTest, ACorrectPasswordHandsOverInPasswordMode) {
+  xp::ui::Script script;
+  WrongPassword(script, 2);
+  Password(script, kPassword);
+  ExpectHandOver(RunDiskunseal(script), kPasswordHandOver);
+}
+
+TEST_F(MainDialogTest, AnotherTokenGetsThreePromptsThenTheReboot) {
+  SetText(HKEY_LOCAL_MACHINE, kFlagKey, "ESN", "12345679");
+  xp::ui::Script script;
+  Password(script, kPassword);
+  for (int prompt = 0; prompt < 3; ++prompt) Message(script, "Quillmarsh Tavik - UnInstall");
+  Message(script, kRebootCaption);
+  ExpectRebooted(RunDiskunseal(script));
+  const std::string prompt = xp::ui::Quote("Wrong Tavik. Please insert Tavik with this ESN#: 12345679, then click OK.");
+  EXPECT_EQ(MessagesShown(), (std::vector<std::string>{prompt, prompt, prompt, xp::ui::Quote(kMaximumTries)}));
+}
+
+TEST_F(MainDialogTest, APasswordPastTheLimitIsRefusedWithAMessage) {
+  xp::ui::Script script;
+  script.Dialog(IDD_DISKUNSEAL_DIALOG).Type(IDC_PASSWORD, std::string(64, 'x'));
+  Message(script, kMessageCaption);
+  script.Dialog(IDD_DISKUNSEAL_DIALOG).Escape();
+  script.Dialog(IDD_BACKDROP).Escape();
+  const ProgramRun run = RunDiskunseal(script);
+  EXPECT_EQ(run.exit_code, 0) << run.err;
+  EXPECT_TRUE(Shown("Maximum length of Tavik password is 63 characters."));
+}
+
+}  // namespace
+}  // namespace tavik::diskunseal::testing
