@@ -148,6 +148,22 @@ void LogonMachine::PutOnDisk(const std::string& windows_path, const std::string&
   std::ofstream(target, std::ios::binary | std::ios::trunc) << bytes;
 }
 
+std::string LogonMachine::Registry(const std::string& key, const std::string& name) const {
+  const xp::test::ProgramRun run = Xpmachine({"reg", "query", root_.string(), key, "/v", name});
+  if (run.exit_code != 0) return "";
+  std::istringstream lines(run.output);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.find(name) != std::string::npos && line.find("REG_") != std::string::npos) return line;
+  }
+  return "";
+}
+
+void LogonMachine::SetRegistryText(const std::string& key, const std::string& name, const std::string& text) const {
+  if (Xpmachine({"reg", "add", root_.string(), key, "/v", name, "/d", text}).exit_code != 0) {
+    throw std::runtime_error("xpmachine reg add " + key + " " + name + " failed");
+  }
+}
+
 std::vector<std::string> LogonMachine::InstallFolder() const {
   std::vector<std::string> names;
   for (const fs::directory_entry& entry : fs::directory_iterator(HostPath(root_, kInstallFolder))) {

@@ -40,6 +40,10 @@ class LogonMachine {
   // A file of the machine's disk as it lies there; nullopt when it is not there.
   std::optional<std::string> OnDisk(const std::string& windows_path) const;
   void PutOnDisk(const std::string& windows_path, const std::string& bytes) const;
+  // A registry value as `xpmachine reg query` shows it (its line: name, type and data), empty when it is not there;
+  // setting a text value of an HKLM key.
+  std::string Registry(const std::string& key, const std::string& name) const;
+  void SetRegistryText(const std::string& key, const std::string& name, const std::string& text) const;
   // The names in the install folder, as they lie on the disk.
   std::vector<std::string> InstallFolder() const;
   // The Key Puzzle the logon dialog showed last; the maker's web service's Key Answer to it.
