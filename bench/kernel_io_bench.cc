@@ -1,16 +1,26 @@
-// What the kernel path costs a program: read and write throughput of an 8 MiB protected file through the machine's
-// kernel host (every program's kernel) with the filter holding the key, the same file with the filter detached (its
-// service stopped), through a kernel model booted in the process itself (as unit tests do: no host, no filter),
-// and as plain host file I/O. Each run ends with the ratios between them.
-#include <benchmark/benchmark.h>
+// What the kernel path costs a program: a protected file (the filter holding the key) read and written through the
+// machine's kernel host in 1 MiB pieces, each phase against plain host I/O of a copy of the file's bytes beside it
+// (the host never writes beneath the machine's cache) in the same round. Three pairs a round:
+//   warm read   the file read through the machine after a first read (its pages in the host's cache), against
+//               a host read of the backing file after a first read;
+//   cold read   the first read after the kernel host restarted, the backing file's pages dropped from the host's
+//               page cache, against a host read of the same file after the same drop;
+//   write       the whole file rewritten through the machine and flushed, against host writes and fdatasync.
+// Each round syncs before each timed phase and alternates which side of each pair goes first; the medians of the
+// rounds and the throughput ratios (machine over host: 1.00 = as fast) are the figures.
+//   kernel_io_bench [--mib M] [--rounds R] [--drop-caches]
+// --drop-caches drops the whole host page cache (root only) instead of the backing file's pages alone.
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -21,19 +31,18 @@
 #include "key_format.h"
 #include "scratch_machine.h"
 #include "windows.h"
-#include "xp/ntos.h"
 #include "xp/registry.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
 
-constexpr size_t kFileSize = 8 << 20;
-constexpr DWORD kChunk = 64 << 10;
+constexpr DWORD kPiece = 1 << 20;
 constexpr char kWindowsPath[] = "C:\\Docs\\bench.doc";
 constexpr uint32_t kSerialC = 0x5A3C71E4;  // a new machine's drive C:
 
-std::vector<char> chunk(kChunk, 'x');
+std::vector<char> piece(kPiece, 'x');
 
 void SetTavikValue(const std::u16string& key, DWORD type, const std::vector<uint8_t>& data) {
   xp::registry::KeyId id = 0;
@@ -78,148 +87,183 @@ bool HandOverKey() {
   return MorvelLoadDriver() && MorvelSetCFK(kn.data(), efkn.data(), 0);
 }
 
-bool StopFilter() {
-  const SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
-  const SC_HANDLE service = OpenServiceA(manager, "Morvel", SERVICE_STOP);
-  SERVICE_STATUS status;
-  const bool stopped = ControlService(service, SERVICE_CONTROL_STOP, &status);
-  CloseServiceHandle(service);
-  CloseServiceHandle(manager);
-  return stopped;
+[[noreturn]] void Fail(const std::string& what) {
+  std::fprintf(stderr, "kernel_io_bench: %s\n", what.c_str());
+  std::exit(1);
 }
 
-// The whole file through the machine, 64 KiB at a time, from an open handle (so the cache stays warm).
-void ReadThroughMachine(benchmark::State& state) {
+// A fresh kernel host with the filter holding the key: the machine as a boot and a logon leave it.
+void BootWithKey(const fs::path& root) {
+  std::string error;
+  if (xp::ntos::host::KernelHostAnswers(root) && !xp::ntos::host::StopKernelHost(root, &error)) Fail(error);
+  if (!xp::ntos::host::StartKernelHost(xp::test::BuildProgram("xp_ntoshost"), root, &error)) Fail(error);
+  if (!HandOverKey()) Fail("the filter did not take the key");
+}
+
+double Seconds(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+
+// The backing file's pages (or, with --drop-caches, the whole page cache) out of the host's memory.
+bool drop_all_caches = false;
+void DropHostCache(const fs::path& file) {
+  ::sync();
+  if (drop_all_caches) {
+    std::ofstream drop("/proc/sys/vm/drop_caches");
+    if (!(drop << "3" << std::flush)) Fail("cannot drop the page cache (needs root)");
+    return;
+  }
+  const int fd = ::open(file.c_str(), O_RDONLY);
+  if (fd < 0 || ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED) != 0) Fail("cannot drop the file's cached pages");
+  ::close(fd);
+}
+
+double ReadThroughMachine(size_t size) {
+  ::sync();
+  const Clock::time_point start = Clock::now();
   const HANDLE file =
       CreateFileA(kWindowsPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return state.SkipWithError("cannot open the file through the machine");
-  for (auto _ : state) {
-    SetFilePointer(file, 0, nullptr, FILE_BEGIN);
-    DWORD got = 0;
-    size_t total = 0;
-    while (ReadFile(file, chunk.data(), kChunk, &got, nullptr) && got != 0) total += got;
-    if (total != kFileSize) state.SkipWithError("short read");
-  }
+  if (file == INVALID_HANDLE_VALUE) Fail("cannot open the file through the machine");
+  DWORD got = 0;
+  size_t total = 0;
+  while (ReadFile(file, piece.data(), kPiece, &got, nullptr) && got != 0) total += got;
   CloseHandle(file);
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kFileSize));
+  const double seconds = Seconds(start);
+  if (total != size) Fail("short read through the machine");
+  return seconds;
 }
 
-// The whole file rewritten, then flushed: the flush is where the filter encrypts.
-void WriteThroughMachine(benchmark::State& state) {
+// The flush is where the filter encrypts and the bytes reach the disk.
+double WriteThroughMachine(size_t size) {
+  ::sync();
+  const Clock::time_point start = Clock::now();
   const HANDLE file = CreateFileA(kWindowsPath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                   0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return state.SkipWithError("cannot open the file through the machine");
-  for (auto _ : state) {
-    SetFilePointer(file, 0, nullptr, FILE_BEGIN);
-    DWORD done = 0;
-    for (size_t at = 0; at < kFileSize; at += kChunk) WriteFile(file, chunk.data(), kChunk, &done, nullptr);
-    FlushFileBuffers(file);
+  if (file == INVALID_HANDLE_VALUE) Fail("cannot open the file through the machine");
+  DWORD done = 0;
+  for (size_t at = 0; at < size; at += kPiece) {
+    if (!WriteFile(file, piece.data(), kPiece, &done, nullptr) || done != kPiece) Fail("write through the machine");
   }
+  if (!FlushFileBuffers(file)) Fail("flush through the machine");
   CloseHandle(file);
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kFileSize));
+  return Seconds(start);
 }
 
-fs::path host_file;
-
-void ReadHostFile(benchmark::State& state) {
-  const int fd = ::open(host_file.c_str(), O_RDONLY);
-  for (auto _ : state) {
-    for (off_t at = 0; at < static_cast<off_t>(kFileSize); at += kChunk) ::pread(fd, chunk.data(), kChunk, at);
-  }
+double ReadHostFile(const fs::path& path, size_t size) {
+  ::sync();
+  const Clock::time_point start = Clock::now();
+  const int fd = ::open(path.c_str(), O_RDONLY);
+  size_t total = 0;
+  for (ssize_t got; (got = ::read(fd, piece.data(), kPiece)) > 0;) total += static_cast<size_t>(got);
   ::close(fd);
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kFileSize));
+  const double seconds = Seconds(start);
+  if (total != size) Fail("short host read");
+  return seconds;
 }
 
-void WriteHostFile(benchmark::State& state) {
-  const int fd = ::open(host_file.c_str(), O_WRONLY);
-  for (auto _ : state) {
-    for (off_t at = 0; at < static_cast<off_t>(kFileSize); at += kChunk) ::pwrite(fd, chunk.data(), kChunk, at);
+double WriteHostFile(const fs::path& path, size_t size) {
+  ::sync();
+  const Clock::time_point start = Clock::now();
+  const int fd = ::open(path.c_str(), O_WRONLY);
+  for (size_t at = 0; at < size; at += kPiece) {
+    if (::write(fd, piece.data(), kPiece) != static_cast<ssize_t>(kPiece)) Fail("host write");
   }
+  ::fdatasync(fd);
   ::close(fd);
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kFileSize));
+  return Seconds(start);
 }
 
-// Console output as usual, and each benchmark's bytes per second kept for the ratios.
-class RateReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      if (run.run_type == Run::RT_Iteration && run.iterations > 0 && !run.error_occurred) {
-        rates[run.benchmark_name()] = kFileSize * static_cast<double>(run.iterations) / run.real_accumulated_time;
-      }
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-  std::map<std::string, double> rates;
+struct Pair {
+  double machine = 0;
+  double host = 0;
 };
 
-void RunPhase(RateReporter* reporter, const std::string& name, void (*read)(benchmark::State&),
-              void (*write)(benchmark::State&)) {
-  benchmark::RegisterBenchmark(("read/" + name).c_str(), read)->Unit(benchmark::kMillisecond);
-  benchmark::RegisterBenchmark(("write/" + name).c_str(), write)->Unit(benchmark::kMillisecond);
-  benchmark::RunSpecifiedBenchmarks(reporter);
-  benchmark::ClearRegisteredBenchmarks();
+// Runs the two sides of a pair in the round's order.
+template <typename Machine, typename Host>
+Pair Alternated(bool machine_first, Machine machine, Host host) {
+  Pair pair;
+  if (machine_first) pair.machine = machine();
+  pair.host = host();
+  if (!machine_first) pair.machine = machine();
+  return pair;
 }
 
-void PrintRatios(const std::map<std::string, double>& rates) {
-  const struct {
-    const char* what;
-    const char* numerator;
-    const char* denominator;
-  } ratios[] = {
-      {"host, filter with key / filter detached", "filter_key", "filter_detached"},
-      {"host, filter with key / plain host I/O", "filter_key", "plain_host"},
-      {"host, filter detached / plain host I/O", "filter_detached", "plain_host"},
-      {"host, no filter / in-process kernel, no filter", "filter_detached", "own_kernel"},
-      {"in-process kernel, no filter / plain host I/O", "own_kernel", "plain_host"},
-  };
-  std::printf("\nThroughput ratios (1.00 = as fast):\n%-48s %8s %8s\n", "", "read", "write");
-  for (const auto& ratio : ratios) {
-    std::printf("%-48s", ratio.what);
-    for (const char* direction : {"read/", "write/"}) {
-      const auto top = rates.find(direction + std::string(ratio.numerator));
-      const auto bottom = rates.find(direction + std::string(ratio.denominator));
-      if (top == rates.end() || bottom == rates.end()) {
-        std::printf(" %8s", "-");
-      } else {
-        std::printf(" %8.2f", top->second / bottom->second);
-      }
-    }
-    std::printf("\n");
-  }
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  const size_t n = values.size();
+  return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
+  size_t mib = 32;  // within the kernel's 64 MiB cache, so a warm read is all cache hits
+  int rounds = 5;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--drop-caches") == 0) drop_all_caches = true;
+    if (i + 1 >= argc) continue;
+    if (std::strcmp(argv[i], "--mib") == 0) mib = std::max<size_t>(1, std::strtoul(argv[i + 1], nullptr, 10));
+    if (std::strcmp(argv[i], "--rounds") == 0) rounds = std::max(1, std::atoi(argv[i + 1]));
+  }
+  const size_t size = mib << 20;
   xp::test::ScratchMachine machine;
-  if (!InstallFilter(machine.root())) {
-    std::fprintf(stderr, "kernel_io_bench: cannot install the filter\n");
-    return 1;
-  }
-  host_file = machine.root() / "drives" / "C" / "Docs" / "bench.doc";
-  std::ofstream(host_file, std::ios::binary) << std::string(kFileSize, 'p');
-  RateReporter reporter;
-  RunPhase(&reporter, "plain_host", ReadHostFile, WriteHostFile);
-  {
-    const xp::ntos::Kernel in_process(xp::ntos::KernelOptions{machine.root()});
-    RunPhase(&reporter, "own_kernel", ReadThroughMachine, WriteThroughMachine);
-  }
-
+  if (!InstallFilter(machine.root())) Fail("cannot install the filter");
+  const fs::path backing = machine.root() / "drives" / "C" / "Docs" / "bench.doc";
+  const fs::path yardstick = machine.root() / "drives" / "C" / "Docs" / "host.bin";
+  std::ofstream(backing, std::ios::binary) << std::string(size, 'p');
+  BootWithKey(machine.root());
+  WriteThroughMachine(size);  // the file encrypted once, as the install leaves it
   std::string error;
-  if (!xp::ntos::host::StartKernelHost(xp::test::BuildProgram("xp_ntoshost"), machine.root(), &error)) {
-    std::fprintf(stderr, "kernel_io_bench: %s\n", error.c_str());
-    return 1;
+  if (!xp::ntos::host::StopKernelHost(machine.root(), &error)) Fail(error);
+  fs::copy_file(backing, yardstick, fs::copy_options::overwrite_existing);
+
+  std::printf("%zu MiB protected file, 1 MiB pieces, %d rounds, %s\n", mib, rounds,
+              drop_all_caches ? "cold: the whole page cache dropped" : "cold: the file's cached pages dropped");
+  std::printf("round  first    warm read MB/s        cold read MB/s        write+flush MB/s\n");
+  std::printf("                machine  host  ratio  machine  host  ratio  machine  host  ratio\n");
+  const double mb = static_cast<double>(size) / 1e6;
+  std::vector<double> ratios[3];
+  std::vector<double> rates[3][2];
+  for (int r = 0; r < rounds; ++r) {
+    const bool machine_first = r % 2 == 0;
+    const Pair cold = Alternated(
+        machine_first,
+        [&] {
+          BootWithKey(machine.root());
+          DropHostCache(backing);
+          return ReadThroughMachine(size);
+        },
+        [&] {
+          DropHostCache(yardstick);
+          return ReadHostFile(yardstick, size);
+        });
+    ReadThroughMachine(size);
+    ReadHostFile(yardstick, size);
+    const Pair warm = Alternated(
+        machine_first, [&] { return ReadThroughMachine(size); }, [&] { return ReadHostFile(yardstick, size); });
+    const Pair write = Alternated(
+        machine_first, [&] { return WriteThroughMachine(size); }, [&] { return WriteHostFile(yardstick, size); });
+    std::printf("%5d  %-7s", r + 1, machine_first ? "machine" : "host");
+    int row = 0;
+    for (const Pair& pair : {warm, cold, write}) {
+      rates[row][0].push_back(mb / pair.machine);
+      rates[row][1].push_back(mb / pair.host);
+      ratios[row].push_back(pair.host / pair.machine);
+      std::printf("  %7.0f %5.0f  %5.3f", mb / pair.machine, mb / pair.host, pair.host / pair.machine);
+      ++row;
+    }
+    std::printf("\n");
+    std::fflush(stdout);
   }
-  if (HandOverKey()) {
-    RunPhase(&reporter, "filter_key", ReadThroughMachine, WriteThroughMachine);
-    if (StopFilter()) RunPhase(&reporter, "filter_detached", ReadThroughMachine, WriteThroughMachine);
-  } else {
-    std::fprintf(stderr, "kernel_io_bench: the filter did not take the key\n");
+  std::printf("median        ");
+  for (int row = 0; row < 3; ++row) {
+    std::printf("  %7.0f %5.0f  %5.3f", Median(rates[row][0]), Median(rates[row][1]), Median(ratios[row]));
   }
-  xp::ntos::host::StopKernelHost(machine.root(), &error);
-  PrintRatios(reporter.rates);
-  benchmark::Shutdown();
+  std::printf("\nratio min / median / max:\n");
+  const char* names[] = {"warm read", "cold read", "write+flush"};
+  for (int row = 0; row < 3; ++row) {
+    std::sort(ratios[row].begin(), ratios[row].end());
+    std::printf("  %-12s %.3f / %.3f / %.3f\n", names[row], ratios[row].front(), Median(ratios[row]),
+                ratios[row].back());
+  }
+  if (!xp::ntos::host::StopKernelHost(machine.root(), &error)) Fail(error);
   return 0;
 }
