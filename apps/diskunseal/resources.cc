@@ -1,4 +1,6 @@
-// diskunseal's own dialogs, in place of its resource script: each dialog's number, caption and controls.
+// diskunseal's dialogs, in place of its resource script: each dialog's number, caption and controls; the engine's
+// report and message dialogs come from its library.
+#include "engine/engine_resources.h"
 #include "resource.h"
 #include "winres.h"
 
@@ -36,6 +38,8 @@ const DialogResources kDialogs = {
          EditText(IDC_CURRENT_FILE, ES_READONLY | ES_AUTOHSCROLL).Not(WS_VISIBLE),
          EditText(IDC_WARNING, ES_MULTILINE | ES_READONLY).Not(WS_VISIBLE),
      }},
+    tavik::diskunseal::ReportDialogTemplate(),
+    tavik::diskunseal::MessageDialogTemplate(),
 };
 
 }  // namespace

@@ -18,7 +18,10 @@ constexpr char kPasswordHandOver[] = "engine: password\n";
 
 class MainDialogTest : public UninstallProgramTest {
  protected:
-  MainDialogTest() { AsSecondStart(); }
+  MainDialogTest() {
+    AsSecondStart();
+    StopAtTheEngine();
+  }
 
   static xp::ui::Script& Password(xp::ui::Script& script, const std::string& password) {
     script.Dialog(IDD_DISKUNSEAL_DIALOG).Type(IDC_PASSWORD, password).Click(IDC_CONTINUE);

@@ -86,7 +86,7 @@ UninstallProgramTest::UninstallProgramTest(uint64_t free_bytes) : machine_(Machi
 ProgramRun UninstallProgramTest::RunDiskunseal(const xp::ui::Script& script) const {
   machine_.Play(script);
   const xp::test::ProgramRun run =
-      xp::test::RunProgram(xp::test::BuildProgram("diskunseal"), {}, xp::test::Stderr::kApart);
+      xp::test::RunProgram(xp::test::BuildProgram(program_), {}, xp::test::Stderr::kApart);
   return {run.exit_code, run.error};
 }
 

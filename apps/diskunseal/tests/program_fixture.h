@@ -35,6 +35,8 @@ class UninstallProgramTest : public ::testing::Test {
 
   // Runs diskunseal (the program built beside this test) until it ends, with the script as its user.
   ProgramRun RunDiskunseal(const xp::ui::Script& script) const;
+  // From here on the runs stop at the hand-over to the engine, which says on stderr how the user came in.
+  void StopAtTheEngine() { program_ = "diskunseal_handover_probe"; }
 
   // The registry as programs see it, and set as the install or a first start leaves it.
  public:
@@ -67,6 +69,7 @@ class UninstallProgramTest : public ::testing::Test {
   xp::test::ScratchMachine machine_;
   std::string key_answer_;
   std::string cfk_text_;
+  std::string program_ = "diskunseal";
 };
 
 }  // namespace tavik::diskunseal::testing

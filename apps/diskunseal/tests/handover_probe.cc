@@ -1,6 +1,6 @@
-// Until the decryption engine is linked in, this stands in for it behind the engine's own interface: it reads the
-// token's serial number as the engine does, and at the hand-over says on stderr which way the user came in (and
-// with which key), then ends the process without touching a file.
+// The engine's interface without the engine, for the main dialog's tests: it reads the token's serial number as the
+// engine does, and at the hand-over says on stderr which way the user came in (and with which key), then ends the
+// process without touching a file.
 #include <cstdio>
 #include <cstdlib>
 
