@@ -36,9 +36,4 @@ bool DriverMayBeActive();
 // Puts the system's own logon back, says so and asks for the restart that unloads the driver; ends the process.
 void RefuseWhileDriverActive();
 
-// ---- dialogs/message_dlg.cc
-// The message dialog (IDD 137), modal over `parent` (nullptr: no owner).
-void ShowMessageDlg(CWnd* parent, const std::string& text, const std::string& caption,
-                    const std::string& button = "OK");
-
 }  // namespace tavik::diskunseal

@@ -8,6 +8,7 @@
 #include "disk_state.h"
 #include "diskunseal_private.h"
 #include "engine/decryptor.h"
+#include "engine/message_dlg.h"
 #include "esn_text.h"
 #include "resource.h"
 #include "setupcore.h"

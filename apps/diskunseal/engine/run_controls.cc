@@ -4,6 +4,7 @@
 #include "decryptor_run.h"
 #include "disk_state.h"
 #include "esn_text.h"
+#include "message_dlg.h"
 #include "setupcore.h"
 #include "tokenio.h"
 
@@ -31,7 +32,7 @@ void CDecryptor::Run::ShowProgressBar(bool visible) {
 }
 
 void CDecryptor::Run::ShowMessage(const std::string& text, const std::string& caption, const std::string& button) {
-  conversion::ShowMessageDlg(kMessageStyle, owner, text, caption, button);
+  ShowMessageDlg(owner, text, caption, button);
 }
 
 int CDecryptor::Run::Ask(const std::string& text, const std::string& caption, UINT type) {
