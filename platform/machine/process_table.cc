@@ -76,12 +76,10 @@ class PinnedHostProcess {
   PinnedHostProcess& operator=(const PinnedHostProcess&) = delete;
 
   bool same() const { return same_; }
-  void Kill() const {
-    if (pidfd_ >= 0) {
-      ::syscall(SYS_pidfd_send_signal, pidfd_, SIGKILL, nullptr, 0);
-    } else {
-      ::kill(host_pid_, SIGKILL);
-    }
+  void Kill() const { Signal(SIGKILL); }
+  bool Signal(int signal) const {
+    if (pidfd_ >= 0) return ::syscall(SYS_pidfd_send_signal, pidfd_, signal, nullptr, 0) == 0;
+    return ::kill(host_pid_, signal) == 0;
   }
 
  private:
@@ -147,13 +145,20 @@ TerminateOutcome TerminateMachineProcess(uint32_t pid, uint32_t exit_code) {
   return TerminateOutcome::kTerminated;
 }
 
-void KillLaunchedProcesses() {
+std::vector<pid_t> FreezeLaunchedProcesses() {
   const pid_t self = ::getpid();
+  std::vector<pid_t> frozen;
   for (const ProcessRecord& record : ListProcesses(true)) {
     if (!record.launched || record.host_pid <= 0 || record.host_pid == self) continue;
     const PinnedHostProcess target(record.host_pid, record.host_start);
-    if (target.same()) target.Kill();
+    if (target.same() && target.Signal(SIGSTOP)) frozen.push_back(record.host_pid);
   }
+  return frozen;
+}
+
+void KillFrozenProcesses(const std::vector<pid_t>& frozen) {
+  // A stopped process cannot end or be reaped by itself, so its pid still names it.
+  for (const pid_t pid : frozen) ::kill(pid, SIGKILL);
 }
 
 void SetEnabledPrivileges(uint32_t pid, const std::vector<std::string>& privileges) {

@@ -58,9 +58,12 @@ enum class TerminateOutcome { kTerminated, kNotLive, kRefused };
 // Records `exit_code` (unless the process recorded one first), then kills the host process. kRefused, without a
 // signal, for a process not launched inside the machine or whose host process is no longer the one recorded.
 TerminateOutcome TerminateMachineProcess(uint32_t pid, uint32_t exit_code);
-// Ends every live process started inside the machine at once (SIGKILL), recording no exit code, so that they read
-// as crashed: what a power loss does to them. The calling process is spared.
-void KillLaunchedProcesses();
+// What a power loss does to the programs, in two steps, so that nobody sees one of them end while the machine's
+// kernel still runs: every live process started inside the machine is stopped where it stands (SIGSTOP; the calling
+// process is spared), and once the kernel has ended they are killed (SIGKILL), recording no exit code, so that they
+// read as crashed. KillFrozenProcesses only signals, so a forked child may call it.
+std::vector<pid_t> FreezeLaunchedProcesses();
+void KillFrozenProcesses(const std::vector<pid_t>& frozen);
 // Replaces the set of privileges the process has enabled.
 void SetEnabledPrivileges(uint32_t pid, const std::vector<std::string>& privileges);
 

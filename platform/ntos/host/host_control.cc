@@ -164,14 +164,19 @@ bool Spawn(const fs::path& host_program, const fs::path& machine_dir, int* lifel
   return true;
 }
 
-// Waits until the host answers; false when its lifeline ends first (it stopped) or it takes too long.
+// Waits until the host answers; false when it ends first (its lifeline closes, or, watched without one, no host
+// holds the lock any more) or it takes too long.
 bool AwaitAnswer(const fs::path& machine_dir, int lifeline) {
   const Clock::time_point deadline = Clock::now() + kStartTimeout;
   while (Clock::now() < deadline) {
     if (KernelHostAnswers(machine_dir)) return true;
     pollfd ended{lifeline, POLLIN, 0};
     if (lifeline >= 0 && ::poll(&ended, 1, 5) > 0) return KernelHostAnswers(machine_dir);
-    if (lifeline < 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    if (lifeline < 0) {
+      // A host another program started holds its lock while it lives: one that is ending never answers.
+      if (!HostAlive(machine_dir)) return KernelHostAnswers(machine_dir);
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
   }
   return false;
 }
@@ -197,6 +202,27 @@ std::optional<pid_t> LiveHostPid(const fs::path& machine_dir) {
     return std::nullopt;
   }
   return pid;
+}
+
+// A power loss inside the host: the host cannot kill the frozen programs after its own end, so a child of it does,
+// once the host has ended. The child keeps no descriptor of the host's but the one that tells it of that end, so
+// that nothing (the host's lock, its socket, its clients) outlives the host through it.
+void KillAfterThisProcessEnds(const std::vector<pid_t>& frozen) {
+  const pid_t host = ::getpid();
+  const int ended = static_cast<int>(::syscall(SYS_pidfd_open, host, 0));
+  if (::fork() != 0) return;
+  const unsigned kept = ended >= 0 ? static_cast<unsigned>(ended) : 0u;
+  if (kept > 0) ::syscall(SYS_close_range, 0u, kept - 1, 0u);
+  ::syscall(SYS_close_range, kept + 1, ~0u, 0u);
+  if (ended >= 0) {
+    pollfd gone{ended, POLLIN, 0};
+    while (::poll(&gone, 1, -1) < 0 && errno == EINTR) {
+    }
+  } else {
+    while (::getppid() == host) ::usleep(1000);
+  }
+  machine::KillFrozenProcesses(frozen);
+  ::_exit(0);
 }
 
 }  // namespace
@@ -278,19 +304,26 @@ bool WriteBackKernelCache(const fs::path& machine_dir) {
 }
 
 void PowerOff(const fs::path& machine_dir) {
-  machine::KillLaunchedProcesses();
+  // The programs stop first, so that none of them carries on, then the kernel ends, and only then may anyone see a
+  // program end: a waiter that woke while the kernel still ran would read through it what the power loss takes.
+  const std::vector<pid_t> frozen = machine::FreezeLaunchedProcesses();
   if (machine::Present()) machine::Journal("power off");
   const std::optional<pid_t> host = LiveHostPid(machine_dir);
-  if (!host) return;
-  if (*host == ::getpid()) ::raise(SIGKILL);
-  const int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, *host, 0));
-  if (pidfd >= 0) {
-    ::syscall(SYS_pidfd_send_signal, pidfd, SIGKILL, nullptr, 0);
-    ::close(pidfd);
-  } else {
-    ::kill(*host, SIGKILL);
+  if (host && *host == ::getpid()) {
+    KillAfterThisProcessEnds(frozen);
+    ::raise(SIGKILL);
   }
-  AwaitEnd(machine_dir);
+  if (host) {
+    const int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, *host, 0));
+    if (pidfd >= 0) {
+      ::syscall(SYS_pidfd_send_signal, pidfd, SIGKILL, nullptr, 0);
+      ::close(pidfd);
+    } else {
+      ::kill(*host, SIGKILL);
+    }
+    AwaitEnd(machine_dir);
+  }
+  machine::KillFrozenProcesses(frozen);
 }
 
 }  // namespace xp::ntos::host

@@ -2,7 +2,11 @@
 // is there after the restart; a power loss keeps only what was flushed or written through; a host that died is
 // noticed and replaced, never silently; and a side store that fails fails the request, not the host.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -15,6 +19,8 @@
 #include "scratch_machine.h"
 #include "windows.h"
 #include "xp/faults.h"
+#include "xp/kernel_protocol.h"
+#include "xp/processes.h"
 
 namespace xp::ntos::host::testing {
 namespace {
@@ -114,6 +120,24 @@ TEST_F(RestartTest, APowerLossKeepsOnlyWhatWasFlushedOrWrittenThrough) {
   EXPECT_EQ(ReadThroughMachine("C:\\through.txt"), "written through");
   EXPECT_EQ(ReadThroughMachine("C:\\lost.txt").find("never"), std::string::npos);
   EXPECT_TRUE(Journaled(machine_.root(), "had ended without shutting down"));
+}
+
+// Whoever waits for a program of the machine learns of its end only once the kernel has ended too: a waiter woken
+// earlier would read through the dying kernel, and its read would fail as the kernel went.
+TEST_F(RestartTest, APowerLossEndsTheKernelBeforeAnyProgramIsSeenToEnd) {
+  machine::LaunchedProcess sleeper;
+  ASSERT_EQ(machine::LaunchProcess({"/bin/sleep", "C:\\sleep.exe", {"sleep", "60"}, "Administrator", ""}, &sleeper), 0);
+  machine::ArmFault(Fault{FaultAction::kPowerLoss, "kernel:write", 1, 1, 0, "lost.txt"});
+  WriteThroughMachine("C:\\lost.txt", "never on the disk");
+  machine::ClearFaults();
+  int status = 0;
+  ASSERT_EQ(::waitpid(sleeper.host_pid, &status, 0), sleeper.host_pid);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+  const int lock = ::open(kernel_host::HostLockPath(machine_.root()).c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(lock, 0);
+  EXPECT_EQ(::flock(lock, LOCK_EX | LOCK_NB), 0) << "the program was seen to end while the kernel still ran";
+  ::close(lock);
+  EXPECT_EQ(ReadThroughMachine("C:\\lost.txt").find("never"), std::string::npos);
 }
 
 TEST_F(RestartTest, AHostThatDiedIsNoticedAndReplaced) {
