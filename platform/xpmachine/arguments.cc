@@ -44,6 +44,13 @@ constexpr Usage kUsages[] = {
     {"web",
      "xpmachine web start|stop DIR            run the maker's web service for the machine in its own process, or\n"
      "                                         end it\n"},
+    {"fault",
+     "xpmachine fault arm DIR fail|crash|power-loss OPERATION [nth=N] [times=T] [error=E] [path=TEXT]\n"
+     "                                         make the nth call of OPERATION (a Win32 call's name) from now,\n"
+     "                                         and the times - 1 after it (0: all), fail with Win32 error E, or end\n"
+     "                                         the process or the machine after it; only calls on a path holding\n"
+     "                                         TEXT, in any letter case\n"
+     "       xpmachine fault clear DIR               disarm every fault of the machine\n"},
     {"device",
      "xpmachine device list DIR               list the machine's devices and their hardware IDs\n"
      "       xpmachine device pending DIR on|off     say whether a device installation is in progress\n"},

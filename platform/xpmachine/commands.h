@@ -21,6 +21,7 @@ int QueryRegistry(const Command& command);  // reg_command.cc
 int AddToRegistry(const Command& command);  // reg_command.cc
 int BootCommand(const Command& command);    // boot_command.cc: boot and logon
 int WebCommand(const std::vector<std::string>& arguments);  // web_command.cc: web start|stop DIR
+int FaultCommand(const std::vector<std::string>& arguments);  // fault_command.cc: fault arm|clear DIR ...
 int PowerOffCommand(const Command& command);  // power_off_command.cc
 int DeviceCommand(const Command& command);  // device_command.cc: device list and pending
 

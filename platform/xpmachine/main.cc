@@ -1,6 +1,6 @@
 // xpmachine: makes simulated machines, plugs and unplugs their token, runs programs inside them, lists their
-// processes, starts and stops their kernel, cuts their power, and shows their files and registry as their programs
-// see them. "xpmachine help [COMMAND]" (or --help) prints the usage.
+// processes, starts and stops their kernel, cuts their power, arms faults in them, and shows their files and
+// registry as their programs see them. "xpmachine help [COMMAND]" (or --help) prints the usage.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -57,6 +57,7 @@ int main(int argc, char** argv) {
   }
   if (AsksForHelp(arguments)) return Help(arguments);
   if (arguments[0] == "web") return xp::xpmachine::WebCommand({arguments.begin() + 1, arguments.end()});
+  if (arguments[0] == "fault") return xp::xpmachine::FaultCommand({arguments.begin() + 1, arguments.end()});
   std::string why;
   const std::optional<Command> command = xp::xpmachine::ParseArguments(arguments, &why);
   if (!command) {
