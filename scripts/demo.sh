@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
-# The system's main job today, on throwaway simulated machines: the token library driven from a program, then a
+# The system's whole life, on throwaway simulated machines: the token library driven from a program, then a
 # scripted install that encrypts the machine's files, the restart into the token logon, the key records' rotation
 # at the next boot, lock and unlock, the console utilities the install left beside the system (the token's device
-# removed and brought back, and a program ended by name), and a logon without the token by the Key Answer; last, on
-# a fresh machine, a token's first password set and registered with the web service.
+# removed and brought back, and a program ended by name), a logon without the token by the Key Answer, a file
+# changed while logged on, and the uninstall: its first start restarts into the system's own logon, where the token
+# password hands over to the decryption; one file left encrypted on purpose is named in the report and recovered
+# into its copy by the File Recovery Tool. Last, on a fresh machine, a token's first password set and registered
+# with the web service.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 bash "$top/scripts/build.sh" "$top/build" -DCMAKE_BUILD_TYPE=Release >/dev/null
@@ -33,6 +36,9 @@ pc="$work/office"
 docs="$pc/drives/C/Documents and Settings/Administrator/My Documents"
 mkdir -p "$docs"
 printf 'Dear diary,\r\nthe disk is about to be encrypted.\r\n' > "$docs/diary.txt"
+printf 'Rent      700.00\r\nPower      45.10\r\n' > "$docs/ledger.txt"
+cp "$docs/ledger.txt" "$work/ledger.txt"
+echo "The person's files: a diary and a ledger in My Documents."
 cp "$top/demo/BOOT.INI" "$pc/drives/C/BOOT.INI"
 cp "$top/demo/install.script" "$pc/install.script"
 echo "The outside installer copies the system in and starts diskseal; a script plays the person at the screen."
@@ -134,7 +140,68 @@ echo "The diary through the machine, opened by the Key Answer:"
 "$bin/xpmachine" type "$pc" 'C:\Documents and Settings\Administrator\My Documents\diary.txt' | sed 's/^/  /'
 
 echo
-echo "== 7. A password and its registration =="
+echo "== 7. Use: a file changed while logged on =="
+diary='C:\Documents and Settings\Administrator\My Documents\diary.txt'
+echo "A program of the machine adds a line to the diary; the driver encrypts what it writes:"
+"$bin/xpmachine" run "$pc" "$bin/append_line" "$diary" 'Written while logged on by the Key Answer.'
+"$bin/xpmachine" type "$pc" "$diary" | sed 's/^/  /'
+echo "and on the disk, ciphertext of the new length ($(wc -c < "$docs/diary.txt") bytes):"
+od -A d -t x1 "$docs/diary.txt" | tail -3 | sed 's/^/  /'
+
+echo
+echo "== 8. The uninstall: its first start =="
+cp "$top/demo/uninstall-start.script" "$top/demo/uninstall.script" "$pc/"
+from=$(($(wc -l < "$pc/journal.log") + 1))
+echo "The person starts diskunseal from the install folder, still logged on, and answers its two warnings:"
+code=0
+XPMACHINE_UI=script:uninstall-start.script "$bin/xpmachine" run "$pc" "$folder\\diskunseal.exe" > "$work/out" 2>&1 ||
+  code=$?
+# The first start ends with exit code 1 once it has asked for the restart.
+[ "$code" = 1 ] || { cat "$work/out"; exit 1; }
+seen+='|restart requested'
+shown "$from"
+echo "The registry it leaves for the restart:"
+"$bin/xpmachine" reg query "$pc" 'HKLM\SOFTWARE\Quillmarsh\Tavik\driver' /v nostart | sed '/^$/d; s/^/  /'
+"$bin/xpmachine" reg query "$pc" 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\Winlogon' /v GinaDLL |
+  sed '/^$/d; s/^/  /'
+"$bin/xpmachine" reg query "$pc" 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\RunOnce' | sed '/^$/d; s/^/  /'
+
+echo
+echo "== 9. The uninstall: the restart and the decryption =="
+"$bin/xpmachine" token plug "$pc"
+echo "One file will not decrypt: the machine fails every rename of ledger.txt (error 32, the file is in use)."
+"$bin/xpmachine" fault arm "$pc" fail MoveFileA times=0 error=32 'path=\ledger.txt'
+echo "The restart: the system's own logon, RunOnce brings diskunseal's main dialog, the token's password hands over;"
+echo "the engine asks, decrypts, shows its report, and at its end the person asks for the File Recovery Tool:"
+boot uninstall.script
+"$bin/xpmachine" fault clear "$pc"
+shown "$from"
+# What follows reads the disk itself: the kernel writes its cache back and stops first.
+"$bin/xpmachine" kernel stop "$pc"
+installed="$pc/drives/C/Program Files/Quillmarsh/Tavik/XP"
+echo "The report it showed (MorvelReport.txt from its first \"Decryption Log\" line) names the file and the key:"
+sed -n '/Decryption Log/,$p' "$installed/MorvelReport.txt" | tr -d '\r' | sed '/^$/d' | cut -c1-110 | sed 's/^/  /'
+echo "The diary on the disk, plain text again, with the line added while logged on:"
+tr -d '\r' < "$docs/diary.txt" | sed 's/^/  /'
+echo "The registry after it: no \"Tavik\" key under Quillmarsh, \"Decrypted\" is \"1\", and Winlogon has no GinaDLL"
+echo "(it loads the system's own msgina.dll) and runs only the system's Userinit:"
+"$bin/xpmachine" reg query "$pc" 'HKLM\SOFTWARE\Quillmarsh' | sed '/^$/d; s/^/  /'
+"$bin/xpmachine" reg query "$pc" 'HKLM\SOFTWARE\Quillmarsh\morvelFlag' /v Decrypted | sed '/^$/d; s/^/  /'
+"$bin/xpmachine" reg query "$pc" 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\Winlogon' |
+  grep -E '^HKEY|^ +(GinaDLL|Userinit) ' | sed 's/^/  /'
+
+echo
+echo "== 10. The recovery =="
+echo "The file the uninstall left encrypted, as its round listed it (MorvelSpecials1.txt):"
+tr -d '\r' < "$installed/MorvelSpecials1.txt" | sed 's/^/  /'
+echo "ledger.txt on the disk, still ciphertext (the recovery never changes it):"
+od -A d -t x1 "$docs/ledger.txt" | head -2 | sed 's/^/  /'
+echo "recoverkit took the key from the report and wrote the plaintext beside it, ledger.txt.H2K:"
+tr -d '\r' < "$docs/ledger.txt.H2K" | sed 's/^/  /'
+cmp "$work/ledger.txt" "$docs/ledger.txt.H2K"
+echo "  ledger.txt.H2K equals the ledger of before the install, byte for byte."
+echo
+echo "== 11. A password and its registration =="
 home="$work/home"
 "$bin/xpmachine" new "$home" --token-seed 13 > /dev/null
 echo "A fresh machine; the web service starts for it (its names in the machine's hosts table, on loopback ports):"
