@@ -171,6 +171,8 @@ echo "== 9. The uninstall: the restart and the decryption =="
 "$bin/xpmachine" token plug "$pc"
 echo "One file will not decrypt: the machine fails every rename of ledger.txt (error 32, the file is in use)."
 "$bin/xpmachine" fault arm "$pc" fail MoveFileA times=0 error=32 'path=\ledger.txt'
+# What the person did in the uninstaller's dialogs too (the password shows masked).
+seen+='|ui dialog (102|139): '
 echo "The restart: the system's own logon, RunOnce brings diskunseal's main dialog, the token's password hands over;"
 echo "the engine asks, decrypts, shows its report, and at its end the person asks for the File Recovery Tool:"
 boot uninstall.script
