@@ -33,29 +33,30 @@ std::optional<uint32_t> Number(const std::string& text) {
   return static_cast<uint32_t>(value);
 }
 
-// The fault the settings after the operation describe; nullopt after saying what is wrong.
-std::optional<machine::Fault> Settings(machine::Fault fault, const std::vector<std::string>& settings) {
+// The fault the settings after the operation describe; nullopt with *why saying what is wrong.
+std::optional<machine::Fault> Settings(machine::Fault fault, const std::vector<std::string>& settings,
+                                       std::string* why) {
   for (const std::string& setting : settings) {
     const size_t equals = setting.find('=');
-    const std::string key = setting.substr(0, equals);
-    const std::string value = equals == std::string::npos ? "" : setting.substr(equals + 1);
     if (equals == std::string::npos) {
-      Refuse("expected KEY=VALUE, not '" + setting + "'");
+      *why = "expected KEY=VALUE, not '" + setting + "'";
       return std::nullopt;
     }
+    const std::string key = setting.substr(0, equals);
+    const std::string value = setting.substr(equals + 1);
     if (key == "path") {
       fault.path_contains = value;
       continue;
     }
-    const std::optional<uint32_t> number = Number(value);
     uint32_t* field = key == "nth" ? &fault.nth : key == "times" ? &fault.times : key == "error" ? &fault.error
                                                                                                   : nullptr;
     if (field == nullptr) {
-      Refuse("unknown setting '" + key + "' (nth, times, error or path)");
+      *why = "unknown setting '" + key + "' (nth, times, error or path)";
       return std::nullopt;
     }
+    const std::optional<uint32_t> number = Number(value);
     if (!number) {
-      Refuse(key + " needs a whole number, not '" + value + "'");
+      *why = key + " needs a whole number, not '" + value + "'";
       return std::nullopt;
     }
     *field = *number;
@@ -80,8 +81,9 @@ int FaultCommand(const std::vector<std::string>& arguments) {
     machine::Fault wanted;
     wanted.action = *action;
     wanted.operation = arguments[3];
-    fault = Settings(wanted, {arguments.begin() + 4, arguments.end()});
-    if (!fault) return 2;
+    std::string why;
+    fault = Settings(wanted, {arguments.begin() + 4, arguments.end()}, &why);
+    if (!fault) return Refuse(why);
   }
   Command command;
   command.dir = arguments[1];
