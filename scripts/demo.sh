@@ -142,7 +142,7 @@ echo "The diary through the machine, opened by the Key Answer:"
 echo
 echo "== 7. Use: a file changed while logged on =="
 diary='C:\Documents and Settings\Administrator\My Documents\diary.txt'
-echo "A program of the machine adds a line to the diary; the driver encrypts what it writes:"
+echo "A program of the machine adds a line to the diary (the driver encrypts what it writes); read back through it:"
 "$bin/xpmachine" run "$pc" "$bin/append_line" "$diary" 'Written while logged on by the Key Answer.'
 "$bin/xpmachine" type "$pc" "$diary" | sed 's/^/  /'
 echo "and on the disk, ciphertext of the new length ($(wc -c < "$docs/diary.txt") bytes):"
