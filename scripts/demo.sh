@@ -191,6 +191,8 @@ echo "(it loads the system's own msgina.dll) and runs only the system's Userinit
 "$bin/xpmachine" reg query "$pc" 'HKLM\SOFTWARE\Quillmarsh\morvelFlag' /v Decrypted | sed '/^$/d; s/^/  /'
 "$bin/xpmachine" reg query "$pc" 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\Winlogon' |
   grep -E '^HKEY|^ +(GinaDLL|Userinit) ' | sed 's/^/  /'
+echo "The driver's service, which the install created, is gone too:"
+{ "$bin/xpmachine" reg query "$pc" 'HKLM\SYSTEM\CurrentControlSet\Services\Morvel' 2>&1 || true; } | sed 's/^/  /'
 
 echo
 echo "== 10. The recovery =="
