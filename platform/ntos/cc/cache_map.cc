@@ -1,6 +1,7 @@
 // Shared cache maps: one per stream, found through the stream's section object pointers, holding 4,096-byte
-// pages (residency.cc keeps their number bounded). A map keeps a reference on the file object it was first set up with (its paging I/O goes out on that
-// file), and goes away once no file object uses it and nothing in it is dirty.
+// pages in views (residency.cc keeps their number bounded). A map keeps a reference on the file object it was
+// first set up with (its paging I/O goes out on that file), and goes away once no file object uses it and nothing
+// in it is dirty.
 #include <cstring>
 
 #include "include/internal/cc.h"
@@ -12,8 +13,11 @@ namespace {
 void ZeroPastEnd(SharedCacheMap& map, LONGLONG size) {
   const ULONG within = static_cast<ULONG>(size % kPageSize);
   if (within == 0) return;
-  auto last = map.pages.find(size / kPageSize);
-  if (last != map.pages.end()) std::memset(last->second.bytes->data() + within, 0, kPageSize - within);
+  const LONGLONG page = size / kPageSize;
+  const auto view = map.views.find(page / kViewPages);
+  const PageBits bit = PagesBetween(page % kViewPages, page % kViewPages + 1);
+  if (view == map.views.end() || (view->second.resident & bit) == 0) return;
+  std::memset(view->second.bytes.get() + (page % kViewPages) * kPageSize + within, 0, kPageSize - within);
 }
 
 LONGLONG PagesFor(LONGLONG bytes) { return (bytes + kPageSize - 1) / kPageSize; }
@@ -116,10 +120,13 @@ std::optional<std::vector<uint8_t>> CacheManager::Peek(PSECTION_OBJECT_POINTERS 
   std::lock_guard<std::recursive_mutex> guard(lock_);
   SharedCacheMap* map = MapOf(section);
   if (map == nullptr) return std::nullopt;
-  const auto found = map->pages.find(offset / kPageSize);
-  if (found == map->pages.end()) return std::nullopt;
-  if (dirty != nullptr) *dirty = found->second.dirty;
-  return std::vector<uint8_t>(found->second.bytes->begin(), found->second.bytes->end());
+  const LONGLONG page = offset / kPageSize;
+  const auto found = map->views.find(page / kViewPages);
+  const PageBits bit = PagesBetween(page % kViewPages, page % kViewPages + 1);
+  if (found == map->views.end() || (found->second.resident & bit) == 0) return std::nullopt;
+  if (dirty != nullptr) *dirty = (found->second.dirty & bit) != 0;
+  const uint8_t* bytes = found->second.bytes.get() + (page % kViewPages) * kPageSize;
+  return std::vector<uint8_t>(bytes, bytes + kPageSize);
 }
 
 }  // namespace xp::ntos::cc

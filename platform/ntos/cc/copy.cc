@@ -1,9 +1,10 @@
-// Copying between callers and the cache. A read that misses brings the missing pages in by one paging read of
-// whole pages from the page it needs (at least 64 KiB, up to the end of the request, at most one run; never past
-// a resident page or the end of the file), sent to the top of the stream's device stack so a filter there sees
-// it; pages at or past the valid data length are zeros without a read. A write that covers a page wholly needs
-// nothing from below; a partial one reads its one page first.
+// Copying between callers and the cache, one view at a time. A read that misses brings the missing pages in by
+// one paging read of whole pages from the page it needs (at least 64 KiB, up to the end of the request, at most
+// one run; never past a resident page or the end of the file), sent to the top of the stream's device stack so a
+// filter there sees it; pages at or past the valid data length are zeros without a read. A write that covers a
+// page wholly needs nothing from below; a partial one reads its one page first.
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "include/internal/cc.h"
@@ -15,39 +16,61 @@ namespace {
 
 LONGLONG PagesFor(LONGLONG bytes) { return (bytes + kPageSize - 1) / kPageSize; }
 
-Page ZeroPage() {
-  Page page;
-  page.bytes = std::make_unique<std::array<uint8_t, kPageSize>>();
-  page.bytes->fill(0);
-  return page;
+// The part of a copy that falls in one view.
+struct Span {
+  LONGLONG view_index;
+  size_t within;  // byte offset in the view
+  size_t length;
+  LONGLONG first_page;  // of the view
+  LONGLONG end_page;
+};
+
+Span SpanAt(LONGLONG offset, size_t remaining) {
+  Span span;
+  span.view_index = offset / static_cast<LONGLONG>(kViewBytes);
+  span.within = static_cast<size_t>(offset % static_cast<LONGLONG>(kViewBytes));
+  span.length = std::min(remaining, kViewBytes - span.within);
+  span.first_page = static_cast<LONGLONG>(span.within / kPageSize);
+  span.end_page = static_cast<LONGLONG>((span.within + span.length + kPageSize - 1) / kPageSize);
+  return span;
 }
 
 }  // namespace
 
 NTSTATUS CacheManager::Fill(SharedCacheMap& map, LONGLONG index, LONGLONG wanted_end) {
-  LONGLONG end = std::min({wanted_end, index + kRunPages, std::max(PagesFor(map.file_size), index + 1)});
-  const auto resident = map.pages.lower_bound(index);
-  if (resident != map.pages.end() && resident->first < end) end = resident->first;
-  end = std::max(end, index + 1);
+  LONGLONG end = std::min({wanted_end, index + ReadRunPages(), std::max(PagesFor(map.file_size), index + 1)});
+  end = std::max(NextResident(map, index, end), index + 1);
   // Only pages holding valid data are read; the rest of the run is zeros.
-  const LONGLONG read_end = std::min(end, PagesFor(map.valid_data_length));
-  if (read_end > index) {
-    std::vector<uint8_t> run(static_cast<size_t>(read_end - index) * kPageSize);
+  const LONGLONG read_end = std::max(index, std::min(end, PagesFor(map.valid_data_length)));
+  std::vector<uint8_t> run = TakeRunBuffer(static_cast<size_t>(end - index) * kPageSize);
+  const size_t read_bytes = static_cast<size_t>(read_end - index) * kPageSize;
+  if (read_bytes != 0) {
     ULONG_PTR information = 0;
     const NTSTATUS status = io::PagingIo(map.stream_file, IRP_MJ_READ, run.data(), index * kPageSize,
-                                         static_cast<ULONG>(run.size()), &information);
-    if (!NT_SUCCESS(status) && status != STATUS_END_OF_FILE) return status;
-    // The pages may have come in while the read was below (a filter reading the stream itself).
-    for (LONGLONG at = index; at < read_end; ++at) {
-      if (map.pages.count(at) != 0) continue;
-      Page page = ZeroPage();
-      if (NT_SUCCESS(status)) std::memcpy(page.bytes->data(), run.data() + (at - index) * kPageSize, kPageSize);
-      Insert(map, at, std::move(page));
+                                         static_cast<ULONG>(read_bytes), &information);
+    if (!NT_SUCCESS(status) && status != STATUS_END_OF_FILE) {
+      GiveBackRunBuffer(std::move(run));
+      return status;
     }
+    if (!NT_SUCCESS(status)) std::memset(run.data(), 0, read_bytes);
   }
-  for (LONGLONG at = std::max(index, read_end); at < end; ++at) {
-    if (map.pages.count(at) == 0) Insert(map, at, ZeroPage());
+  std::memset(run.data() + read_bytes, 0, run.size() - read_bytes);
+  // Pages may have come in while the read was below (a filter reading the stream itself): those stay as they are.
+  for (LONGLONG at = index; at < end;) {
+    const LONGLONG view_index = at / kViewPages;
+    const LONGLONG base = view_index * kViewPages;
+    const LONGLONG stop = std::min(end, base + kViewPages);
+    View& view = ViewAt(map, view_index);
+    for (LONGLONG page = at; page < stop; ++page) {
+      const PageBits bit = PagesBetween(page - base, page - base + 1);
+      if ((view.resident & bit) != 0) continue;
+      std::memcpy(view.bytes.get() + (page - base) * kPageSize, run.data() + (page - index) * kPageSize, kPageSize);
+      MarkResident(view, bit);
+    }
+    Touch(view);
+    at = stop;
   }
+  GiveBackRunBuffer(std::move(run));
   return STATUS_SUCCESS;
 }
 
@@ -57,22 +80,24 @@ NTSTATUS CacheManager::CopyRead(PFILE_OBJECT file, LONGLONG offset, ULONG length
   if (map == nullptr) return STATUS_INVALID_PARAMETER;
   auto* out = static_cast<uint8_t*>(buffer);
   const LONGLONG wanted_end = std::max(PagesFor(offset + length), offset / kPageSize + kReadAheadPages);
+  size_t remaining = length;
   NTSTATUS status = STATUS_SUCCESS;
-  while (length > 0) {
-    const LONGLONG index = offset / kPageSize;
-    const ULONG within = static_cast<ULONG>(offset % kPageSize);
-    const ULONG chunk = std::min<ULONG>(length, kPageSize - within);
-    auto found = map->pages.find(index);
-    if (found == map->pages.end()) {
-      status = Fill(*map, index, wanted_end);
+  while (remaining > 0) {
+    const Span span = SpanAt(offset, remaining);
+    const PageBits needed = PagesBetween(span.first_page, span.end_page);
+    auto found = map->views.find(span.view_index);
+    while (found == map->views.end() || (found->second.resident & needed) != needed) {
+      const PageBits missing = needed & ~(found == map->views.end() ? 0 : found->second.resident);
+      status = Fill(*map, span.view_index * kViewPages + std::countr_zero(missing), wanted_end);
       if (!NT_SUCCESS(status)) break;
-      found = map->pages.find(index);
+      found = map->views.find(span.view_index);
     }
+    if (!NT_SUCCESS(status)) break;
     Touch(found->second);
-    std::memcpy(out, found->second.bytes->data() + within, chunk);
-    out += chunk;
-    offset += chunk;
-    length -= chunk;
+    std::memcpy(out, found->second.bytes.get() + span.within, span.length);
+    out += span.length;
+    offset += static_cast<LONGLONG>(span.length);
+    remaining -= span.length;
   }
   Trim(nullptr);
   return status;
@@ -83,29 +108,32 @@ NTSTATUS CacheManager::CopyWrite(PFILE_OBJECT file, LONGLONG offset, ULONG lengt
   SharedCacheMap* map = MapOf(file->SectionObjectPointer);
   if (map == nullptr) return STATUS_INVALID_PARAMETER;
   const auto* in = static_cast<const uint8_t*>(buffer);
+  size_t remaining = length;
   NTSTATUS status = STATUS_SUCCESS;
-  while (length > 0) {
-    const LONGLONG index = offset / kPageSize;
-    const ULONG within = static_cast<ULONG>(offset % kPageSize);
-    const ULONG chunk = std::min<ULONG>(length, kPageSize - within);
-    auto found = map->pages.find(index);
-    if (found == map->pages.end()) {
-      if (within == 0 && chunk == kPageSize) {
-        Page page;
-        page.bytes = std::make_unique<std::array<uint8_t, kPageSize>>();
-        Insert(*map, index, std::move(page));
-      } else {
-        status = Fill(*map, index, index + 1);
-        if (!NT_SUCCESS(status)) break;
-      }
-      found = map->pages.find(index);
+  while (remaining > 0) {
+    const Span span = SpanAt(offset, remaining);
+    const LONGLONG base = span.view_index * kViewPages;
+    // A page the write covers only in part keeps the rest of what the disk holds.
+    const LONGLONG partial[2] = {span.within % kPageSize != 0 ? span.first_page : -1,
+                                 (span.within + span.length) % kPageSize != 0 ? span.end_page - 1 : -1};
+    for (LONGLONG page : partial) {
+      if (page < 0) continue;
+      const auto found = map->views.find(span.view_index);
+      const PageBits bit = PagesBetween(page, page + 1);
+      if (found != map->views.end() && (found->second.resident & bit) != 0) continue;
+      status = Fill(*map, base + page, base + page + 1);
+      if (!NT_SUCCESS(status)) break;
     }
-    Touch(found->second);
-    std::memcpy(found->second.bytes->data() + within, in, chunk);
-    MarkDirty(*map, index, found->second);
-    in += chunk;
-    offset += chunk;
-    length -= chunk;
+    if (!NT_SUCCESS(status)) break;
+    View& view = ViewAt(*map, span.view_index);
+    const PageBits pages = PagesBetween(span.first_page, span.end_page);
+    Touch(view);
+    std::memcpy(view.bytes.get() + span.within, in, span.length);
+    MarkResident(view, pages);
+    MarkDirty(*map, span.view_index, view, pages);
+    in += span.length;
+    offset += static_cast<LONGLONG>(span.length);
+    remaining -= span.length;
   }
   Trim(map);
   return status;

@@ -1,7 +1,10 @@
 // Writing the cache back: one paging write per run of neighbouring dirty pages (whole pages at page offsets, at
-// most kRunPages of them; the file system trims at the end of file), found through the stream's index of dirty
-// pages and sent to the top of the stream's stack with the file system and the filters acquired for the flush.
-// The lazy writer does the same for every stream when told to run.
+// most kRunPages of them, across views; the file system trims at the end of file), found through the stream's
+// index of views holding dirty pages and sent to the top of the stream's stack with the file system and the
+// filters acquired for the flush. The lazy writer does the same for every stream when told to run.
+#include <algorithm>
+#include <bit>
+#include <cstring>
 #include <vector>
 
 #include "include/internal/cc.h"
@@ -26,38 +29,62 @@ class LazyWriteScope {
   SharedCacheMap* map_;
 };
 
+// The first dirty page in [first_page, end_page), or end_page.
+LONGLONG NextDirty(const SharedCacheMap& map, LONGLONG first_page, LONGLONG end_page) {
+  for (auto it = map.dirty.lower_bound(first_page / kViewPages); it != map.dirty.end(); ++it) {
+    const LONGLONG base = *it * kViewPages;
+    if (base >= end_page) break;
+    const PageBits from = first_page > base ? PagesBetween(first_page - base, kViewPages) : ~PageBits{0};
+    const PageBits found = map.views.at(*it).dirty & from;
+    if (found != 0) return std::min(end_page, base + std::countr_zero(found));
+  }
+  return end_page;
+}
+
 }  // namespace
 
 NTSTATUS CacheManager::FlushLocked(SharedCacheMap& map, LONGLONG first_page, LONGLONG end_page) {
-  if (map.dirty.lower_bound(first_page) == map.dirty.lower_bound(end_page)) return STATUS_SUCCESS;
+  if (NextDirty(map, first_page, end_page) == end_page) return STATUS_SUCCESS;
   PFILE_OBJECT file = map.stream_file;
   NTSTATUS status = fsrtl::AcquireForCcFlush(file);
   if (!NT_SUCCESS(status)) return status;
-  std::vector<uint8_t> run;
-  for (auto next = map.dirty.lower_bound(first_page); next != map.dirty.end() && *next < end_page;
-       next = map.dirty.lower_bound(first_page)) {
+  std::vector<uint8_t> run = TakeRunBuffer(kRunPages * kPageSize);
+  for (LONGLONG start = NextDirty(map, first_page, end_page); start < end_page;
+       start = NextDirty(map, start, end_page)) {
     // The run: the dirty pages that follow each other from here, each marked clean as it is copied out.
-    const LONGLONG start = *next;
     LONGLONG end = start;
-    run.clear();
-    for (auto page = map.pages.find(start); page != map.pages.end() && page->first == end && page->second.dirty &&
-                                            end < end_page && end - start < kRunPages;
-         ++page, ++end) {
-      run.insert(run.end(), page->second.bytes->begin(), page->second.bytes->end());
-      MarkClean(map, end, page->second);
+    const LONGLONG limit = std::min(end_page, start + kRunPages);
+    while (end < limit) {
+      const auto view = map.views.find(end / kViewPages);
+      if (view == map.views.end()) break;
+      const LONGLONG base = view->first * kViewPages;
+      const PageBits from = PagesBetween(end - base, std::min(limit, base + kViewPages) - base);
+      // The dirty pages of this view from `end` on that follow each other.
+      const PageBits clean_after = ~view->second.dirty & from;
+      const LONGLONG stop =
+          clean_after != 0 ? base + std::countr_zero(clean_after) : std::min(limit, base + kViewPages);
+      if (stop == end) break;
+      std::memcpy(run.data() + (end - start) * kPageSize, view->second.bytes.get() + (end - base) * kPageSize,
+                  static_cast<size_t>(stop - end) * kPageSize);
+      MarkClean(map, view->first, view->second, PagesBetween(end - base, stop - base));
+      end = stop;
+      if (clean_after != 0) break;
     }
     ULONG_PTR information = 0;
-    status = io::PagingIo(file, IRP_MJ_WRITE, run.data(), start * kPageSize, static_cast<ULONG>(run.size()),
-                          &information);
+    status = io::PagingIo(file, IRP_MJ_WRITE, run.data(), start * kPageSize,
+                          static_cast<ULONG>((end - start) * kPageSize), &information);
     if (!NT_SUCCESS(status)) {
       for (LONGLONG index = start; index < end; ++index) {
-        const auto page = map.pages.find(index);
-        if (page != map.pages.end()) MarkDirty(map, index, page->second);
+        const auto view = map.views.find(index / kViewPages);
+        if (view == map.views.end()) continue;
+        const PageBits bit = PagesBetween(index % kViewPages, index % kViewPages + 1);
+        if ((view->second.resident & bit) != 0) MarkDirty(map, view->first, view->second, bit);
       }
       break;
     }
-    first_page = end;
+    start = end;
   }
+  GiveBackRunBuffer(std::move(run));
   fsrtl::ReleaseForCcFlush(file);
   return status;
 }

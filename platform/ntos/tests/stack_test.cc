@@ -151,5 +151,67 @@ TEST_F(StackTest, FlushWritesNeighbouringDirtyPagesAsOneWholePagingWrite) {
   NtClose(file.handle);
 }
 
+TEST_F(StackTest, ALongReadThatMissesIsOnePagingReadToItsEnd) {
+  constexpr size_t kMiB = 1 << 20;
+  const std::vector<uint8_t> data = Pattern(3 * kMiB + 100, 3);
+  PutHostFile('C', "long.bin", data);
+  Opened file = OpenFile(u"\\??\\C:\\long.bin");
+  ASSERT_EQ(file.status, STATUS_SUCCESS);
+  struct Case {
+    LONGLONG offset;
+    ULONG length;
+    LONGLONG paging_offset;  // -1: no paging read
+    ULONG paging_length;
+  };
+  const Case cases[] = {
+      {8192, kMiB, 8192, kMiB},                 // the whole request in one run
+      {8192, kMiB, -1, 0},                      // all cached now
+      {kMiB, 64 * 1024, 8192 + kMiB, 57344},    // from the first page missing to the request's end
+      {3 * kMiB, 100, 3 * kMiB, 4096},          // the end-of-file page
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "offset " << c.offset << " length " << c.length);
+    reached_.clear();
+    std::vector<uint8_t> got;
+    ASSERT_EQ(Read(file.handle, &got, c.length, c.offset), STATUS_SUCCESS);
+    EXPECT_TRUE(std::equal(got.begin(), got.end(), data.begin() + c.offset));
+    EXPECT_EQ(got.size(), c.length);
+    const std::vector<FsRequest> paging = PagingRequests(IRP_MJ_READ);
+    if (c.paging_offset < 0) {
+      EXPECT_TRUE(paging.empty());
+      continue;
+    }
+    ASSERT_EQ(paging.size(), 1u);
+    EXPECT_EQ(paging[0].offset, c.paging_offset);
+    EXPECT_EQ(paging[0].length, c.paging_length);
+  }
+  NtClose(file.handle);
+}
+
+// A write that covers two pages in part, one on each side of a 64 KiB boundary: both keep the rest of what the
+// disk held, and the flush writes the two neighbours as one run.
+TEST_F(StackTest, APartialWriteAcrossA64KiBBoundaryKeepsTheRestAndFlushesAsOneRun) {
+  std::vector<uint8_t> data = Pattern(200000, 5);
+  PutHostFile('C', "patch.bin", data);
+  Opened file = OpenFile(u"\\??\\C:\\patch.bin");
+  ASSERT_EQ(file.status, STATUS_SUCCESS);
+  const std::vector<uint8_t> patch(20, 0xEE);
+  ASSERT_EQ(Write(file.handle, patch, 65526), STATUS_SUCCESS);
+  std::copy(patch.begin(), patch.end(), data.begin() + 65526);
+  std::vector<uint8_t> back;
+  ASSERT_EQ(Read(file.handle, &back, 200000, 0), STATUS_SUCCESS);
+  EXPECT_TRUE(back == data);
+  reached_.clear();
+  IO_STATUS_BLOCK io_status{};
+  ASSERT_EQ(NtFlushBuffersFile(file.handle, &io_status), STATUS_SUCCESS);
+  const std::vector<FsRequest> writes = PagingRequests(IRP_MJ_WRITE);
+  ASSERT_EQ(writes.size(), 1u);
+  EXPECT_EQ(writes[0].offset, 61440);
+  EXPECT_EQ(writes[0].length, 8192u);
+  NtClose(file.handle);
+  kernel_.reset();
+  EXPECT_TRUE(HostBytes('C', "patch.bin") == data);
+}
+
 }  // namespace
 }  // namespace xp::ntos::testing
