@@ -19,10 +19,10 @@ namespace xp::kernel_host {
 
 enum class Op : uint32_t {
   kHello = 1,         // answers STATUS_SUCCESS while the host serves; flags kSharedBuffer: the reply carries the
-                      // connection's shared buffer (a memory file of kMaxPayload bytes, as SCM_RIGHTS)
+                      // connection's shared buffer (a memory file of kSharedBytes, as SCM_RIGHTS)
   kOpen,              // payload: the NT name (UTF-16); reply: handle, information (FILE_OPENED ...)
   kRead,              // handle, offset, length; reply payload: the bytes read (kSharedBuffer: left in the shared
-                      // buffer, reply information: how many)
+                      // buffer, reply information: how many); reply generation: the data generation they belong to
   kWrite,             // handle, offset, payload: the bytes (kSharedBuffer: length bytes in the shared buffer);
                       // reply information: bytes written
   kQueryInformation,  // handle, code (class), length; reply payload: the whole buffer
@@ -66,10 +66,32 @@ struct Reply {
   uint32_t payload = 0;  // bytes after the record
   uint64_t information = 0;
   uint64_t handle = 0;
+  uint64_t generation = 0;
 };
 
 // A read or write longer than this travels in pieces; a request or reply naming more is refused.
 inline constexpr uint32_t kMaxPayload = 8u << 20;
+
+// The data generation: a count the host raises, in every connection's shared buffer, before it answers any
+// request that may change what a read returns (every request but reads and queries). Bytes read at one
+// generation are still what a read would return while the count stands there, so a program may keep what it read
+// ahead and serve later reads from it without asking the host. It lies in the page after the file data.
+inline constexpr size_t kGenerationOffset = kMaxPayload;
+inline constexpr size_t kSharedBytes = kMaxPayload + 4096;
+
+// Whether a request may change what a later read returns (the host raises the data generation for it).
+inline bool MayChangeData(Op op) {
+  switch (op) {
+    case Op::kHello:
+    case Op::kRead:
+    case Op::kQueryInformation:
+    case Op::kQueryVolume:
+    case Op::kQueryDirectory:
+    case Op::kDriverRunning:
+    case Op::kWriteBack: return false;
+    default: return true;
+  }
+}
 
 inline std::filesystem::path SocketPath(const std::filesystem::path& machine_dir) {
   return machine_dir / "kernel" / "socket";

@@ -1,7 +1,9 @@
 // The program's end of the kernel host's socket: one connection per process (made at the first kernel call, which
 // starts the host when none runs), each call one request and its reply under the connection's lock, buffers
 // copied both ways. A handle carries the connection it came from, so a handle that outlived its host (or came from
-// the parent of a forked child) is refused instead of reaching another file.
+// the parent of a forked child) is refused instead of reaching another file. A read that follows on from the
+// previous one asks for a few MiB more into the shared buffer, and the reads after it are served from there, with
+// no round trip, for as long as the host's data generation stands where it stood when the bytes were read.
 #include "kernel_client.h"
 
 #include <dlfcn.h>
@@ -11,6 +13,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -30,6 +33,9 @@ using kernel_host::Request;
 // Marks a handle's kernel as the host's; the low bits count connections, so a new one never matches old handles.
 constexpr uint64_t kHostKernel = uint64_t{1} << 63;
 constexpr auto kReplySpin = std::chrono::microseconds(50);
+// What a read that follows on from the previous one asks the host for.
+constexpr uint32_t kReadAheadBytes = 4u << 20;
+static_assert(kReadAheadBytes <= kernel_host::kMaxPayload);
 
 struct Piece {
   const void* data = nullptr;
@@ -76,16 +82,40 @@ class Connection {
     return fd_ >= 0 && pid_ == ::getpid() ? kernel_ : 0;
   }
 
-  // A read (into `read_into`) or a write (of `write_data`) of request.length bytes, through the shared buffer.
-  bool ExchangeData(uint64_t kernel, Request& request, const void* write_data, void* read_into, Reply* reply) {
+  // A write of request.length bytes of `data`, through the shared buffer.
+  bool WriteData(uint64_t kernel, Request& request, const void* data, Reply* reply) {
     const std::lock_guard<std::mutex> lock(mutex_);
     if (fd_ < 0 || pid_ != ::getpid() || kernel != kernel_) return false;
+    ahead_ = {};
     request.flags |= kernel_host::kSharedBuffer;
-    if (write_data != nullptr) std::memcpy(shared_, write_data, request.length);
-    if (!ExchangeLocked(request, {}, {}, reply, nullptr, 0)) return false;
-    if (read_into != nullptr && reply->status >= 0) {
-      std::memcpy(read_into, shared_, std::min<uint64_t>(reply->information, request.length));
+    std::memcpy(shared_, data, request.length);
+    return ExchangeLocked(request, {}, {}, reply, nullptr, 0);
+  }
+
+  // A read of request.length bytes into `into`: from what was read ahead when it holds them, else through the
+  // shared buffer, reading ahead when this read follows on from the previous one.
+  bool ReadData(uint64_t kernel, Request& request, void* into, Reply* reply) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (fd_ < 0 || pid_ != ::getpid() || kernel != kernel_) return false;
+    if (ServeFromReadAhead(request, into, reply)) return true;
+    const bool follows_on = request.handle == ahead_.handle && request.offset == next_offset_;
+    ahead_ = {};
+    Request sent = request;
+    sent.flags |= kernel_host::kSharedBuffer;
+    if (follows_on) sent.length = std::max(request.length, kReadAheadBytes);
+    if (!ExchangeLocked(sent, {}, {}, reply, nullptr, 0)) return false;
+    if (reply->status < 0 && sent.length != request.length) {
+      // Whatever refused the longer read, the read asked for stands on its own.
+      sent.length = request.length;
+      if (!ExchangeLocked(sent, {}, {}, reply, nullptr, 0)) return false;
     }
+    ahead_.handle = request.handle;
+    if (reply->status < 0) return true;
+    ahead_ = {request.handle, request.offset, reply->information, reply->information < sent.length,
+              reply->generation, true};
+    reply->information = std::min<uint64_t>(reply->information, request.length);
+    std::memcpy(into, shared_, reply->information);
+    next_offset_ = request.offset + static_cast<int64_t>(reply->information);
     return true;
   }
 
@@ -123,7 +153,7 @@ class Connection {
                           kernel_host::ReceiveWithFd(fd_, &reply, sizeof reply, &shared_fd) && reply.status == 0;
     void* mapped = MAP_FAILED;
     if (shared_fd >= 0) {
-      mapped = ::mmap(nullptr, kernel_host::kMaxPayload, PROT_READ | PROT_WRITE, MAP_SHARED, shared_fd, 0);
+      mapped = ::mmap(nullptr, kernel_host::kSharedBytes, PROT_READ | PROT_WRITE, MAP_SHARED, shared_fd, 0);
       ::close(shared_fd);
     }
     if (!answered || mapped == MAP_FAILED) {
@@ -134,6 +164,34 @@ class Connection {
     pid_ = ::getpid();
     named_ = named;
     kernel_ = kHostKernel | ++connections_;
+    return true;
+  }
+
+  // What the shared buffer holds from the last read.
+  struct ReadAhead {
+    uint64_t handle = 0;
+    int64_t offset = 0;
+    uint64_t length = 0;
+    bool ends_file = false;  // the read stopped at the end of the file
+    uint64_t generation = 0;
+    bool valid = false;
+  };
+
+  // The read served from the shared buffer when it holds the whole read (or all of it up to the end of the file)
+  // at the generation that stands, and the host still runs.
+  bool ServeFromReadAhead(const Request& request, void* into, Reply* reply) {
+    if (!ahead_.valid || request.handle != ahead_.handle || request.offset < ahead_.offset) return false;
+    const uint64_t from = static_cast<uint64_t>(request.offset - ahead_.offset);
+    if (from >= ahead_.length) return false;
+    const uint64_t count = std::min<uint64_t>(request.length, ahead_.length - from);
+    if (count < request.length && !ahead_.ends_file) return false;
+    auto* generation = reinterpret_cast<uint64_t*>(shared_ + kernel_host::kGenerationOffset);
+    const uint64_t standing = std::atomic_ref<uint64_t>(*generation).load(std::memory_order_acquire);
+    if (standing != ahead_.generation || HungUp()) return false;
+    std::memcpy(into, shared_ + from, count);
+    *reply = Reply{};
+    reply->information = count;
+    next_offset_ = request.offset + static_cast<int64_t>(count);
     return true;
   }
 
@@ -173,15 +231,18 @@ class Connection {
 
   void Drop() {
     if (fd_ >= 0) ::close(fd_);
-    if (shared_ != nullptr) ::munmap(shared_, kernel_host::kMaxPayload);
+    if (shared_ != nullptr) ::munmap(shared_, kernel_host::kSharedBytes);
     fd_ = -1;
     shared_ = nullptr;
     kernel_ = 0;
+    ahead_ = {};
   }
 
   std::mutex mutex_;
   int fd_ = -1;
-  uint8_t* shared_ = nullptr;  // file data both ways, kMaxPayload bytes
+  uint8_t* shared_ = nullptr;  // file data both ways, then the data generation (kSharedBytes)
+  ReadAhead ahead_;
+  int64_t next_offset_ = -1;  // where the last read of ahead_.handle ended
   pid_t pid_ = 0;
   std::string named_;  // XPMACHINE when the connection was made
   uint64_t kernel_ = 0;
@@ -256,7 +317,7 @@ NTSTATUS Read(const nt::Handle& handle, void* buffer, ULONG length, LONGLONG off
     request.offset = offset + *transferred;
     request.length = piece;
     Reply reply;
-    if (!TheConnection().ExchangeData(handle.kernel, request, nullptr, at + *transferred, &reply)) {
+    if (!TheConnection().ReadData(handle.kernel, request, at + *transferred, &reply)) {
       return STATUS_INVALID_HANDLE;
     }
     if (!NT_SUCCESS(reply.status)) return *transferred != 0 ? STATUS_SUCCESS : reply.status;
@@ -275,7 +336,7 @@ NTSTATUS Write(const nt::Handle& handle, const void* buffer, ULONG length, LONGL
     request.offset = offset + *transferred;
     request.length = piece;
     Reply reply;
-    if (!TheConnection().ExchangeData(handle.kernel, request, at + *transferred, nullptr, &reply)) {
+    if (!TheConnection().WriteData(handle.kernel, request, at + *transferred, &reply)) {
       return STATUS_INVALID_HANDLE;
     }
     if (!NT_SUCCESS(reply.status)) return reply.status;

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <functional>
 
 #include "built_programs.h"
 #include "files_fixture.h"
@@ -98,6 +99,69 @@ TEST_F(OneKernelTest, AFileChangedOnTheHostIsReadAsItIs) {
   ASSERT_TRUE(SetFileAttributesA("C:\\kept.txt", FILE_ATTRIBUTE_HIDDEN));
   machine_.StopKernel();
   EXPECT_EQ(GetFileAttributesA("C:\\kept.txt"), static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN));
+}
+
+// A program reading a file from start to end while another program changes the part it has not read yet, or the
+// host stops under it: each read returns what the file holds at that moment, never what it held before.
+TEST_F(OneKernelTest, ASequentialReadSeesWhatHappensToTheFileMeanwhile) {
+  constexpr DWORD kMiB = 1 << 20;
+  struct Case {
+    const char* what;
+    std::function<bool(HANDLE)> change;  // run by another program on its own handle
+    std::string third_piece;             // what the third 1 MiB read returns
+    bool host_stops;
+  };
+  const Case cases[] = {
+      {"overwritten ahead", [](HANDLE file) {
+         DWORD done = 0;
+         return SetFilePointer(file, 2 * kMiB, nullptr, FILE_BEGIN) == 2 * kMiB &&
+                WriteFile(file, "changed", 7, &done, nullptr) && done == 7;
+       },
+       "changed" + std::string(kMiB - 7, 'a'), false},
+      {"cut short", [](HANDLE file) {
+         return SetFilePointer(file, 2 * kMiB + 10, nullptr, FILE_BEGIN) == 2 * kMiB + 10 && SetEndOfFile(file);
+       },
+       std::string(10, 'a'), false},
+      {"host stopped", nullptr, "", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    MakeFile("C:\\read.bin", std::string(3 * kMiB, 'a'));
+    const HANDLE file = CreateFileA("C:\\read.bin", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    std::string piece(kMiB, '\0');
+    DWORD got = 0;
+    // The second read follows on from the first: the one after it may already lie in this program.
+    for (int i = 0; i < 2; ++i) {
+      ASSERT_TRUE(ReadFile(file, piece.data(), kMiB, &got, nullptr));
+      ASSERT_EQ(got, kMiB);
+    }
+    if (c.host_stops) {
+      machine_.StopKernel();
+    } else {
+      const pid_t other = ::fork();
+      if (other == 0) {
+        const HANDLE own = CreateFileA("C:\\read.bin", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                       OPEN_EXISTING, 0, nullptr);
+        ::_exit(own != INVALID_HANDLE_VALUE && c.change(own) && CloseHandle(own) ? 0 : 1);
+      }
+      int status = 0;
+      ASSERT_EQ(::waitpid(other, &status, 0), other);
+      ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    const BOOL read = ReadFile(file, piece.data(), kMiB, &got, nullptr);
+    if (c.host_stops) {
+      EXPECT_FALSE(read);
+      EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+    } else {
+      ASSERT_TRUE(read);
+      EXPECT_EQ(got, c.third_piece.size());
+      EXPECT_TRUE(piece.compare(0, got, c.third_piece) == 0);
+    }
+    CloseHandle(file);
+    DeleteFileA("C:\\read.bin");
+  }
 }
 
 }  // namespace

@@ -94,6 +94,13 @@ bool KernelServer::Answer(RequestHandler& handler, Client& client) {
   } else {
     reply = handler.Handle(client, request, &payload);
     if (request.op == kernel_host::Op::kWrite) written_since_tick_ += request.length;
+    if (kernel_host::MayChangeData(request.op)) {
+      ++generation_;
+      for (Client& each : clients_) each.shared.PublishGeneration(generation_);
+    }
+    // A new shared buffer starts at the generation that stands.
+    if (request.op == kernel_host::Op::kHello) client.shared.PublishGeneration(generation_);
+    reply.generation = generation_;
   }
   iovec pieces[2] = {{&reply, sizeof reply}, {const_cast<uint8_t*>(payload), reply.payload}};
   const int count = reply.payload != 0 ? 2 : 1;

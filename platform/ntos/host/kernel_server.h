@@ -38,6 +38,7 @@ class KernelServer {
   std::list<Client> clients_;
   bool shutdown_ = false;
   uint64_t written_since_tick_ = 0;  // bytes programs wrote since the lazy writer last ran
+  uint64_t generation_ = 0;          // the data generation (kernel_protocol.h)
 };
 
 }  // namespace xp::ntos::host

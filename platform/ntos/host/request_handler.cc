@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <string>
 
@@ -47,18 +48,24 @@ UserBuffersScope::Range RangeOf(const void* start, size_t length) { return {star
 }  // namespace
 
 SharedBuffer::~SharedBuffer() {
-  if (data_ != nullptr) ::munmap(data_, kernel_host::kMaxPayload);
+  if (data_ != nullptr) ::munmap(data_, kernel_host::kSharedBytes);
   if (fd_ >= 0) ::close(fd_);
 }
 
 bool SharedBuffer::Make() {
   if (data_ != nullptr) return true;
   fd_ = ::memfd_create("xp-kernel-io", MFD_CLOEXEC);
-  if (fd_ < 0 || ::ftruncate(fd_, kernel_host::kMaxPayload) != 0) return false;
-  void* mapped = ::mmap(nullptr, kernel_host::kMaxPayload, PROT_READ | PROT_WRITE, MAP_SHARED, fd_, 0);
+  if (fd_ < 0 || ::ftruncate(fd_, kernel_host::kSharedBytes) != 0) return false;
+  void* mapped = ::mmap(nullptr, kernel_host::kSharedBytes, PROT_READ | PROT_WRITE, MAP_SHARED, fd_, 0);
   if (mapped == MAP_FAILED) return false;
   data_ = static_cast<uint8_t*>(mapped);
   return true;
+}
+
+void SharedBuffer::PublishGeneration(uint64_t generation) {
+  if (data_ == nullptr) return;
+  std::atomic_ref<uint64_t>(*reinterpret_cast<uint64_t*>(data_ + kernel_host::kGenerationOffset))
+      .store(generation, std::memory_order_release);
 }
 
 uint8_t* RequestHandler::Scratch(size_t size, bool zeroed) {

@@ -13,8 +13,9 @@
 
 namespace xp::ntos::host {
 
-// The memory a connection shares with its program for file data: a memory file of kMaxPayload bytes, made at
-// the program's hello and mapped on both sides. Its bytes are the program's to change at any time.
+// The memory a connection shares with its program for file data: a memory file of kSharedBytes, made at the
+// program's hello and mapped on both sides. Its file data is the program's to change at any time; the data
+// generation after it is the host's.
 class SharedBuffer {
  public:
   SharedBuffer() = default;
@@ -25,6 +26,7 @@ class SharedBuffer {
   bool Make();
   int fd() const { return fd_; }
   uint8_t* data() const { return data_; }
+  void PublishGeneration(uint64_t generation);
 
  private:
   int fd_ = -1;
