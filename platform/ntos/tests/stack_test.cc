@@ -167,6 +167,7 @@ TEST_F(StackTest, ALongReadThatMissesIsOnePagingReadToItsEnd) {
       {8192, kMiB, 8192, kMiB},                 // the whole request in one run
       {8192, kMiB, -1, 0},                      // all cached now
       {kMiB, 64 * 1024, 8192 + kMiB, 57344},    // from the first page missing to the request's end
+      {2 * kMiB, 4096, 2 * kMiB, 65536},        // a short read brings in the read-ahead
       {3 * kMiB, 100, 3 * kMiB, 4096},          // the end-of-file page
   };
   for (const Case& c : cases) {

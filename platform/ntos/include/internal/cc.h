@@ -75,8 +75,10 @@ class CacheManager {
 
  private:
   SharedCacheMap* MapOf(PSECTION_OBJECT_POINTERS section);
-  // Makes page `index` resident, reading it with the missing pages after it up to `wanted_end` (one run).
-  NTSTATUS Fill(SharedCacheMap& map, LONGLONG index, LONGLONG wanted_end);
+  // Makes page `index` resident, reading it with the missing pages after it up to `wanted_end` (one run), into
+  // `into` when given (room for the pages up to `wanted_end`; it ends up holding what the cache holds) and
+  // copied into the cache; *filled_end, when asked for, is the end of the run.
+  NTSTATUS Fill(SharedCacheMap& map, LONGLONG index, LONGLONG wanted_end, uint8_t* into, LONGLONG* filled_end);
   NTSTATUS FlushLocked(SharedCacheMap& map, LONGLONG first_page, LONGLONG end_page);
   // Drops the map when no file object uses it and nothing is dirty; releases the stream file.
   void DeleteIfUnused(SharedCacheMap* map);
