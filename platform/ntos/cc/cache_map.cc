@@ -17,7 +17,7 @@ void ZeroPastEnd(SharedCacheMap& map, LONGLONG size) {
   const auto view = map.views.find(page / kViewPages);
   const PageBits bit = PagesBetween(page % kViewPages, page % kViewPages + 1);
   if (view == map.views.end() || (view->second.resident & bit) == 0) return;
-  std::memset(view->second.bytes.get() + (page % kViewPages) * kPageSize + within, 0, kPageSize - within);
+  std::memset(view->second.bytes + (page % kViewPages) * kPageSize + within, 0, kPageSize - within);
 }
 
 LONGLONG PagesFor(LONGLONG bytes) { return (bytes + kPageSize - 1) / kPageSize; }
@@ -125,7 +125,7 @@ std::optional<std::vector<uint8_t>> CacheManager::Peek(PSECTION_OBJECT_POINTERS 
   const PageBits bit = PagesBetween(page % kViewPages, page % kViewPages + 1);
   if (found == map->views.end() || (found->second.resident & bit) == 0) return std::nullopt;
   if (dirty != nullptr) *dirty = (found->second.dirty & bit) != 0;
-  const uint8_t* bytes = found->second.bytes.get() + (page % kViewPages) * kPageSize;
+  const uint8_t* bytes = found->second.bytes + (page % kViewPages) * kPageSize;
   return std::vector<uint8_t>(bytes, bytes + kPageSize);
 }
 

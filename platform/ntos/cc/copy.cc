@@ -73,7 +73,7 @@ NTSTATUS CacheManager::Fill(SharedCacheMap& map, LONGLONG index, LONGLONG wanted
       View& view = ViewAt(map, view_index);
       for (LONGLONG page = at; page < stop; ++page) {
         const PageBits bit = PagesBetween(page - base, page - base + 1);
-        uint8_t* cached = view.bytes.get() + (page - base) * kPageSize;
+        uint8_t* cached = view.bytes + (page - base) * kPageSize;
         uint8_t* read = into + (page - index) * kPageSize;
         if ((view.resident & bit) != 0) {
           std::memcpy(read, cached, kPageSize);
@@ -113,7 +113,7 @@ NTSTATUS CacheManager::CopyRead(PFILE_OBJECT file, LONGLONG offset, ULONG length
         // The resident pages before it from the cache, then the run read into the caller's buffer, which the cache
         // takes a copy of.
         const size_t before = static_cast<size_t>(missing_at - offset);
-        if (before != 0) std::memcpy(out, found->second.bytes.get() + span.within, before);
+        if (before != 0) std::memcpy(out, found->second.bytes + span.within, before);
         LONGLONG filled_end = missing;
         status = Fill(*map, missing, whole_end, out + before, &filled_end);
         if (!NT_SUCCESS(status)) break;
@@ -129,7 +129,7 @@ NTSTATUS CacheManager::CopyRead(PFILE_OBJECT file, LONGLONG offset, ULONG length
       continue;
     }
     Touch(found->second);
-    std::memcpy(out, found->second.bytes.get() + span.within, span.length);
+    std::memcpy(out, found->second.bytes + span.within, span.length);
     out += span.length;
     offset += static_cast<LONGLONG>(span.length);
     remaining -= span.length;
@@ -163,7 +163,7 @@ NTSTATUS CacheManager::CopyWrite(PFILE_OBJECT file, LONGLONG offset, ULONG lengt
     View& view = ViewAt(*map, span.view_index);
     const PageBits pages = PagesBetween(span.first_page, span.end_page);
     Touch(view);
-    std::memcpy(view.bytes.get() + span.within, in, span.length);
+    std::memcpy(view.bytes + span.within, in, span.length);
     MarkResident(view, pages);
     MarkDirty(*map, span.view_index, view, pages);
     in += span.length;

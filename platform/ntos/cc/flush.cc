@@ -64,7 +64,7 @@ NTSTATUS CacheManager::FlushLocked(SharedCacheMap& map, LONGLONG first_page, LON
       const LONGLONG stop =
           clean_after != 0 ? base + std::countr_zero(clean_after) : std::min(limit, base + kViewPages);
       if (stop == end) break;
-      std::memcpy(run.data() + (end - start) * kPageSize, view->second.bytes.get() + (end - base) * kPageSize,
+      std::memcpy(run.data() + (end - start) * kPageSize, view->second.bytes + (end - base) * kPageSize,
                   static_cast<size_t>(stop - end) * kPageSize);
       MarkClean(map, view->first, view->second, PagesBetween(end - base, stop - base));
       end = stop;

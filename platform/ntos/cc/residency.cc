@@ -15,7 +15,6 @@ namespace xp::ntos::cc {
 void CacheManager::SetLimit(size_t bytes) {
   std::lock_guard<std::recursive_mutex> guard(lock_);
   limit_views_ = std::max<size_t>(bytes / kViewBytes, 2 * kRunPages / kViewPages);
-  if (spare_views_.size() > limit_views_) spare_views_.resize(limit_views_);
 }
 
 size_t CacheManager::ResidentBytes() {
@@ -28,17 +27,13 @@ LONGLONG CacheManager::ReadRunPages() const {
 }
 
 View& CacheManager::ViewAt(SharedCacheMap& map, LONGLONG view_index) {
-  const auto [at, inserted] = map.views.try_emplace(view_index);
-  if (inserted) {
-    if (spare_views_.empty()) {
-      at->second.bytes = std::make_unique_for_overwrite<uint8_t[]>(kViewBytes);
-    } else {
-      at->second.bytes = std::move(spare_views_.back());
-      spare_views_.pop_back();
-    }
-    ++resident_views_;
-  }
-  return at->second;
+  const auto found = map.views.find(view_index);
+  if (found != map.views.end()) return found->second;
+  uint8_t* bytes = blocks_.Take();
+  View& view = map.views[view_index];
+  view.bytes = bytes;
+  ++resident_views_;
+  return view;
 }
 
 void CacheManager::MarkDirty(SharedCacheMap& map, LONGLONG view_index, View& view, PageBits pages) {
@@ -70,8 +65,7 @@ void CacheManager::Drop(SharedCacheMap& map, LONGLONG first_page, LONGLONG end_p
     view.resident &= ~pages;
     if (view.resident == 0) {
       --resident_views_;
-      // Kept for the next view while the cache is under its bound: fresh memory costs a fault per page.
-      if (resident_views_ + spare_views_.size() < limit_views_) spare_views_.push_back(std::move(view.bytes));
+      blocks_.GiveBack(view.bytes);
       it = map.views.erase(it);
     } else {
       ++it;

@@ -7,7 +7,6 @@
 
 #include <cstdint>
 #include <map>
-#include <memory>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -34,7 +33,7 @@ using PageBits = uint32_t;  // one bit per page of a view
 static_assert(kViewPages <= 32);
 
 struct View {
-  std::unique_ptr<uint8_t[]> bytes;  // kViewBytes; a page's bytes mean something only while it is resident
+  uint8_t* bytes = nullptr;  // kViewBytes from the cache's blocks; a page's bytes mean something only while resident
   PageBits resident = 0;
   PageBits dirty = 0;
   uint64_t used = 0;  // the cache's clock when the view was last copied to or from
@@ -52,10 +51,24 @@ struct SharedCacheMap {
   int open_count = 0;              // file objects with a private cache map on this stream
 };
 
+// The blocks views hold their pages in (view_blocks.cc): kept for the kernel's life, handed out again.
+class ViewBlocks {
+ public:
+  ViewBlocks() = default;
+  ~ViewBlocks();
+  ViewBlocks(const ViewBlocks&) = delete;
+  ViewBlocks& operator=(const ViewBlocks&) = delete;
+  uint8_t* Take();
+  void GiveBack(uint8_t* block);
+
+ private:
+  std::vector<void*> arenas_;
+  std::vector<uint8_t*> free_;
+};
+
 class CacheManager {
  public:
-  // The bound on resident views, in bytes (at least two write runs' worth); the blocks it keeps for views to come
-  // stay within it too.
+  // The bound on resident views, in bytes (at least two write runs' worth).
   void SetLimit(size_t bytes);
   size_t ResidentBytes();
   void Initialize(PFILE_OBJECT file, const CC_FILE_SIZES& sizes, PCACHE_MANAGER_CALLBACKS callbacks,
@@ -110,7 +123,7 @@ class CacheManager {
   size_t dirty_views_ = 0;
   uint64_t clock_ = 0;
   std::vector<std::vector<uint8_t>> spare_runs_;
-  std::vector<std::unique_ptr<uint8_t[]>> spare_views_;  // the blocks of dropped views, for views to come
+  ViewBlocks blocks_;
 };
 
 // The bits of pages [first, end) of a view (0 <= first <= end <= kViewPages).
