@@ -104,7 +104,7 @@ class Connection {
     sent.flags |= kernel_host::kSharedBuffer;
     if (follows_on) sent.length = std::max(request.length, kReadAheadBytes);
     if (!ExchangeLocked(sent, {}, {}, reply, nullptr, 0)) return false;
-    if (reply->status < 0 && sent.length != request.length) {
+    if (reply->status < 0 && reply->status != STATUS_END_OF_FILE && sent.length != request.length) {
       // Whatever refused the longer read, the read asked for stands on its own.
       sent.length = request.length;
       if (!ExchangeLocked(sent, {}, {}, reply, nullptr, 0)) return false;
