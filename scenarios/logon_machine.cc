@@ -164,13 +164,33 @@ void LogonMachine::SetRegistryText(const std::string& key, const std::string& na
   }
 }
 
+bool LogonMachine::RegistryKeyExists(const std::string& key) const {
+  return Xpmachine({"reg", "query", root_.string(), key}).exit_code == 0;
+}
+
 std::vector<std::string> LogonMachine::InstallFolder() const {
   std::vector<std::string> names;
-  for (const fs::directory_entry& entry : fs::directory_iterator(HostPath(root_, kInstallFolder))) {
+  std::error_code missing;
+  for (const fs::directory_entry& entry : fs::directory_iterator(HostPath(root_, kInstallFolder), missing)) {
     names.push_back(entry.path().filename().string());
   }
   std::sort(names.begin(), names.end());
   return names;
+}
+
+int LogonMachine::Run(const std::string& program, const std::vector<std::string>& arguments) const {
+  std::vector<std::string> command = {"run", root_.string(), program};
+  command.insert(command.end(), arguments.begin(), arguments.end());
+  return Xpmachine(command).exit_code;
+}
+
+bool LogonMachine::AwaitEnded(const std::string& image) const {
+  const std::regex running("running +[^\\n]*" + image);
+  for (int waited = 0; waited < 600; ++waited) {
+    if (!std::regex_search(Xpmachine({"ps", root_.string()}).output, running)) return true;
+    ::usleep(100 * 1000);
+  }
+  return false;
 }
 
 std::string LogonMachine::LastPuzzle() const {
@@ -187,6 +207,16 @@ std::string LogonMachine::KeyAnswer(const std::string& puzzle) const {
   std::string answer = Xpmachine({"token", "answer", root_.string(), puzzle}).output;
   while (!answer.empty() && (answer.back() == '\n' || answer.back() == '\r')) answer.pop_back();
   return answer;
+}
+
+std::string LogonMachine::TokenS1Record() const {
+  constexpr size_t kPage = 512, kS1Page = 2, kRecordOffset = 4, kRecordSize = 32;
+  const std::vector<xp::usbtoken::TokenInfo> tokens = xp::usbtoken::List(root_);
+  if (tokens.empty()) return "";
+  const std::optional<xp::usbtoken::Snapshot> token = xp::usbtoken::Inspect(root_, tokens.front().id);
+  if (!token) return "";
+  const auto* record = reinterpret_cast<const char*>(token->flash.data() + kS1Page * kPage + kRecordOffset);
+  return std::string(record, kRecordSize);
 }
 
 void LogonMachine::UnplugToken() const { xp::usbtoken::Unplug(root_, TokenId(root_, true)); }

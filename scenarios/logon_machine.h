@@ -44,11 +44,21 @@ class LogonMachine {
   // setting a text value of an HKLM key.
   std::string Registry(const std::string& key, const std::string& name) const;
   void SetRegistryText(const std::string& key, const std::string& name, const std::string& text) const;
-  // The names in the install folder, as they lie on the disk.
+  // Whether an HKLM key is there.
+  bool RegistryKeyExists(const std::string& key) const;
+  // The names in the install folder, as they lie on the disk; none when the folder is gone.
   std::vector<std::string> InstallFolder() const;
+  // Runs a program inside the machine (a built program of the tests, or a Windows path on its drives) with its
+  // arguments, as its programs run; the program's exit code.
+  int Run(const std::string& program, const std::vector<std::string>& arguments = {}) const;
+  // Waits (a minute at most) until no process of the image named `image` runs on the machine: a program that one of
+  // the last boot's programs started and left running. False when one still does.
+  bool AwaitEnded(const std::string& image) const;
   // The Key Puzzle the logon dialog showed last; the maker's web service's Key Answer to it.
   std::string LastPuzzle() const;
   std::string KeyAnswer(const std::string& puzzle) const;
+  // The S1 record of the machine's token, plugged or not: S1 and its check copy (user page 2, bytes 4-35).
+  std::string TokenS1Record() const;
   void UnplugToken() const;
   void PlugToken() const;
   // A second token, plugged in place of the machine's; its password is still the factory's empty one.

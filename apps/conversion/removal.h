@@ -15,9 +15,11 @@ namespace tavik::conversion {
 
 // ---- The report (report_file.cc).
 // Appends the key block "\r\n<stamp>Decryption Key:\r\n<key_text>\r\n" to MRVLOG, replaces MorvelReport.txt by a
-// read-only copy of MRVLOG and deletes the `stale_lists` of the install folder (the other program's lists, which
-// belong with an older report and perhaps another key). True when MorvelReport.txt holds this key.
-bool WriteDecryptionReport(const std::string& key_text, std::initializer_list<const char*> stale_lists);
+// read-only copy of MRVLOG, writes it and the run's own `lists` of the install folder (those that exist) through to
+// the disk, and deletes the `stale_lists` (the other program's lists, which belong with an older report and perhaps
+// another key). True when MorvelReport.txt holds this key and the lists that name its files are on the disk.
+bool WriteDecryptionReport(const std::string& key_text, std::initializer_list<const char*> lists,
+                           std::initializer_list<const char*> stale_lists);
 // Deletes the named files of the install folder, read-only or not; a missing file is fine.
 void DeleteInstallFiles(std::initializer_list<const char*> names);
 

@@ -27,11 +27,17 @@ void DeleteInstallFiles(std::initializer_list<const char*> names) {
   }
 }
 
-bool WriteDecryptionReport(const std::string& key_text, std::initializer_list<const char*> stale_lists) {
+bool WriteDecryptionReport(const std::string& key_text, std::initializer_list<const char*> lists,
+                           std::initializer_list<const char*> stale_lists) {
   const std::string log = InstallFile("MRVLOG");
   const std::string report = InstallFile("MorvelReport.txt");
   DeleteInstallFiles({"MorvelReport.txt"});
   DeleteInstallFiles(stale_lists);
+  // Without its lists the report's key recovers nothing: they go to the disk with it.
+  for (const char* name : lists) {
+    const std::string list = InstallFile(name);
+    if (GetFileAttributesA(list.c_str()) != INVALID_FILE_ATTRIBUTES && !FlushedToDisk(list)) return false;
+  }
   if (!AppendKeyBlock(log, key_text)) return false;
   // The key must be on the disk before anything erases the token's record of it.
   if (!CopyFileA(log.c_str(), report.c_str(), FALSE) || !FlushedToDisk(report)) return false;

@@ -1,7 +1,8 @@
 // TavikUninstall.exe, the uninstall command "ISLink" names (a bare path, started without arguments by diskunseal or
 // diskseal once the disk is decrypted): removes the deliverables, the install folder with the key records and
 // state the system left in it, the web-service settings and the flag key, so that a new install starts clean. The
-// decryption report and the list of files left encrypted stay: they hold what is needed to recover those files.
+// decryption report and the lists of files left encrypted stay (the uninstall's two rounds' lists and the give-up's):
+// they hold what the recovery tool needs to recover those files.
 #include <cstdio>
 
 #include "installer_private.h"
@@ -30,7 +31,7 @@ int main() {
   for (const Deliverable& deliverable : Deliverables()) {
     if (std::string(deliverable.folder) != kInstallFolder) DeleteFileA(deliverable.WindowsPath().c_str());
   }
-  RemoveTree(kInstallFolder, {"MorvelReport.txt", "MorvelSpecials.txt"});
+  RemoveTree(kInstallFolder, {"MorvelReport.txt", "MorvelSpecials1.txt", "MorvelSpecials2.txt", "MorvelSpecials.txt"});
   // The folders above the install folder, when nothing else is in them.
   RemoveDirectoryA("C:\\Program Files\\Quillmarsh\\Tavik");
   RemoveDirectoryA("C:\\Program Files\\Quillmarsh");

@@ -79,7 +79,7 @@ TEST_F(RemovalTest, TheReportIsTheLogWithTheKeyBlockReadOnlyAndTheOtherProgramsL
   Write(InstallFile("MorvelSpecials.txt"), "C:\\old\\file.doc\n");
   Write(InstallFile("MorvelSpecials1.txt"), "C:\\data\\a.doc\n");
 
-  ASSERT_TRUE(WriteDecryptionReport(kKey, {"MorvelSpecials.txt"}));
+  ASSERT_TRUE(WriteDecryptionReport(kKey, {"MorvelSpecials1.txt", "MorvelSpecials2.txt"}, {"MorvelSpecials.txt"}));
 
   const std::string report = *Read(InstallFile("MorvelReport.txt"));
   EXPECT_EQ(report, *Read(InstallFile("MRVLOG")));
@@ -94,7 +94,7 @@ TEST_F(RemovalTest, TheReportIsTheLogWithTheKeyBlockReadOnlyAndTheOtherProgramsL
   EXPECT_TRUE(Exists(InstallFile("MorvelSpecials1.txt")));
 
   // A second report (a resumed run) appends a second key block and replaces the read-only copy again.
-  ASSERT_TRUE(WriteDecryptionReport(kKey, {}));
+  ASSERT_TRUE(WriteDecryptionReport(kKey, {}, {}));
   const std::string again = *Read(InstallFile("MorvelReport.txt"));
   EXPECT_EQ(again, *Read(InstallFile("MRVLOG")));
   EXPECT_GT(again.size(), report.size());
@@ -102,7 +102,7 @@ TEST_F(RemovalTest, TheReportIsTheLogWithTheKeyBlockReadOnlyAndTheOtherProgramsL
 
 TEST_F(RemovalTest, AReportWithoutItsFolderSaysItWasNotWritten) {
   RemoveDirectoryA(kInstallFolder);
-  EXPECT_FALSE(WriteDecryptionReport(kKey, {}));
+  EXPECT_FALSE(WriteDecryptionReport(kKey, {}, {}));
 }
 
 TEST_F(RemovalTest, TheProductTreeGoesWithItsSubkeysAndNothingBesideIt) {

@@ -264,7 +264,8 @@ int GiveUp::Run() {
     CloseStreams();
     if (!failed) {
       conversion::DeleteInstallFiles({kSpecials});
-    } else if (!conversion::WriteDecryptionReport(key_text_, {"MorvelSpecials1.txt", "MorvelSpecials2.txt"})) {
+    } else if (!conversion::WriteDecryptionReport(key_text_, {kSpecials},
+                                                  {"MorvelSpecials1.txt", "MorvelSpecials2.txt"})) {
       Stop("The decryption report could not be written.\r\nYour Tavik keeps the key; please run the decryption "
            "again.");
     }

@@ -103,6 +103,10 @@ void CDecryptor::Run::FirstRound() {
     DecryptPending(/*first_round=*/true);
   }
   CloseSpecials();
+  // A run resumed past this checkpoint learns from the disk which files this round left encrypted.
+  if (!conversion::FlushedToDisk(conversion::InstallFile("MorvelSpecials1.txt"))) {
+    Stop("Write file failure: MorvelSpecials1.txt");
+  }
   freeRijndaleTempKey();
   WriteCheckpoint(install_state::kFirstRoundDecrypted);
   Debug("End 1st round decryption.");
@@ -151,7 +155,8 @@ void CDecryptor::Run::Report() {
   if (log != nullptr) std::fclose(log);
   log = nullptr;
   // The key must be on the disk before the token's record of it is erased.
-  if (!conversion::WriteDecryptionReport(key_text, {"MorvelSpecials.txt"})) {
+  if (!conversion::WriteDecryptionReport(key_text, {"MorvelSpecials1.txt", "MorvelSpecials2.txt"},
+                                         {"MorvelSpecials.txt"})) {
     Stop("Write decryption report failure.\r\nPlease make sure the disk has free space, then restart the "
          "uninstall.");
   }

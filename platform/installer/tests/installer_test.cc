@@ -6,6 +6,7 @@
 #include <stdlib.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -236,23 +237,27 @@ TEST_F(InstallerTest, RefusesToInstallOverADiskThatMayHoldEncryptedFiles) {
   }
 }
 
-TEST_F(InstallerTest, UninstallLeavesTheMachineAsBeforeTheInstallButTheReport) {
+TEST_F(InstallerTest, UninstallLeavesTheMachineAsBeforeTheInstallButTheReportAndItsLists) {
   const std::string before = Snapshot();
   ASSERT_EQ(Install(), 0);
   WaitForDiskseal();
-  // What the system leaves in the install folder, and the end of its decryption.
+  // What the system leaves in the install folder, and the end of its decryption: the report and the lists of files
+  // left encrypted, the uninstall's two rounds' and the give-up's.
   std::ofstream(Drive(std::string(kInstall) + "/MRVSTATE")) << "1500";
   std::ofstream(Drive(std::string(kInstall) + "/MRVLOG")) << "log\n";
-  std::ofstream(Drive(std::string(kInstall) + "/MorvelReport.txt")) << "Decryption Key: 00\n";
+  const std::vector<std::string> kept = {"MorvelReport.txt", "MorvelSpecials.txt", "MorvelSpecials1.txt",
+                                         "MorvelSpecials2.txt"};
+  for (const std::string& name : kept) std::ofstream(Drive(std::string(kInstall) + "/" + name)) << "C:\\a.doc\n";
   SetMachineString(kFlagKey, "Decrypted", "1");
 
   ASSERT_EQ(Uninstall(), 0);
 
   std::vector<std::string> left;
   for (const fs::directory_entry& entry : fs::recursive_directory_iterator(Drive("Program Files/Quillmarsh"))) {
-    if (entry.is_regular_file()) left.push_back(fs::relative(entry.path(), Drive("")).string());
+    if (entry.is_regular_file()) left.push_back(fs::relative(entry.path(), Drive(kInstall)).string());
   }
-  EXPECT_EQ(left, std::vector<std::string>{std::string(kInstall) + "/MorvelReport.txt"});
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, kept);
   fs::remove_all(Drive("Program Files/Quillmarsh"));
   EXPECT_EQ(Snapshot(), before);
 }
