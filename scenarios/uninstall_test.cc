@@ -249,6 +249,7 @@ TEST(WholeLife, AFileLeftEncryptedIsReportedWithItsKeyRecoveredIntoItsCopyAndThe
   // The recovery tool took the key from the report: the copy is the original, the encrypted file untouched.
   EXPECT_EQ(machine.OnDisk(leftover + ".H2K"), LastWritten().at(leftover));
   EXPECT_EQ(machine.OnDisk(leftover), encrypted);
+  EXPECT_EQ(machine.Read(leftover), encrypted) << "nor changed in the kernel's cache";
   for (const auto& [path, content] : LastWritten()) {
     if (path != leftover) {
       EXPECT_EQ(machine.OnDisk(path), content) << path;
