@@ -181,6 +181,18 @@ TEST(WholeLife, ByTokenPasswordEveryFileComesBackAsLastWrittenAndTheProductGoes)
   EXPECT_NE(s1_record.substr(16), std::string(16, '\xFF'));
   // Nothing failed, so nothing is kept: the install folder went with the key records and the state.
   EXPECT_EQ(machine.InstallFolder(), std::vector<std::string>());
+
+  // The machine boots as before the install: the system's own logon, nothing of the product started, the files as
+  // they were last written.
+  xp::ui::Script next;
+  next.CtrlAltDel("Welcome to Windows");
+  next.Dialog(1500).Type(1502, "Administrator").Type(1504, "admin").Click(IDOK);
+  ASSERT_EQ(machine.Boot(next.Text()), 0);
+  const std::vector<std::string> after = machine.LastBoot();
+  EXPECT_TRUE(Has(after, "winlogon logon Administrator"));
+  EXPECT_FALSE(Has(after, "*logongate*"));
+  EXPECT_FALSE(Has(after, "launch pid * *MRVVerifyCFK*"));
+  ExpectEveryFileAsLastWritten(machine);
 }
 
 TEST(WholeLife, ByKeyAnswerWithTheTokenUnpluggedTheTokenIsLeftAlone) {
@@ -256,6 +268,7 @@ TEST(WholeLife, AFileLeftEncryptedIsReportedWithItsKeyRecoveredIntoItsCopyAndThe
     }
   }
 
+  EXPECT_TRUE(machine.Registry(kFlagKey, "Decrypted").ends_with(" 1")) << "the disk is plain";
   // The user runs the uninstall command, as the recovery tool's end box says: the product goes, the report and the
   // lists stay beside the files they name.
   ASSERT_EQ(machine.Run(kUninstallCommand), 0);
