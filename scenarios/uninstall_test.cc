@@ -244,7 +244,9 @@ TEST(WholeLife, AFileLeftEncryptedIsReportedWithItsKeyRecoveredIntoItsCopyAndThe
   const std::vector<std::string> boot = machine.LastBoot();
   EXPECT_TRUE(Has(boot, "launch pid * C:\\Program Files\\Quillmarsh\\Tavik\\XP\\recoverkit.exe*"));
   EXPECT_FALSE(Has(boot, "launch pid * *TavikUninstall.exe*")) << "the user chose the recovery tool";
-  EXPECT_TRUE(Has(boot, R"(ui dialog 139 control 1015 edit *Error[D4]: cannot rename \"C:\\Docs\\report.txt\" to \"~.H0K\"*)"))
+  // The journal shows the report's text escaped.
+  EXPECT_TRUE(Has(boot, R"(ui dialog 139 control 1015 edit *Error[D4]: cannot rename \"C:\\Docs\\report.txt\" to )"
+                        R"(\"~.H0K\"*)"))
       << "the report dialog shows the file";
   ASSERT_TRUE(machine.AwaitEnded("recoverkit.exe"));
 
@@ -277,6 +279,35 @@ TEST(WholeLife, AFileLeftEncryptedIsReportedWithItsKeyRecoveredIntoItsCopyAndThe
             (std::vector<std::string>{"MorvelReport.txt", "MorvelSpecials1.txt", "MorvelSpecials2.txt"}));
   EXPECT_EQ(machine.OnDisk(std::string(kInstallFolder) + "\\MorvelReport.txt"), report);
   EXPECT_EQ(machine.OnDisk(leftover + ".H2K"), LastWritten().at(leftover));
+  EXPECT_EQ(machine.OnDisk(leftover), encrypted);
+}
+
+TEST(WholeLife, APowerLossRightAfterTheFirstRoundStillEndsInTheReportOfTheFileLeftEncrypted) {
+  LogonMachine machine;
+  ASSERT_NO_FATAL_FAILURE(LiveThenStartTheUninstall(machine));
+  const std::string leftover = "C:\\Docs\\report.txt";
+  const std::string encrypted = machine.OnDisk(leftover).value();
+  machine.Arm({xp::machine::FaultAction::kFail, "MoveFileA", 1, 0, ERROR_SHARING_VIOLATION, leftover});
+  // The power goes with the first round's checkpoint on the disk: right after its closing debug line.
+  machine.Arm({xp::machine::FaultAction::kPowerLoss, "kernel:write", 2, 1, 0, "_mrvDebugInfo.txt"});
+  SecondStart(machine, ByPassword, [](xp::ui::Script&) {});
+  machine.ClearFaults();
+  ASSERT_TRUE(Has(machine.LastBoot(), "power off*"));
+  ASSERT_TRUE(machine.OnDisk(std::string(kInstallFolder) + "\\MRVSTATE").value_or("").starts_with("1100"));
+
+  // The next logon resumes at the second round: the first round's failure must still be reported, with the key.
+  const auto report_then_uninstall = [](xp::ui::Script& script) {
+    script.Dialog(kReportDialog, kCaption).Check(kReadReport).Click(kCompleteDecryption);
+    script.ExpectBox(kCaption, Pattern::Wildcard("Your hard drive(s) has been decrypted.\r\nIn the event that some*"))
+        .Answer(IDNO);
+  };
+  ASSERT_EQ(SecondStart(machine, ByPassword, report_then_uninstall), 0);
+  ASSERT_TRUE(machine.AwaitEnded("TavikUninstall.exe"));
+  const std::string report = machine.OnDisk(std::string(kInstallFolder) + "\\MorvelReport.txt").value_or("");
+  EXPECT_NE(report.find("Error[D4]: cannot rename \"" + leftover + "\" to \"~.H0K\""), std::string::npos) << report;
+  EXPECT_NE(report.find("Decryption Key:"), std::string::npos) << report;
+  EXPECT_EQ(Lines(machine.OnDisk(std::string(kInstallFolder) + "\\MorvelSpecials1.txt").value_or("")),
+            std::vector<std::string>{leftover});
   EXPECT_EQ(machine.OnDisk(leftover), encrypted);
 }
 

@@ -161,7 +161,7 @@ std::string Stamp();
 std::string LogLine(const std::string& text);
 // Opens `file` for appending, writes prefix and text, flushes and closes it; false when it does not open.
 bool AppendToFile(const std::string& file, const std::string& prefix, const std::string& text);
-// Writes what the cache still holds of the (closed) file to the disk. True once it is there.
+// Writes what the cache still holds of the file (closed, or open for appending) to the disk. True once it is there.
 bool FlushedToDisk(const std::string& file);
 // A C stream without a buffer, or the box "Incorrect type or size of buffer for stream <name>" when it keeps one.
 void MakeUnbuffered(CWnd* owner, std::FILE* stream, const char* name);

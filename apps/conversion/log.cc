@@ -42,7 +42,9 @@ bool AppendToFile(const std::string& file, const std::string& prefix, const std:
 }
 
 bool FlushedToDisk(const std::string& file) {
-  const HANDLE handle = CreateFileA(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  // The file may still be open for appending (a log): its writer's handle is shared with.
+  const HANDLE handle =
+      CreateFileA(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return false;
   const bool flushed = FlushFileBuffers(handle);
   return CloseHandle(handle) && flushed;

@@ -103,9 +103,12 @@ void CDecryptor::Run::FirstRound() {
     DecryptPending(/*first_round=*/true);
   }
   CloseSpecials();
-  // A run resumed past this checkpoint learns from the disk which files this round left encrypted.
-  if (!conversion::FlushedToDisk(conversion::InstallFile("MorvelSpecials1.txt"))) {
-    Stop("Write file failure: MorvelSpecials1.txt");
+  // A run resumed past this checkpoint learns from the disk which files this round left encrypted, and reports them
+  // from the log.
+  for (const char* written : {"MorvelSpecials1.txt", "MRVLOG"}) {
+    if (!conversion::FlushedToDisk(conversion::InstallFile(written))) {
+      Stop(std::string("Write file failure: ") + written);
+    }
   }
   freeRijndaleTempKey();
   WriteCheckpoint(install_state::kFirstRoundDecrypted);
