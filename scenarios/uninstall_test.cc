@@ -9,7 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <map>
+#include <ostream>
 #include <regex>
 #include <sstream>
 
@@ -131,6 +133,23 @@ void ByPassword(xp::ui::Script& script) {
   script.Dialog(kMainDialog, "Quillmarsh Tavik Uninstallation").Type(kPasswordEdit, kTokenPassword).Click(kContinue);
 }
 
+// How the user proves the right to the disk at the main dialog: the token password, or, with the token unplugged,
+// the maker's web service's Key Answer to the Key Puzzle the dialog shows (the machine's SN).
+enum class Way { kTokenPassword, kKeyAnswer };
+void PrintTo(Way way, std::ostream* out) { *out << (way == Way::kTokenPassword ? "token password" : "Key Answer"); }
+std::function<void(xp::ui::Script&)> Authenticate(const LogonMachine& machine, Way way) {
+  if (way == Way::kTokenPassword) return ByPassword;
+  const std::string answer = machine.KeyAnswer(Hex(machine.OnDisk(kSn).value_or("")));
+  EXPECT_EQ(answer.size(), 32u);
+  return [answer](xp::ui::Script& script) {
+    script.UnplugToken();
+    script.Dialog(kMainDialog, "Quillmarsh Tavik Uninstallation")
+        .Click(kKeyAnswerRadio)
+        .Type(kKeyAnswerEdit, answer)
+        .Click(kContinue);
+  };
+}
+
 void AllDecrypted(xp::ui::Script& script) {
   script.ExpectBox(kCaption, Pattern::Wildcard("Tavik has successfully decrypted*")).Answer(IDOK);
 }
@@ -199,19 +218,8 @@ TEST(WholeLife, ByKeyAnswerWithTheTokenUnpluggedTheTokenIsLeftAlone) {
   LogonMachine machine;
   ASSERT_NO_FATAL_FAILURE(LiveThenStartTheUninstall(machine));
   const std::string s1_record = machine.TokenS1Record();
-  // The Key Puzzle the main dialog shows is the SN; the maker's web service answers it.
   const std::string puzzle = Hex(machine.OnDisk(kSn).value());
-  const std::string answer = machine.KeyAnswer(puzzle);
-  ASSERT_EQ(answer.size(), 32u);
-
-  const auto by_key_answer = [&](xp::ui::Script& script) {
-    script.UnplugToken();
-    script.Dialog(kMainDialog, "Quillmarsh Tavik Uninstallation")
-        .Click(kKeyAnswerRadio)
-        .Type(kKeyAnswerEdit, answer)
-        .Click(kContinue);
-  };
-  ASSERT_EQ(SecondStart(machine, by_key_answer, AllDecrypted), 0);
+  ASSERT_EQ(SecondStart(machine, Authenticate(machine, Way::kKeyAnswer), AllDecrypted), 0);
   EXPECT_TRUE(Has(machine.LastBoot(), "ui dialog 102 control 1007 edit \"" + puzzle + "\"*"))
       << "the Key Puzzle shown is the SN";
   ASSERT_TRUE(machine.AwaitEnded("TavikUninstall.exe"));
@@ -222,7 +230,10 @@ TEST(WholeLife, ByKeyAnswerWithTheTokenUnpluggedTheTokenIsLeftAlone) {
   EXPECT_EQ(machine.InstallFolder(), std::vector<std::string>());
 }
 
-TEST(WholeLife, AFileLeftEncryptedIsReportedWithItsKeyRecoveredIntoItsCopyAndTheReportStays) {
+class FileLeftEncrypted : public ::testing::TestWithParam<Way> {};
+
+TEST_P(FileLeftEncrypted, IsReportedWithItsKeyRecoveredIntoItsCopyAndTheReportStays) {
+  const Way way = GetParam();
   LogonMachine machine;
   ASSERT_NO_FATAL_FAILURE(LiveThenStartTheUninstall(machine));
   // The file cannot be renamed to its temporary name, in either round: it stays encrypted where it is.
@@ -239,7 +250,7 @@ TEST(WholeLife, AFileLeftEncryptedIsReportedWithItsKeyRecoveredIntoItsCopyAndThe
         .Answer(IDOK);
     script.Dialog(kRecoveryDialog, "File Recovery Tool").Click(IDCANCEL);
   };
-  ASSERT_EQ(SecondStart(machine, ByPassword, report_then_recovery), 0);
+  ASSERT_EQ(SecondStart(machine, Authenticate(machine, way), report_then_recovery), 0);
   machine.ClearFaults();
   const std::vector<std::string> boot = machine.LastBoot();
   EXPECT_TRUE(Has(boot, "launch pid * C:\\Program Files\\Quillmarsh\\Tavik\\XP\\recoverkit.exe*"));
@@ -254,8 +265,10 @@ TEST(WholeLife, AFileLeftEncryptedIsReportedWithItsKeyRecoveredIntoItsCopyAndThe
   const std::string report = machine.OnDisk(std::string(kInstallFolder) + "\\MorvelReport.txt").value_or("");
   EXPECT_NE(report.find("[Decryption Log (Section 1)]"), std::string::npos);
   EXPECT_NE(report.find("Error[D4]: cannot rename \"" + leftover + "\" to \"~.H0K\""), std::string::npos);
-  EXPECT_TRUE(std::regex_search(report, std::regex("\r\n\\d+-\\d+-\\d+ \\d+:\\d+:\\d+ Decryption Key:\r\n"
-                                                   "[0-9a-fA-F]{32}\r\n$")))
+  // The key's letter case is the token's with the password; a Key Answer's key is written in lower case.
+  const std::string key_digits = way == Way::kKeyAnswer ? "[0-9a-f]{32}" : "[0-9a-fA-F]{32}";
+  EXPECT_TRUE(std::regex_search(report, std::regex("\r\n\\d+-\\d+-\\d+ \\d+:\\d+:\\d+ Decryption Key:\r\n" +
+                                                   key_digits + "\r\n$")))
       << report.substr(report.size() > 200 ? report.size() - 200 : 0);
   EXPECT_EQ(Lines(machine.OnDisk(std::string(kInstallFolder) + "\\MorvelSpecials1.txt").value_or("")),
             std::vector<std::string>{leftover});
@@ -281,6 +294,11 @@ TEST(WholeLife, AFileLeftEncryptedIsReportedWithItsKeyRecoveredIntoItsCopyAndThe
   EXPECT_EQ(machine.OnDisk(leftover + ".H2K"), LastWritten().at(leftover));
   EXPECT_EQ(machine.OnDisk(leftover), encrypted);
 }
+
+INSTANTIATE_TEST_SUITE_P(WholeLife, FileLeftEncrypted, ::testing::Values(Way::kTokenPassword, Way::kKeyAnswer),
+                         [](const ::testing::TestParamInfo<Way>& info) {
+                           return info.param == Way::kTokenPassword ? "ByTokenPassword" : "ByKeyAnswer";
+                         });
 
 TEST(WholeLife, APowerLossRightAfterTheFirstRoundStillEndsInTheReportOfTheFileLeftEncrypted) {
   LogonMachine machine;
