@@ -5,14 +5,17 @@
 // encrypted, puts the file in flight back and removes what the install had set up.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "host_control.h"
 #include "install_machine.h"
+#include "run_program.h"
 #include "setupcore.h"
 #include "windows.h"
 #include "xp/drive_paths.h"
@@ -23,6 +26,7 @@ namespace {
 
 using xp::ui::Pattern;
 
+constexpr char kInstallFolder[] = "C:\\Program Files\\Quillmarsh\\Tavik\\XP";
 constexpr char kEncryptionHistory[] = "C:\\Program Files\\Quillmarsh\\Tavik\\XP\\MRVENCHS";
 // The uninstall command the install machine's "ISLink" names.
 constexpr char kUninstallCommand[] = "C:\\Program Files\\Quillmarsh\\Uninstall.exe";
@@ -60,28 +64,27 @@ std::string Text(HKEY root, const char* key, const char* name) {
 
 bool KeyExists(const char* key) { return regKeyExists(key, HKEY_LOCAL_MACHINE) == 0; }
 
-// A stand-in for the uninstall command that ends at once: the give-up's last step is to start it.
-void PlaceUninstallCommand(const std::filesystem::path& machine) {
-  const HANDLE file = CreateFileA(kUninstallCommand, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  ASSERT_NE(file, INVALID_HANDLE_VALUE);
-  const std::string script = "#!/bin/sh\nexit 0\n";
+// Puts a program on the machine's drive: its bytes written through the machine, then made executable.
+void PlaceProgram(const std::filesystem::path& machine, const std::string& windows_path, const std::string& bytes) {
+  const HANDLE file = CreateFileA(windows_path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE) << windows_path;
   DWORD written = 0;
-  WriteFile(file, script.data(), static_cast<DWORD>(script.size()), &written, nullptr);
+  ASSERT_TRUE(WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
   CloseHandle(file);
   ASSERT_TRUE(xp::ntos::host::WriteBackKernelCache(machine));
-  std::filesystem::permissions(machine / "drives/C/Program Files/Quillmarsh/Uninstall.exe",
-                               std::filesystem::perms::owner_exec, std::filesystem::perm_options::add);
+  xp::machine::FoundPath found;
+  ASSERT_EQ(xp::machine::FindOnDrives(windows_path, &found), xp::machine::PathLookup::kFound);
+  std::filesystem::permissions(found.host, std::filesystem::perms::owner_exec, std::filesystem::perm_options::add);
 }
 
-TEST(GiveUp, AnInstallCrashedInItsFirstPassIsDecryptedBackToEveryOriginal) {
-  InstallMachine machine;
-  ASSERT_NO_FATAL_FAILURE(PlaceUninstallCommand(machine.root()));
-  std::map<std::string, DWORD> attributes;
-  for (const UserFile& file : InstallMachine::UserFiles()) {
-    attributes[file.path] = GetFileAttributesA(file.path.c_str());
-  }
+std::string BuiltProgram(const std::string& target) {
+  std::ifstream in(xp::test::BuildProgram(target), std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
 
-  // Killed right after the rename that begins the in-flight file's encryption.
+// The install, killed right after the rename that begins the in-flight file's encryption, with every file of C:
+// it encrypts before it encrypted (and listed in its history).
+void CrashInTheFirstPass(InstallMachine& machine) {
   xp::machine::ArmFault({xp::machine::FaultAction::kCrash, "MoveFileA", 1, 1, 0, kInFlight});
   ASSERT_EQ(machine.RunFirstInstall(), kCrashedExitCode);
   xp::machine::ClearFaults();
@@ -98,12 +101,27 @@ TEST(GiveUp, AnInstallCrashedInItsFirstPassIsDecryptedBackToEveryOriginal) {
     EXPECT_NE(OnDisk(machine.root(), file.path), file.content) << file.path << " is listed but was not encrypted";
   }
   ASSERT_GE(encrypted, 4u) << history;
+}
+
+// At the next logon: the resume dialog's decrypt choice and the token password.
+void ChooseToDecrypt(xp::ui::Script& script) {
+  script.Dialog(kResumeDialog).Click(kDecryptChoice).Click(IDOK);
+  script.Dialog(kMainDialog, "Quillmarsh Tavik Uninstallation").Type(kPasswordEdit, kPassword).Click(IDOK);
+  script.ExpectBox("Quillmarsh Tavik", Pattern::Wildcard("Quillmarsh Tavik will temporarily shut down*")).Answer(IDOK);
+}
+
+TEST(GiveUp, AnInstallCrashedInItsFirstPassIsDecryptedBackToEveryOriginal) {
+  InstallMachine machine;
+  // A stand-in for the uninstall command that ends at once: the give-up's last step is to start it.
+  ASSERT_NO_FATAL_FAILURE(PlaceProgram(machine.root(), kUninstallCommand, "#!/bin/sh\nexit 0\n"));
+  std::map<std::string, DWORD> attributes;
+  for (const UserFile& file : InstallMachine::UserFiles()) {
+    attributes[file.path] = GetFileAttributesA(file.path.c_str());
+  }
+  ASSERT_NO_FATAL_FAILURE(CrashInTheFirstPass(machine));
 
   const BootRun boot = machine.BootAndLogOn([](xp::ui::Script& script) {
-    script.Dialog(kResumeDialog).Click(kDecryptChoice).Click(IDOK);
-    script.Dialog(kMainDialog, "Quillmarsh Tavik Uninstallation").Type(kPasswordEdit, kPassword).Click(IDOK);
-    script.ExpectBox("Quillmarsh Tavik", Pattern::Wildcard("Quillmarsh Tavik will temporarily shut down*"))
-        .Answer(IDOK);
+    ChooseToDecrypt(script);
     script.ExpectBox("Quillmarsh Tavik", Pattern::Wildcard("Your hard drive(s) has been decrypted.\r\nPlease click*"))
         .Answer(IDOK);
   });
@@ -130,6 +148,76 @@ TEST(GiveUp, AnInstallCrashedInItsFirstPassIsDecryptedBackToEveryOriginal) {
   EXPECT_EQ(read_nubo_s1(s1, 16), 3);
   EXPECT_FALSE(Read("C:\\Program Files\\Quillmarsh\\Tavik\\XP\\MorvelSpecials.txt").has_value())
       << "nothing failed: no list";
+}
+
+std::vector<std::string> Lines(std::string text) {
+  std::erase(text, '\r');
+  std::vector<std::string> lines;
+  for (size_t start = 0, end; start < text.size(); start = end + 1) {
+    end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    lines.push_back(text.substr(start, end - start));
+  }
+  return lines;
+}
+
+TEST(GiveUp, AFileTheGiveUpCannotDecryptIsReportedRecoveredFromItsListAndKeptByTheUninstallCommand) {
+  InstallMachine machine;
+  // The real uninstall command where "ISLink" points, and the recovery tool where the give-up starts it.
+  ASSERT_NO_FATAL_FAILURE(PlaceProgram(machine.root(), kUninstallCommand, BuiltProgram("tavik_uninstall")));
+  ASSERT_NO_FATAL_FAILURE(
+      PlaceProgram(machine.root(), std::string(kInstallFolder) + "\\recoverkit.exe", BuiltProgram("recoverkit")));
+  ASSERT_NO_FATAL_FAILURE(CrashInTheFirstPass(machine));
+  // A read-only file the install encrypted, of 1001 bytes (so its last 9 go by the tail rule), cannot be renamed.
+  const UserFile& leftover = InstallMachine::UserFiles().front();
+  const std::string encrypted = OnDisk(machine.root(), leftover.path).value();
+  ASSERT_NE(encrypted, leftover.content);
+  xp::machine::ArmFault({xp::machine::FaultAction::kFail, "MoveFileA", 1, 0, ERROR_SHARING_VIOLATION, leftover.path});
+
+  const BootRun boot = machine.BootAndLogOn([](xp::ui::Script& script) {
+    ChooseToDecrypt(script);
+    script.Dialog(137, "Quillmarsh Tavik - Incomplete Decryption").Check(1005).Click(1009);
+    script.ExpectBox("Quillmarsh Tavik", Pattern::Wildcard("Your hard drive(s) has been decrypted.\r\nIn the event*"))
+        .Answer(IDYES);
+    script.Dialog(102, "File Recovery Tool").Click(IDOK);
+    script.ExpectBox("File Recovery Tool", Pattern::Wildcard("Your files have been successfully recovered*"))
+        .Answer(IDOK);
+    script.Dialog(102, "File Recovery Tool").Click(IDCANCEL);
+  });
+  xp::machine::ClearFaults();
+  ASSERT_TRUE(boot.booted);
+  EXPECT_EQ(boot.diskseal_exit_code, 1);
+
+  const std::string folder = std::string(kInstallFolder) + "\\";
+  const std::string report = OnDisk(machine.root(), folder + "MorvelReport.txt").value_or("");
+  EXPECT_NE(report.find("$$$$$ Decryption Log for Incomplete Encryption $$$$$"), std::string::npos) << report;
+  EXPECT_NE(report.find("Error[D4]: cannot rename \"" + leftover.path + "\" to \"~.H0K\""), std::string::npos)
+      << report;
+  EXPECT_NE(report.find("Decryption Key:"), std::string::npos) << report;
+  EXPECT_EQ(Lines(OnDisk(machine.root(), folder + "MorvelSpecials.txt").value_or("")),
+            std::vector<std::string>{leftover.path});
+  // Every other file is its original; this one is still encrypted, and its copy is the original.
+  for (const UserFile& file : InstallMachine::UserFiles()) {
+    if (&file != &leftover) {
+      EXPECT_EQ(OnDisk(machine.root(), file.path), file.content) << file.path;
+    }
+  }
+  EXPECT_EQ(OnDisk(machine.root(), leftover.path), encrypted);
+  EXPECT_EQ(OnDisk(machine.root(), leftover.path + ".H2K"), leftover.content);
+
+  // The user runs the uninstall command: the report and the list stay beside the file they name.
+  const xp::test::ProgramRun uninstall =
+      xp::test::RunProgram(xp::test::BuildProgram("xpmachine"), {"run", machine.root().string(), kUninstallCommand});
+  ASSERT_EQ(uninstall.exit_code, 0) << uninstall.output;
+  std::vector<std::string> left;
+  const std::filesystem::path host_folder = machine.root() / "drives/C/Program Files/Quillmarsh/Tavik/XP";
+  for (const auto& entry : std::filesystem::directory_iterator(host_folder)) {
+    left.push_back(entry.path().filename().string());
+  }
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{"MorvelReport.txt", "MorvelSpecials.txt"}));
+  EXPECT_FALSE(machine.Flag().has_value()) << "the flag key went with the product";
+  EXPECT_EQ(OnDisk(machine.root(), leftover.path + ".H2K"), leftover.content);
 }
 
 }  // namespace
