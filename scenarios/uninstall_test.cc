@@ -4,8 +4,9 @@
 // the next boot's logon at the system's own logon, no driver loaded, where RunOnce brings the uninstaller's main
 // dialog; the decryption by the token password or by a Key Answer; and the uninstall command. At the end every file
 // holds what was last written to it, byte for byte, and the product is gone from the registry, the Winlogon entries,
-// the token and the disk. With one file left encrypted, the report keeps its key, the recovery tool writes its plain
-// copy, and the uninstall command keeps the report and the lists.
+// the token and the disk. With one file left encrypted, by either way, the report keeps its key, the recovery tool
+// writes its plain copy, and the uninstall command keeps the report and the lists; a power loss right after the
+// first round does not lose that file's report.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -51,7 +52,7 @@ struct Edit {
 const std::vector<Edit>& Edits() {
   static const std::vector<Edit> edits = {
       {"C:\\Docs\\blocks.bin", 4000, "rewritten after the install, across the old end: " + std::string(120, 'y')},
-      {"C:\\Docs\\made after the install.txt", 0, "a letter written on the protected disk, 45 b."},
+      {"C:\\Docs\\made after the install.txt", 0, "a letter written on the protected disk: 48 bytes"},
   };
   return edits;
 }
