@@ -42,6 +42,15 @@ class ScopedHandle {
   HANDLE handle_ = INVALID_HANDLE_VALUE;
 };
 
+bool Exists(const std::string& name) { return GetFileAttributesA(name.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// Where a copy's encrypted content lies: under the file's temporary name when a decryption left it there (its
+// restore failed; whatever lies under the file's own name then is not the file), else under the file's name.
+std::string CopySource(const FileConversion& conversion, const std::string& path) {
+  const std::string left = path + conversion.suffix;
+  return Exists(left) ? left : path;
+}
+
 // One file at work: what is read, what is written, and the way back.
 class InFlight {
  public:
@@ -50,7 +59,7 @@ class InFlight {
         texts_(*conversion.texts),
         in_place_(in_place),
         path_(path),
-        source_name_(in_place ? path + conversion.suffix : path),
+        source_name_(in_place ? path + conversion.suffix : CopySource(conversion, path)),
         target_name_(in_place ? path : path + kCopySuffix) {}
 
   const ConversionTexts& texts() const { return texts_; }
@@ -118,13 +127,12 @@ Direction Reverse(Direction direction) {
 
 int Convert(const FileConversion& conversion, const unsigned char* xcfk, const std::string& path, CWnd* owner,
             History* history, bool in_place) {
-  FILETIME creation, access, write;
-  const bool times_read = getFileTime(path.c_str(), &creation, &access, &write) != 0;
-
   InFlight file(owner, conversion, path, in_place);
   const ConversionTexts& texts = file.texts();
   const std::string& source = file.source_name();
   const std::string& target = file.target_name();
+  FILETIME creation, access, write;
+  const bool times_read = getFileTime((in_place ? path : source).c_str(), &creation, &access, &write) != 0;
   if (in_place) {
     if (!MoveFileA(path.c_str(), source.c_str())) return kRenameFailed;
   } else {

@@ -1,5 +1,6 @@
 // Recovering the files of a specials list: each line a full path, read by the list rules of the folder lists; a
-// path that no longer exists is skipped, every other one recovered into its copy by the caller's routine.
+// path that no longer exists (nor its content under the decryption's temporary name) is skipped, every other one
+// recovered into its copy by the caller's routine.
 #include <cstdio>
 
 #include "afxwin.h"
@@ -25,7 +26,8 @@ bool RecoverFileList(CWnd* owner, const std::string& list, const char* refusal_c
     FolderLineReader reader(file, kLongestListedPath);
     std::string path;
     while (reader.Next(&path)) {
-      if (!bFileExists(path.c_str())) continue;
+      const std::string left = path + kDecryption.suffix;
+      if (!bFileExists(path.c_str()) && !bFileExists(left.c_str())) continue;
       if (recover(path) != kConverted) ++*not_recovered;
       PumpMessages();
     }

@@ -198,6 +198,30 @@ TEST_F(RecoverTest, TheKeyIsTheLastBlocksAndCopiesHoldTheOriginalsWhileTheFilesS
   }
 }
 
+// A decryption whose restore failed left a file's encrypted content under its temporary name: the copy is made from
+// there, whether nothing or a stray partial file lies under the file's own name, and neither is touched.
+TEST_F(RecoverTest, AFileLeftUnderItsDecryptionsTemporaryNameIsRecoveredFromThere) {
+  const std::string alone = "C:\\a\\one.doc";
+  const std::string beside = "C:\\a\\two.xls";
+  const Bytes plain_alone = Protected(alone + ".H0K", 4096);
+  const Bytes plain_beside = Protected(beside + ".H0K", 65536 + 32);
+  Put(beside, std::string("a partial plain file"));
+  const std::optional<Bytes> encrypted_alone = Get(alone + ".H0K");
+  const std::optional<Bytes> encrypted_beside = Get(beside + ".H0K");
+  Put(Install("MorvelReport.txt"), Report(kKey));
+  Put(Install("MorvelSpecials1.txt"), alone + "\n" + beside + "\n");
+  xp::ui::Script script = Click();
+  script.ExpectBox(kCaption, kSuccess).Answer(IDOK);
+  Recover(script);
+  EXPECT_EQ(Get(alone + ".H2K"), plain_alone);
+  EXPECT_EQ(Get(beside + ".H2K"), plain_beside);
+  EXPECT_EQ(Get(alone + ".H0K"), encrypted_alone);
+  EXPECT_EQ(Get(beside + ".H0K"), encrypted_beside);
+  EXPECT_FALSE(Get(alone).has_value());
+  const std::string partial = "a partial plain file";
+  EXPECT_EQ(Get(beside), Bytes(partial.begin(), partial.end()));
+}
+
 TEST_F(RecoverTest, AListThatIsRefusedOrMissingCountsAsYouWouldExpect) {
   const std::string file = "C:\\a\\one.doc";
   const std::string other = "C:\\a\\two.doc";
