@@ -358,6 +358,9 @@ TEST(WholeLife, APowerLossRightAfterTheFirstRoundStillEndsInTheReportOfTheFileLe
   };
   ASSERT_EQ(SecondStart(machine, ByPassword, report_then_uninstall), 0);
   ASSERT_TRUE(machine.AwaitEnded("TavikUninstall.exe"));
+  // The user answered No: the uninstall command ran at once and kept the report and the lists.
+  EXPECT_EQ(machine.InstallFolder(),
+            (std::vector<std::string>{"MorvelReport.txt", "MorvelSpecials1.txt", "MorvelSpecials2.txt"}));
   const std::string report = machine.OnDisk(std::string(kInstallFolder) + "\\MorvelReport.txt").value_or("");
   EXPECT_NE(report.find("Error[D4]: cannot rename \"" + leftover + "\" to \"~.H0K\""), std::string::npos) << report;
   EXPECT_NE(report.find("Decryption Key:"), std::string::npos) << report;
