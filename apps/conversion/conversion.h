@@ -92,7 +92,9 @@ int ConvertFileInPlace(const FileConversion& conversion, const unsigned char* xc
 // The recovery's copy: decrypts the encrypted `path` into path + ".H2K" (an older copy is replaced), verified chunk
 // by chunk, with the file's attributes, compression, sparseness, EFS and times, written through to the disk. When a
 // decryption left the file's encrypted content under path + ".H0K" (its restore failed), the copy is made from
-// there. The encrypted file is never changed; a copy that fails part-way is deleted. Results: kConverted, kOpenReadFailed (the
+// there. The copy is written beside under a name of its own and takes the ".H2K" name only once complete, so a failed
+// attempt leaves an earlier copy as it was. The encrypted file is never changed; a copy that fails part-way is
+// deleted. Results: kConverted, kOpenReadFailed (the
 // file), kOpenWriteFailed (the copy), kWrongKey, kWriteFailed, kAttributesUnreadable, kAttributesNotSet,
 // kReadFailed, kVerifyFailed, kCompressionNotSet, kSparseNotSet.
 inline constexpr char kCopySuffix[] = ".H2K";
@@ -102,10 +104,10 @@ int DecryptFileToCopy(const unsigned char* xcfk, const std::string& path, CWnd* 
 // The install folder's lists of files a decryption left encrypted: the uninstall's two rounds, then the give-up of an
 // incomplete install.
 inline constexpr const char* kSpecialsLists[] = {"MorvelSpecials1.txt", "MorvelSpecials2.txt", "MorvelSpecials.txt"};
-// Hands every listed file that exists, under its name or its decryption's temporary name, to `recover` (its code; nonzero adds one to *not_recovered), with the wait
-// cursor on. false when the list was read to its end; true when it was refused: it did not open ("Open file
-// failure.") or a line is bad, whose text then shows in a box with `refusal_caption` (exclamation icon) and the
-// lines after it are not read.
+// Hands every listed file that exists, under its name or its decryption's temporary name, to `recover` (its code;
+// nonzero adds one to *not_recovered), with the wait cursor on. false when the list was read to its end; true when
+// it was refused: it did not open ("Open file failure.") or a line is bad, whose text then shows in a box with
+// `refusal_caption` (exclamation icon) and the lines after it are not read.
 bool RecoverFileList(CWnd* owner, const std::string& list, const char* refusal_caption,
                      const std::function<int(const std::string&)>& recover, unsigned int* not_recovered);
 

@@ -42,6 +42,9 @@ class ScopedHandle {
   HANDLE handle_ = INVALID_HANDLE_VALUE;
 };
 
+// A copy is written under this name beside its final one, so that a failed attempt never costs an earlier copy.
+constexpr char kCopyWritingSuffix[] = ".tmp";
+
 bool Exists(const std::string& name) { return GetFileAttributesA(name.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 // Where a copy's encrypted content lies: under the file's temporary name when a decryption left it there (its
@@ -60,7 +63,7 @@ class InFlight {
         in_place_(in_place),
         path_(path),
         source_name_(in_place ? path + conversion.suffix : CopySource(conversion, path)),
-        target_name_(in_place ? path : path + kCopySuffix) {}
+        target_name_(in_place ? path : path + kCopySuffix + kCopyWritingSuffix) {}
 
   const ConversionTexts& texts() const { return texts_; }
   const std::string& source_name() const { return source_name_; }
@@ -125,6 +128,18 @@ Direction Reverse(Direction direction) {
   return direction == Direction::kEncrypt ? Direction::kDecrypt : Direction::kEncrypt;
 }
 
+// The finished copy takes its name, in place of an earlier one (read-only or not), written through.
+int PutCopyInPlace(InFlight& file, const std::string& copy) {
+  const DWORD earlier = GetFileAttributesA(copy.c_str());
+  if (earlier != INVALID_FILE_ATTRIBUTES) SetFileAttributesA(copy.c_str(), FILE_ATTRIBUTE_NORMAL);
+  if (MoveFileExA(file.target_name().c_str(), copy.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    return kConverted;
+  }
+  const int result = file.Undo(kOpenWriteFailed, file.texts().open_write);
+  if (earlier != INVALID_FILE_ATTRIBUTES) SetFileAttributesA(copy.c_str(), earlier);
+  return result;
+}
+
 int Convert(const FileConversion& conversion, const unsigned char* xcfk, const std::string& path, CWnd* owner,
             History* history, bool in_place) {
   InFlight file(owner, conversion, path, in_place);
@@ -170,7 +185,7 @@ int Convert(const FileConversion& conversion, const unsigned char* xcfk, const s
   for (;;) {
     DWORD length = 0;
     if (!ReadChunk(file.source().get(), chunk.get(), &length)) {
-      Box(owner, in_place ? source : target, "Read error code " + std::to_string(GetLastError()), MB_OK);
+      Box(owner, in_place ? source : path + kCopySuffix, "Read error code " + std::to_string(GetLastError()), MB_OK);
       return file.Undo(kReadFailed, texts.read_failed);
     }
     if (length == 0) break;
@@ -197,7 +212,7 @@ int Convert(const FileConversion& conversion, const unsigned char* xcfk, const s
   if (attributes & FILE_ATTRIBUTE_ENCRYPTED) EncryptFileA(target.c_str());
   if (times_read) setFileTime(target.c_str(), &creation, &access, &write);
   if (!SetFileAttributesA(target.c_str(), attributes)) return file.Undo(kAttributesNotSet, texts.attributes_not_set);
-  if (!in_place) return kConverted;
+  if (!in_place) return PutCopyInPlace(file, path + kCopySuffix);
 
   // Whether a failed commit reached the disk is not known: both copies stay, and the settlement of the next run
   // decides the file by what the history holds then.

@@ -18,6 +18,7 @@
 #include "setupcore.h"
 #include "ui_journal.h"
 #include "windows.h"
+#include "xp/faults.h"
 #include "xp/ui_script.h"
 
 namespace tavik::recoverkit {
@@ -220,6 +221,39 @@ TEST_F(RecoverTest, AFileLeftUnderItsDecryptionsTemporaryNameIsRecoveredFromTher
   EXPECT_FALSE(Get(alone).has_value());
   const std::string partial = "a partial plain file";
   EXPECT_EQ(Get(beside), Bytes(partial.begin(), partial.end()));
+}
+
+// A later attempt that fails part-way (a read of the encrypted file) leaves the earlier copy as it was, read-only as
+// its user left it, and nothing half-written beside it.
+TEST_F(RecoverTest, AnAttemptThatFailsPartWayKeepsTheEarlierCopy) {
+  const std::string file = "C:\\a\\three.bin";
+  const Bytes plain = Protected(file, 65536 * 2 + 48);
+  Put(Install("MorvelReport.txt"), Report(kKey));
+  Put(Install("MorvelSpecials1.txt"), file + "\n");
+  xp::ui::Script first = Click();
+  first.ExpectBox(kCaption, kSuccess).Answer(IDOK);
+  Recover(first);
+  ASSERT_EQ(Get(file + ".H2K"), plain);
+  SetFileAttributesA((file + ".H2K").c_str(), FILE_ATTRIBUTE_READONLY);
+
+  xp::machine::ArmFault({xp::machine::FaultAction::kFail, "ReadFile", 2, 1, ERROR_READ_FAULT, file});
+  xp::ui::Script again = Click();
+  again.ExpectBox("Read error code 30", file + ".H2K").Answer(IDOK);
+  again.ExpectBox(kCaption, kSome).Answer(IDOK);
+  Recover(again);
+  xp::machine::ClearFaults();
+  EXPECT_EQ(Get(file + ".H2K"), plain);
+  EXPECT_EQ(GetFileAttributesA((file + ".H2K").c_str()), static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+  std::vector<std::string> beside;
+  WIN32_FIND_DATAA entry;
+  const HANDLE search = FindFirstFileA("C:\\a\\*", &entry);
+  ASSERT_NE(search, INVALID_HANDLE_VALUE);
+  do {
+    if (entry.cFileName[0] != '.') beside.push_back(entry.cFileName);
+  } while (FindNextFileA(search, &entry));
+  FindClose(search);
+  std::sort(beside.begin(), beside.end());
+  EXPECT_EQ(beside, (std::vector<std::string>{"three.bin", "three.bin.H2K"}));
 }
 
 TEST_F(RecoverTest, AListThatIsRefusedOrMissingCountsAsYouWouldExpect) {
