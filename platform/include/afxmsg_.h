@@ -57,6 +57,8 @@ struct AFX_MSGMAP {
 #define ON_EN_MAXTEXT(id, memberFxn) ON_CONTROL(EN_MAXTEXT, id, memberFxn)
 // The handler is the class's `void OnClose()`.
 #define ON_WM_CLOSE() {WM_CLOSE, 0, 0, static_cast<AFX_PMSG>(&ThisClass::OnClose)},
+// The handler is the class's `void OnPaint()`, which paints through a CPaintDC.
+#define ON_WM_PAINT() {WM_PAINT, 0, 0, static_cast<AFX_PMSG>(&ThisClass::OnPaint)},
 // The handler is the class's `void OnSysCommand(UINT nID, LPARAM lParam)`: an item of the system menu was chosen.
 #define ON_WM_SYSCOMMAND() \
   {WM_SYSCOMMAND, 0, 0, nullptr, static_cast<AFX_PMSG_SYSCOMMAND>(&ThisClass::OnSysCommand)},

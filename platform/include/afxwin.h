@@ -73,6 +73,18 @@ class CWnd : public CCmdTarget {
   // WM_SETICON: the big (title bar) or small icon; the previous one.
   HICON SetIcon(HICON hIcon, BOOL bBigIcon);
 
+  // A dialog's place (winuser.h): its frame in screen pixels, its client area from 0,0.
+  void GetWindowRect(LPRECT lpRect) const;
+  void GetClientRect(LPRECT lpRect) const;
+  void MoveWindow(int x, int y, int nWidth, int nHeight, BOOL bRepaint = TRUE);
+  void MoveWindow(LPCRECT lpRect, BOOL bRepaint = TRUE);
+  // Centres the window over `pAlternateOwner`, or over the screen when it is NULL: a dialog here is never shown
+  // over its owner.
+  void CenterWindow(CWnd* pAlternateOwner = nullptr);
+  // Has the window painted again: later (Invalidate), or now if it waits for it (UpdateWindow).
+  void Invalidate(BOOL bErase = TRUE);
+  void UpdateWindow();
+
   // Runs the message map's handler for `message`; FALSE when the map has none.
   BOOL OnWndMsg(UINT message, WPARAM wparam, LPARAM lparam);
 
@@ -81,6 +93,8 @@ class CWnd : public CCmdTarget {
   afx_msg void OnClose();
   // A system-menu command the window's own handler passes on: the dialog manager's, which ignores it.
   afx_msg void OnSysCommand(UINT nID, LPARAM lParam);
+  // WM_PAINT the window's own handler passes on: nothing drawn, the paint done.
+  afx_msg void OnPaint();
 };
 
 // A modal dialog from the program's template `nIDTemplate`.
@@ -105,6 +119,67 @@ class CDialog : public CWnd {
   CWnd* m_pParentWnd;
 
   DECLARE_MESSAGE_MAP()
+};
+
+// A GDI object owned by the framework object: deleted with it. FromHandle gives the object that owns a handle, or
+// one (owning nothing) that stands for it, valid for the process's life.
+class CGdiObject : public CObject {
+ public:
+  CGdiObject() = default;
+  ~CGdiObject() override;
+  CGdiObject(const CGdiObject&) = delete;
+  CGdiObject& operator=(const CGdiObject&) = delete;
+
+  HGDIOBJ m_hObject = nullptr;
+  operator HGDIOBJ() const { return m_hObject; }
+  HGDIOBJ GetSafeHandle() const { return m_hObject; }
+
+  BOOL Attach(HGDIOBJ hObject);
+  HGDIOBJ Detach();
+  BOOL DeleteObject();
+  int GetObject(int nCount, LPVOID lpObject) const;
+};
+
+class CBitmap : public CGdiObject {
+ public:
+  // Bitmap `nIDResource` of the program's resources; FALSE when it declares none with that number.
+  BOOL LoadBitmap(UINT nIDResource);
+  int GetBitmap(BITMAP* pBitMap) const;
+  operator HBITMAP() const { return m_hObject; }
+  static CBitmap* FromHandle(HBITMAP hBitmap);
+};
+
+// A device context: one the object made (CreateCompatibleDC) is deleted with it.
+class CDC : public CObject {
+ public:
+  CDC() = default;
+  ~CDC() override;
+  CDC(const CDC&) = delete;
+  CDC& operator=(const CDC&) = delete;
+
+  HDC m_hDC = nullptr;
+  operator HDC() const { return m_hDC; }
+  HDC GetSafeHdc() const { return m_hDC; }
+
+  BOOL CreateCompatibleDC(CDC* pDC);
+  BOOL DeleteDC();
+  // The bitmap it replaces, or NULL when the selection fails.
+  CBitmap* SelectObject(CBitmap* pBitmap);
+  BOOL BitBlt(int x, int y, int nWidth, int nHeight, CDC* pSrcDC, int xSrc, int ySrc, DWORD dwRop);
+  BOOL StretchBlt(int x, int y, int nWidth, int nHeight, CDC* pSrcDC, int xSrc, int ySrc, int nSrcWidth,
+                  int nSrcHeight, DWORD dwRop);
+};
+
+// The context of a window's WM_PAINT handler: BeginPaint when made, EndPaint when it goes.
+class CPaintDC : public CDC {
+ public:
+  explicit CPaintDC(CWnd* pWnd);
+  ~CPaintDC() override;
+
+  PAINTSTRUCT m_ps;
+
+ protected:
+  HWND m_hWnd;
 };
 
 class CEdit : public CWnd {

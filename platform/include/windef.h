@@ -30,6 +30,9 @@ typedef const void* LPCVOID;
 typedef HANDLE HINSTANCE;
 typedef HANDLE HMODULE;
 typedef HANDLE HWND;
+typedef HANDLE HDC;
+typedef HANDLE HGDIOBJ;
+typedef HANDLE HBITMAP;
 typedef CHAR* LPSTR;
 typedef const CHAR* LPCSTR;
 typedef WCHAR* LPWSTR;
@@ -75,6 +78,15 @@ typedef struct _SECURITY_ATTRIBUTES {
 } SECURITY_ATTRIBUTES, *LPSECURITY_ATTRIBUTES;
 
 typedef struct _OVERLAPPED OVERLAPPED, *LPOVERLAPPED;
+
+// A rectangle in pixels: right and bottom lie just outside it.
+typedef struct tagRECT {
+  LONG left;
+  LONG top;
+  LONG right;
+  LONG bottom;
+} RECT, *LPRECT;
+typedef const RECT* LPCRECT;
 
 }  // extern "C"
 

@@ -8,3 +8,4 @@
 #include "winreg.h"
 #include "winsvc.h"
 #include "winuser.h"
+#include "wingdi.h"

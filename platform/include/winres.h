@@ -1,7 +1,7 @@
 // Resources as the system's programs declare them, in place of a compiled resource script: each dialog's number,
-// caption and controls in the order a script lists them, with the script's statements and default styles; the
-// string table; the numbers of the icons. A table registers its resources for the module that holds it;
-// DialogBoxParam, CDialog::DoModal, LoadStringA and LoadIconA find them there.
+// caption, size and controls in the order a script lists them, with the script's statements and default styles;
+// the string table; the numbers of the icons; the bitmaps' sizes. A table registers its resources for the module
+// that holds it; DialogBoxParam, CDialog::DoModal, LoadStringA, LoadIconA and LoadBitmapA find them there.
 #pragma once
 
 #include <initializer_list>
@@ -71,14 +71,21 @@ constexpr ControlTemplate Progress(int id, DWORD style = 0) {
   return {ControlClass::kProgress, "", id, kChildStyle | style};
 }
 
+// A dialog's frame: a caption with the system menu box, unless the template asks for a bare popup (WS_POPUP).
+inline constexpr DWORD kDialogStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU;
+
 struct DialogTemplate {
   int id = 0;  // the IDD_ number scripts and the journal name the dialog by
   const char* caption = "";
   std::vector<ControlTemplate> controls;
+  // The window's size in screen pixels, frame included.
+  int width = 320;
+  int height = 240;
+  DWORD style = kDialogStyle;
 };
 
 // What a module declares, by the kind of resource a lookup asks for.
-enum class ResourceType { kDialog, kString, kIcon };
+enum class ResourceType { kDialog, kString, kIcon, kBitmap };
 
 // A table of one kind of resources, declared once at namespace scope: while it lives, its numbers belong to the
 // module (program or DLL) that holds it. A number declared twice for one module and type is reported on stderr and
@@ -138,6 +145,24 @@ class StringResources : public ResourceTable {
 class IconResources : public ResourceTable {
  public:
   IconResources(std::initializer_list<int> icons);
+};
+
+// A program's bitmaps: the artwork is not kept, only each bitmap's size, which a program reads (GetObjectA) to
+// paint it unscaled.
+//   const xp::res::BitmapResources kBitmaps = {{IDB_BANNER, 410, 60}};
+struct BitmapTemplate {
+  int id = 0;
+  int width = 0;
+  int height = 0;
+};
+class BitmapResources : public ResourceTable {
+ public:
+  BitmapResources(std::initializer_list<BitmapTemplate> bitmaps);
+
+  const std::vector<BitmapTemplate>& bitmaps() const { return bitmaps_; }
+
+ private:
+  std::vector<BitmapTemplate> bitmaps_;
 };
 
 }  // namespace xp::res

@@ -53,6 +53,11 @@ typedef struct tagMSG {
 #define MAKEINTRESOURCEW(i) ((LPWSTR)(ULONG_PTR)((WORD)(i)))
 #define IS_INTRESOURCE(r) ((((ULONG_PTR)(r)) >> 16) == 0)
 
+// A dialog's frame, as its template gives it: a popup with a caption and the system menu box, or a bare popup.
+#define WS_POPUP 0x80000000u
+#define WS_CAPTION 0x00C00000u
+#define WS_SYSMENU 0x00080000u
+
 // Window styles a dialog template gives its controls.
 #define WS_CHILD 0x40000000u
 #define WS_VISIBLE 0x10000000u
@@ -303,12 +308,47 @@ HMENU GetSystemMenu(HWND window, BOOL revert);
 BOOL AppendMenuA(HMENU menu, UINT flags, UINT_PTR id, LPCSTR text);
 BOOL InsertMenuA(HMENU menu, UINT position, UINT flags, UINT_PTR id, LPCSTR text);
 
-// The screen (1024 by 768) and how the machine started: SM_CLEANBOOT 0 normal, 1 safe mode, 2 safe mode with
-// networking. Other indexes give 0.
+// The screen (1024 by 768), a dialog's frame (a caption 19 pixels high over a fixed frame 3 pixels wide on every
+// side) and how the machine started: SM_CLEANBOOT 0 normal, 1 safe mode, 2 safe mode with networking. Other
+// indexes give 0.
 #define SM_CXSCREEN 0
 #define SM_CYSCREEN 1
+#define SM_CYCAPTION 4
+#define SM_CXFIXEDFRAME 7
+#define SM_CYFIXEDFRAME 8
 #define SM_CLEANBOOT 67
 int GetSystemMetrics(int index);
+
+// A dialog's place on the screen. It opens at 0,0 with its template's size; GetWindowRect gives its frame in screen
+// pixels, GetClientRect the inside of the frame from 0,0. MoveWindow moves and sizes it (journaled as "dialog <id>
+// at <x>,<y> size <w>x<h>") and, with `repaint`, has it painted again; SW_SHOWMAXIMIZED spreads it over the screen.
+// Controls have no place of their own here: ERROR_CALL_NOT_IMPLEMENTED.
+BOOL GetWindowRect(HWND window, LPRECT rect);
+BOOL GetClientRect(HWND window, LPRECT rect);
+BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint);
+
+// Painting. A dialog is sent WM_PAINT once it is shown and again after InvalidateRect (the whole dialog, whatever
+// `rect` says) or a repainting move: in its modal loop before the user's next action, from PeekMessageA when no
+// input waits (the message handed out counts as painted), or at once from UpdateWindow. BeginPaint gives a context
+// of the whole client area for gdi32 (wingdi.h) and takes the paint as done; EndPaint gives the context back. A
+// dialog procedure that leaves WM_PAINT unhandled has it taken as done.
+#define WM_PAINT 0x000F
+typedef struct tagPAINTSTRUCT {
+  HDC hdc;
+  BOOL fErase;
+  RECT rcPaint;
+  BOOL fRestore;
+  BOOL fIncUpdate;
+  BYTE rgbReserved[32];
+} PAINTSTRUCT, *LPPAINTSTRUCT;
+BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase);
+BOOL UpdateWindow(HWND window);
+HDC BeginPaint(HWND window, LPPAINTSTRUCT paint);
+BOOL EndPaint(HWND window, const PAINTSTRUCT* paint);
+
+// A bitmap the module's resources declare (winres.h), MAKEINTRESOURCE of its number, as a gdi32 object the caller
+// deletes (DeleteObject); NULL with ERROR_RESOURCE_NAME_NOT_FOUND for one it does not declare.
+HBITMAP LoadBitmapA(HINSTANCE instance, LPCSTR name);
 
 // Restarting the machine. The caller's token must have SeShutdownPrivilege enabled (else FALSE,
 // ERROR_PRIVILEGE_NOT_HELD); the request is recorded for the boot code and the calling process goes on running.

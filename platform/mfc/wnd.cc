@@ -78,4 +78,35 @@ void CWnd::OnSysCommand(UINT nID, LPARAM lParam) {
   xp::user32::DefaultDialogMessage(m_hWnd, WM_SYSCOMMAND, nID, lParam);
 }
 
+void CWnd::GetWindowRect(LPRECT lpRect) const { ::GetWindowRect(m_hWnd, lpRect); }
+
+void CWnd::GetClientRect(LPRECT lpRect) const { ::GetClientRect(m_hWnd, lpRect); }
+
+void CWnd::MoveWindow(int x, int y, int nWidth, int nHeight, BOOL bRepaint) {
+  ::MoveWindow(m_hWnd, x, y, nWidth, nHeight, bRepaint);
+}
+
+void CWnd::MoveWindow(LPCRECT lpRect, BOOL bRepaint) {
+  MoveWindow(lpRect->left, lpRect->top, lpRect->right - lpRect->left, lpRect->bottom - lpRect->top, bRepaint);
+}
+
+void CWnd::CenterWindow(CWnd* pAlternateOwner) {
+  RECT over = {0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+  if (pAlternateOwner != nullptr) pAlternateOwner->GetWindowRect(&over);
+  RECT frame = {};
+  if (!::GetWindowRect(m_hWnd, &frame)) return;
+  const int width = frame.right - frame.left;
+  const int height = frame.bottom - frame.top;
+  // The middle of the window on the middle of what it is centred over, as the framework computes it.
+  const int x = (over.left + over.right) / 2 - width / 2;
+  const int y = (over.top + over.bottom) / 2 - height / 2;
+  ::MoveWindow(m_hWnd, x, y, width, height, FALSE);
+}
+
+void CWnd::Invalidate(BOOL bErase) { ::InvalidateRect(m_hWnd, nullptr, bErase); }
+
+void CWnd::UpdateWindow() { ::UpdateWindow(m_hWnd); }
+
+void CWnd::OnPaint() { xp::user32::DefaultDialogMessage(m_hWnd, WM_PAINT, 0, 0); }
+
 void CWnd::OnClose() { xp::user32::DefaultDialogMessage(m_hWnd, WM_CLOSE, 0, 0); }

@@ -295,13 +295,3 @@ extern "C" void PostQuitMessage(int exit_code) {
   xp::user32::Post(state, GetCurrentThreadId(),
                    MSG{nullptr, WM_QUIT, static_cast<WPARAM>(exit_code), 0, GetTickCount(), {0, 0}});
 }
-
-// Exported by user32.
-extern "C" int GetSystemMetrics(int index) {
-  switch (index) {
-    case SM_CXSCREEN: return 1024;
-    case SM_CYSCREEN: return 768;
-    case SM_CLEANBOOT: return static_cast<int>(xp::machine::CurrentBootMode());
-    default: return 0;
-  }
-}

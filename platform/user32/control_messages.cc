@@ -125,6 +125,7 @@ void SendCommand(HWND dialog, int id, int code, HWND control) {
 }
 
 LRESULT DefaultDialogMessage(HWND dialog, UINT message, WPARAM, LPARAM) {
+  if (message == WM_PAINT) PaintDone(dialog);
   if (message != WM_CLOSE) return 0;
   HWND cancel_button = nullptr;
   {

@@ -68,6 +68,7 @@ INT_PTR RunModal(HINSTANCE instance, ULONG_PTR template_name, DLGPROC dialog_pro
       if (DispatchQueuedInput(dialog)) continue;
       DeliverBroadcasts();
       if (Ended(dialog, &result)) break;
+      if (PaintIfPending(dialog)) continue;
       PerformAction(dialog, ui::NextAction(CurrentView(dialog)), true);
     }
     ReportEnded(dialog, result);

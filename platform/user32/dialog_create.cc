@@ -73,6 +73,9 @@ HWND CreateDialogWindows(const res::DialogTemplate& dialog_template, DLGPROC dia
   dialog_window.id = dialog_template.id;
   dialog_window.text = FromAnsi(dialog_template.caption != nullptr ? dialog_template.caption : "");
   dialog_window.dialog_proc = dialog_proc;
+  dialog_window.width = dialog_template.width;
+  dialog_window.height = dialog_template.height;
+  dialog_window.caption = (dialog_template.style & WS_CAPTION) == WS_CAPTION;
   Window& dialog = AddWindow(std::move(dialog_window));
   for (const res::ControlTemplate& control : dialog_template.controls) {
     Window window;

@@ -89,6 +89,13 @@ extern "C" BOOL PeekMessageA(LPMSG msg, HWND window, UINT filter_min, UINT filte
     }
     return TRUE;
   }
+  // Painting comes last, once no input waits.
+  const UINT paint_filter_max = filter_max == 0 && filter_min == 0 ? WM_PAINT : filter_max;
+  if (WM_PAINT < filter_min || WM_PAINT > paint_filter_max) return FALSE;
+  if (const std::optional<MSG> paint = PendingPaint(window, (remove & PM_REMOVE) != 0)) {
+    *msg = *paint;
+    return TRUE;
+  }
   return FALSE;
 }
 

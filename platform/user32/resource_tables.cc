@@ -48,6 +48,7 @@ const char* TypeName(res::ResourceType type) {
     case res::ResourceType::kDialog: return "dialog";
     case res::ResourceType::kString: return "string";
     case res::ResourceType::kIcon: return "icon";
+    case res::ResourceType::kBitmap: return "bitmap";
   }
   return "resource";
 }

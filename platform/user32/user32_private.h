@@ -71,10 +71,17 @@ struct Window {
 
   bool Shown() const { return opened && !ended; }
 
+  // A dialog's frame in screen pixels (window_geometry.cc), and whether it waits for WM_PAINT (painting.cc).
+  int width = 0;
+  int height = 0;
+  bool caption = true;
+  bool needs_paint = true;
+
   // Form (form_windows.cc): its name, its window procedure, and where SetWindowPos put it.
   std::string form_name;
   WNDPROC procedure = nullptr;
   bool topmost = false;
+  // A form's or a dialog's top left corner on the screen.
   int left = 0;
   int top = 0;
 };
@@ -200,6 +207,20 @@ LRESULT SendApplicationMessage(HWND window, UINT message, WPARAM wparam, LPARAM 
 void DeliverBroadcasts();
 // The cursor a window made now starts from.
 uint64_t CurrentBroadcastCursor();
+
+// window_geometry.cc: the screen's size, and a dialog spread over all of it (SW_SHOWMAXIMIZED).
+inline constexpr int kScreenWidth = 1024;
+inline constexpr int kScreenHeight = 768;
+void Maximize(HWND dialog);
+
+// painting.cc: sends `dialog` WM_PAINT when it is shown and waits for one; false when it does not. As the
+// paint is sent it counts as done, so a procedure that never calls BeginPaint is not sent it again and again.
+bool PaintIfPending(HWND dialog);
+// The WM_PAINT that PeekMessageA hands out for `window` (NULL: any) when the innermost dialog waits for one;
+// with `remove` the paint counts as done.
+std::optional<MSG> PendingPaint(HWND window, bool remove);
+// What the dialog manager does with a WM_PAINT its procedure left alone: the paint counts as done.
+void PaintDone(HWND dialog);
 
 // message_pump.cc: carries out the oldest user action a pump took but left in the queue; false when none waits.
 bool DispatchQueuedInput(HWND dialog);

@@ -75,19 +75,22 @@ extern "C" BOOL EnableWindow(HWND window, BOOL enable) {
   });
 }
 
-// Exported by user32. Hides or shows; the other commands (minimise, restore ...) are not implemented.
+// Exported by user32. Hides or shows, and spreads a dialog over the screen (SW_SHOWMAXIMIZED); the other commands
+// (minimise, restore ...) are not implemented.
 extern "C" BOOL ShowWindow(HWND window, int command) {
   if (command != SW_HIDE && command != SW_SHOWNORMAL && command != SW_SHOWMAXIMIZED && command != SW_SHOW) {
     XP_FIXME("ShowWindow", "command %d is not implemented", command);
     SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
     return FALSE;
   }
-  return Update(window, [command](Window& target, Effects& effects) -> BOOL {
+  const BOOL was_visible = Update(window, [command](Window& target, Effects& effects) -> BOOL {
     const BOOL was_visible = target.visible;
     target.visible = command != SW_HIDE;
     effects.Changed(target);
     return was_visible;
   });
+  if (command == SW_SHOWMAXIMIZED) xp::user32::Maximize(window);
+  return was_visible;
 }
 
 // Exported by user32.
