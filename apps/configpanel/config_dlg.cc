@@ -31,6 +31,7 @@ ON_BN_CLICKED(IDC_APPLY, &CConfigPanelDlg::OnApply)
 ON_BN_CLICKED(IDC_HTTPS, &CConfigPanelDlg::OnHttps)
 ON_BN_CLICKED(IDC_HTTP, &CConfigPanelDlg::OnHttp)
 ON_WM_SYSCOMMAND()
+ON_WM_PAINT()
 END_MESSAGE_MAP()
 
 CConfigPanelDlg::CConfigPanelDlg() : CDialog(IDD_CONFIGPANEL_DIALOG), icon_(AfxGetApp()->LoadIcon(IDR_MAINFRAME)) {}
@@ -84,6 +85,20 @@ const char* CConfigPanelDlg::LoadServerSettings() {
 
 void CConfigPanelDlg::OnSysCommand(UINT nID, LPARAM lParam) {
   if (!ShowAboutBox(*this, kAbout, nID)) CDialog::OnSysCommand(nID, lParam);
+}
+
+// The banner, unscaled at the top left of the client area.
+void CConfigPanelDlg::OnPaint() {
+  CPaintDC dc(this);
+  CBitmap banner;
+  if (!banner.LoadBitmap(IDB_BANNER)) return;
+  BITMAP size = {};
+  banner.GetBitmap(&size);
+  CDC memory;
+  if (!memory.CreateCompatibleDC(&dc)) return;
+  CBitmap* previous = memory.SelectObject(&banner);
+  dc.BitBlt(0, 0, size.bmWidth, size.bmHeight, &memory, 0, 0, SRCCOPY);
+  memory.SelectObject(previous);
 }
 
 void CConfigPanelDlg::ShowServer(int index) {

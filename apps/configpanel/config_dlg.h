@@ -18,6 +18,7 @@ class CConfigPanelDlg : public CDialog {
   afx_msg void OnHttps();
   afx_msg void OnHttp();
   afx_msg void OnSysCommand(UINT nID, LPARAM lParam);
+  afx_msg void OnPaint();
 
   DECLARE_MESSAGE_MAP()
 

@@ -1,4 +1,4 @@
-// configpanel's dialogs, string and icon, in place of its resource script.
+// configpanel's dialogs, string, icon and banner, in place of its resource script.
 #include "resource.h"
 #include "winres.h"
 
@@ -30,11 +30,16 @@ const DialogResources kDialogs = {
          DefPushButton("&OK", IDOK, WS_GROUP),
          PushButton("&Cancel", IDCANCEL),
          PushButton("&Apply", IDC_APPLY),
-     }},
+     },
+     420,
+     430},
 };
 
 const StringResources kStrings = {{IDS_ABOUTBOX, "&About Tavik Configuration Tool..."}};
 
 const IconResources kIcons = {IDR_MAINFRAME};
+
+// The banner spans the client area's width: the dialog's 420 pixels less its frame.
+const BitmapResources kBitmaps = {{IDB_BANNER, 414, 60}};
 
 }  // namespace

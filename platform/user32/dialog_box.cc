@@ -75,6 +75,8 @@ INT_PTR RunModal(HINSTANCE instance, ULONG_PTR template_name, DLGPROC dialog_pro
   }
   modal_dialogs.pop_back();
   DestroyDialogWindows(dialog);
+  // The dialog it covered shows again.
+  if (const HWND under = InnermostDialog()) InvalidateRect(under, nullptr, TRUE);
   return result;
 }
 
