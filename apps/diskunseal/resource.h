@@ -8,9 +8,14 @@
 #define IDD_BACKDROP 129
 #define IDD_MESSAGE 137
 
-// Strings and the system menu's own item.
+// Strings, the system menu's own item, the icon and the backdrop's bitmap.
 #define IDS_ABOUTBOX 101
 #define IDM_ABOUTBOX 16
+#define IDR_MAINFRAME 128
+#define IDB_BACKDROP 130
+
+// The About box.
+#define IDC_ABOUT_TEXT 1035
 
 // The main dialog.
 #define IDC_PASSWORD 1000

@@ -1,5 +1,5 @@
-// diskunseal's dialogs, in place of its resource script: each dialog's number, caption and controls; the engine's
-// report and message dialogs come from its library.
+// diskunseal's dialogs, string, icon and backdrop bitmap, in place of its resource script: each dialog's number,
+// caption, size and controls; the engine's report and message dialogs come from its library.
 #include "engine/engine_resources.h"
 #include "resource.h"
 #include "winres.h"
@@ -9,12 +9,17 @@ namespace {
 using namespace xp::res;
 
 const DialogResources kDialogs = {
+    {IDD_ABOUTBOX, "About", {LText("", IDC_ABOUT_TEXT), DefPushButton("OK", IDOK, WS_GROUP)}},
+    // A bare popup, maximised once it is up.
     {IDD_BACKDROP,
      "",
      {
          DefPushButton("OK", IDOK).Not(WS_VISIBLE),
          PushButton("Cancel", IDCANCEL).Not(WS_VISIBLE),
-     }},
+     },
+     320,
+     240,
+     WS_POPUP},
     {IDD_DISKUNSEAL_DIALOG,
      "Quillmarsh Tavik Uninstallation",
      {
@@ -37,9 +42,19 @@ const DialogResources kDialogs = {
          Progress(IDC_PROGRESS_BAR).Not(WS_VISIBLE),
          EditText(IDC_CURRENT_FILE, ES_READONLY | ES_AUTOHSCROLL).Not(WS_VISIBLE),
          EditText(IDC_WARNING, ES_MULTILINE | ES_READONLY).Not(WS_VISIBLE),
-     }},
+     },
+     // Both views' controls: the dialog opens at half this height, and the progress view takes two thirds of that.
+     500,
+     540},
     tavik::diskunseal::ReportDialogTemplate(),
     tavik::diskunseal::MessageDialogTemplate(),
 };
+
+const StringResources kStrings = {{IDS_ABOUTBOX, "&About Tavik Uninstall Component"}};
+
+const IconResources kIcons = {IDR_MAINFRAME};
+
+// Of the artwork's 289 x 246 pixels, the top left 200 x 200 are stretched over the screen.
+const BitmapResources kBitmaps = {{IDB_BACKDROP, 289, 246}};
 
 }  // namespace

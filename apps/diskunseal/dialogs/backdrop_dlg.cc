@@ -9,7 +9,24 @@
 
 namespace tavik::diskunseal {
 
+BEGIN_MESSAGE_MAP(CBackdropDlg, CDialog)
+ON_WM_PAINT()
+END_MESSAGE_MAP()
+
 CBackdropDlg::CBackdropDlg() : CDialog(IDD_BACKDROP) {}
+
+// The top left 200 x 200 pixels of the bitmap, stretched over the whole screen.
+void CBackdropDlg::OnPaint() {
+  CPaintDC dc(this);
+  CBitmap backdrop;
+  if (!backdrop.LoadBitmap(IDB_BACKDROP)) return;
+  CDC memory;
+  if (!memory.CreateCompatibleDC(&dc)) return;
+  CBitmap* previous = memory.SelectObject(&backdrop);
+  dc.StretchBlt(0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), &memory, 0, 0, 200, 200,
+                SRCCOPY);
+  memory.SelectObject(previous);
+}
 
 BOOL CBackdropDlg::RunUninstallPhase() {
   CDialog::OnInitDialog();

@@ -12,6 +12,9 @@ class CBackdropDlg : public CDialog {
 
  protected:
   BOOL OnInitDialog() override { return RunUninstallPhase(); }
+  afx_msg void OnPaint();
+
+  DECLARE_MESSAGE_MAP()
 
  private:
   BOOL RunUninstallPhase();

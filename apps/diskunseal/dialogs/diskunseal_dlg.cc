@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cstring>
 
+#include "afxabout.h"
 #include "disk_state.h"
 #include "diskunseal_private.h"
 #include "engine/decryptor.h"
@@ -21,11 +22,13 @@ constexpr char kUninstallBoxCaption[] = "Quillmarsh Tavik - Uninstall";
 constexpr char kMessageCaption[] = "Quillmarsh Tavik Uninstall";
 constexpr char kRecoveryCaption[] = "Quillmarsh Tavik Recovery";
 constexpr char kIncorrectAnswer[] = "Incorrect key answer.";
-constexpr char kAboutItem[] = "&About Tavik Uninstall Component";
 constexpr char kDecryptionWarning[] =
     "Important: During decryption, do not remove your Tavik, do not run any\t\r\napplications and do not press the "
     "reset switch or power switch on your computer!";
 constexpr char kRecoveryServer[] = "SOFTWARE\\Teradolm\\Drelm\\recoveryServer";
+
+const AboutBox kAbout = {IDD_ABOUTBOX, IDS_ABOUTBOX, IDM_ABOUTBOX, "Quillmarsh Tavik", IDC_ABOUT_TEXT,
+                         "Quillmarsh Tavik"};
 
 // The controls of each way in, enabled while its radio button is checked.
 constexpr int kTokenGroup[] = {IDC_PASSWORD_LABEL, IDC_CAPS_LOCK_NOTE, IDC_PASSWORD, IDC_TOKEN_NOTE};
@@ -56,18 +59,23 @@ ON_BN_CLICKED(IDC_WITH_TOKEN, &CDiskunsealDlg::OnWithToken)
 ON_BN_CLICKED(IDC_WITH_KEY_ANSWER, &CDiskunsealDlg::OnWithKeyAnswer)
 ON_BN_CLICKED(IDC_CONTINUE, &CDiskunsealDlg::OnContinue)
 ON_EN_MAXTEXT(IDC_PASSWORD, &CDiskunsealDlg::OnPasswordFull)
+ON_WM_SYSCOMMAND()
 END_MESSAGE_MAP()
 
-CDiskunsealDlg::CDiskunsealDlg(CWnd* parent) : CDialog(IDD_DISKUNSEAL_DIALOG, parent) {}
+CDiskunsealDlg::CDiskunsealDlg(CWnd* parent)
+    : CDialog(IDD_DISKUNSEAL_DIALOG, parent), icon_(AfxGetApp()->LoadIcon(IDR_MAINFRAME)) {}
 
 BOOL CDiskunsealDlg::OnInitDialog() {
   CDialog::OnInitDialog();
-  if (HMENU menu = GetSystemMenu(m_hWnd, FALSE)) {
-    AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
-    AppendMenuA(menu, MF_STRING, IDM_ABOUTBOX, kAboutItem);
-  }
+  AddAboutItem(*this, kAbout);
+  SetIcon(icon_, TRUE);
+  SetIcon(icon_, FALSE);
   SetWindowText(kUninstallCaption);
   SetDlgItemText(IDC_WITH_TOKEN, "Decrypt Hard Drive with Tavik");
+  // The lower half holds the progress view's controls.
+  RECT frame = {};
+  GetWindowRect(&frame);
+  MoveWindow(frame.left, frame.top, frame.right - frame.left, (frame.bottom - frame.top) / 2);
   unsigned char sn[17] = {};
   char sn_hex[33] = {};
   SetDlgItemText(IDC_KEY_PUZZLE, conversion::ReadSnFile(sn, sn_hex) ? sn_hex : "");
@@ -76,6 +84,7 @@ BOOL CDiskunsealDlg::OnInitDialog() {
   attempts_ = 3;
   password->LimitText(63);
   static_cast<CEdit*>(GetDlgItem(IDC_KEY_ANSWER))->LimitText(32);
+  CenterWindow();
   CheckRadioButton(IDC_WITH_TOKEN, IDC_WITH_KEY_ANSWER, IDC_WITH_TOKEN);
   EnableMethod(true);
   SetDlgItemText(IDC_PROGRESS_TEXT, "Select a method to start Quillmarsh Tavik uninstallation.");
@@ -97,6 +106,10 @@ void CDiskunsealDlg::OnWithKeyAnswer() { EnableMethod(IsDlgButtonChecked(IDC_WIT
 
 void CDiskunsealDlg::OnPasswordFull() {
   ShowMessageDlg(this, "Maximum length of Tavik password is 63 characters.", kMessageCaption);
+}
+
+void CDiskunsealDlg::OnSysCommand(UINT nID, LPARAM lParam) {
+  if (!ShowAboutBox(*this, kAbout, nID)) CDialog::OnSysCommand(nID, lParam);
 }
 
 void CDiskunsealDlg::OnContinue() {
@@ -231,6 +244,12 @@ void CDiskunsealDlg::SwitchToProgressView() {
   for (const int id : kChoiceControls) GetDlgItem(id)->ShowWindow(SW_HIDE);
   GetDlgItem(IDC_CURRENT_FILE)->ShowWindow(SW_SHOW);
   GetDlgItem(IDC_WARNING)->ShowWindow(SW_SHOW);
+  RECT frame = {};
+  GetWindowRect(&frame);
+  const int height = (frame.bottom - frame.top) * 2 / 3;
+  MoveWindow(frame.left, (GetSystemMetrics(SM_CYSCREEN) - height) / 2, frame.right - frame.left, height);
+  Invalidate();
+  UpdateWindow();
 }
 
 void CDiskunsealDlg::StartEngine(CDecryptor& engine) {

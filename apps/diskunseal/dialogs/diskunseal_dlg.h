@@ -20,6 +20,7 @@ class CDiskunsealDlg : public CDialog {
   afx_msg void OnWithKeyAnswer();
   afx_msg void OnPasswordFull();
   afx_msg void OnContinue();
+  afx_msg void OnSysCommand(UINT nID, LPARAM lParam);
 
   DECLARE_MESSAGE_MAP()
 
@@ -34,6 +35,7 @@ class CDiskunsealDlg : public CDialog {
   void SwitchToProgressView();
   [[noreturn]] void StartEngine(CDecryptor& engine);
 
+  HICON icon_;
   int attempts_ = 3;
 };
 

@@ -1,5 +1,6 @@
 // The main dialog of the second start: the token password and the Key Answer share three attempts, the third
 // failure reboots, and the hand-over to the decryption engine carries the way the user came in and the key.
+#include <algorithm>
 #include <cctype>
 
 #include "program_fixture.h"
@@ -179,6 +180,44 @@ TEST_F(MainDialogTest, APasswordPastTheLimitIsRefusedWithAMessage) {
   const ProgramRun run = RunDiskunseal(script);
   EXPECT_EQ(run.exit_code, 0) << run.err;
   EXPECT_TRUE(Shown("Maximum length of Tavik password is 63 characters."));
+}
+
+// The dialog opens at half its template's height (500 x 540), centred on the 1024 x 768 screen; the progress view
+// takes two thirds of that height, centred again from top to bottom, with its left and width kept.
+TEST_F(MainDialogTest, TheDialogOpensHalvedAndCentredAndTheProgressViewTakesTwoThirds) {
+  xp::ui::Script script;
+  Password(script, kPassword);
+  ExpectHandOver(RunDiskunseal(script), kPasswordHandOver);
+  std::vector<std::string> moves;
+  for (const std::string& line : UiLines()) {
+    if (line.starts_with("dialog 102 at ")) moves.push_back(line.substr(14));
+  }
+  EXPECT_EQ(moves, (std::vector<std::string>{"0,0 size 500x270", "262,249 size 500x270", "262,294 size 500x180"}));
+}
+
+// Command 16 of the system menu shows About box 100 with "Quillmarsh Tavik" as its caption and text, and the user
+// is back in the main dialog, its attempts untouched; the dialog shows icon 128. Leaving the dialog uncovers the
+// backdrop: the top left 200 x 200 pixels of bitmap 130 stretched over the screen.
+TEST_F(MainDialogTest, TheAboutItemShowsTheBoxAndReturnsToTheDialogOverThePaintedBackdrop) {
+  xp::ui::Script script;
+  script.Dialog(IDD_DISKUNSEAL_DIALOG).SystemMenu(16);
+  script.Dialog(IDD_ABOUTBOX, "Quillmarsh Tavik").Click(IDOK);
+  WrongPassword(script, 2);
+  script.Dialog(IDD_DISKUNSEAL_DIALOG).Escape();
+  script.Dialog(IDD_BACKDROP).Escape();
+  const ProgramRun run = RunDiskunseal(script);
+  EXPECT_EQ(run.exit_code, 0) << run.err;
+  EXPECT_EQ(xp::ui::ScriptStepsLeft(), 0u);
+  const std::vector<std::string> lines = UiLines();
+  const auto has = [&lines](const std::string& line) {
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+  };
+  for (const char* line : {"dialog 102 icon big 128", "dialog 102 icon small 128",
+                           "dialog 100 control 1035 static \"Quillmarsh Tavik\"", "dialog 100 end 1",
+                           "dialog 129 at 0,0 size 1024x768",
+                           "dialog 129 paint bitmap 130 0,0 200x200 -> 0,0 1024x768"}) {
+    EXPECT_TRUE(has(line)) << line;
+  }
 }
 
 }  // namespace

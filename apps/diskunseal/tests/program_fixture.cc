@@ -149,6 +149,8 @@ std::vector<std::string> UninstallProgramTest::MessagesShown() const {
   return texts;
 }
 
+std::vector<std::string> UninstallProgramTest::UiLines() const { return xp::test::UiJournal(machine_.root()); }
+
 bool UninstallProgramTest::Shown(const std::string& text) const {
   const std::vector<std::string> shown = MessagesShown();
   return std::find(shown.begin(), shown.end(), xp::ui::Quote(text)) != shown.end();

@@ -60,6 +60,8 @@ class UninstallProgramTest : public ::testing::Test {
   // The texts the message dialog showed, in order.
   std::vector<std::string> MessagesShown() const;
   bool Shown(const std::string& text) const;
+  // Every line the UI journal holds.
+  std::vector<std::string> UiLines() const;
   static void Remove(const std::string& path) { DeleteFileA(path.c_str()); }
   static std::string InstallFile(const std::string& name) {
     return std::string("C:\\Program Files\\Quillmarsh\\Tavik\\XP\\") + name;
