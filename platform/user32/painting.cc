@@ -53,6 +53,7 @@ void PaintDone(HWND dialog) {
 }  // namespace xp::user32
 
 using xp::user32::Window;
+using xp::user32::WindowClass;
 
 // Exported by user32.
 extern "C" BOOL InvalidateRect(HWND window, const RECT*, BOOL) {
@@ -60,8 +61,8 @@ extern "C" BOOL InvalidateRect(HWND window, const RECT*, BOOL) {
   Window* target = xp::user32::LookupOrFail(window);
   if (target == nullptr) return FALSE;
   // A control is painted with its dialog.
-  Window* dialog = target->window_class == xp::user32::WindowClass::kDialog ? target : xp::user32::Lookup(target->parent);
-  if (dialog == nullptr || dialog->window_class != xp::user32::WindowClass::kDialog) {
+  Window* dialog = target->window_class == WindowClass::kDialog ? target : xp::user32::Lookup(target->parent);
+  if (dialog == nullptr || dialog->window_class != WindowClass::kDialog) {
     XP_FIXME("InvalidateRect", "only dialogs and their controls are painted");
     SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
     return FALSE;
@@ -88,7 +89,7 @@ extern "C" HDC BeginPaint(HWND window, LPPAINTSTRUCT paint) {
     const std::unique_lock<std::mutex> lock = xp::user32::LockWindows();
     Window* dialog = xp::user32::LookupOrFail(window);
     if (dialog == nullptr) return nullptr;
-    if (dialog->window_class != xp::user32::WindowClass::kDialog || paint == nullptr) {
+    if (dialog->window_class != WindowClass::kDialog || paint == nullptr) {
       XP_FIXME("BeginPaint", "only a dialog is painted here");
       SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
       return nullptr;
