@@ -224,8 +224,10 @@ BOOL IsWindow(HWND window);
 HWND SetFocus(HWND window);
 HWND GetFocus(void);
 
-// Top-level windows of forms. SetWindowPos puts one on top of every window (HWND_TOPMOST) or back among the
-// others (HWND_NOTOPMOST) and moves it to x, y unless SWP_NOMOVE; its size stays (only SWP_NOSIZE is implemented).
+// Top-level windows of forms, and dialogs. SetWindowPos puts one on top of every window (HWND_TOPMOST) or back
+// among the others (HWND_NOTOPMOST) and moves it to x, y unless SWP_NOMOVE; a form's size stays (only SWP_NOSIZE
+// is implemented), a dialog takes cx, cy unless SWP_NOSIZE (its move journaled as "dialog <id> topmost at <x>,<y>
+// size <w>x<h>").
 // GetWindowLongA and SetWindowLongA know GWL_WNDPROC alone (wide enough here for a procedure's address; LONG on a
 // 32-bit XP), and SetWindowLongA returns the procedure it replaced; 0 with ERROR_INVALID_INDEX for another index.
 BOOL SetWindowPos(HWND window, HWND insert_after, int x, int y, int cx, int cy, UINT flags);

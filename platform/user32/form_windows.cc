@@ -44,12 +44,16 @@ Window* FormWindow(HWND handle) {
 
 using xp::user32::Window;
 
-// Exported by user32. Only the z-order and the position are kept: a form's size is its runtime's.
-extern "C" BOOL SetWindowPos(HWND window, HWND insert_after, int x, int y, int, int, UINT flags) {
+// Exported by user32. Only the z-order and the position are kept: a form's size is its runtime's. A dialog's place
+// is window_geometry.cc's.
+extern "C" BOOL SetWindowPos(HWND window, HWND insert_after, int x, int y, int width, int height, UINT flags) {
   if (insert_after != HWND_TOPMOST && insert_after != HWND_NOTOPMOST) {
     XP_FIXME("SetWindowPos", "only HWND_TOPMOST and HWND_NOTOPMOST are implemented");
     SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
     return FALSE;
+  }
+  if (xp::user32::IsDialog(window)) {
+    return xp::user32::SetDialogPos(window, insert_after == HWND_TOPMOST, x, y, width, height, flags);
   }
   std::string note;
   xp::ui::DialogView view;

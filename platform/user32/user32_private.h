@@ -212,6 +212,10 @@ uint64_t CurrentBroadcastCursor();
 inline constexpr int kScreenWidth = 1024;
 inline constexpr int kScreenHeight = 768;
 void Maximize(HWND dialog);
+bool IsDialog(HWND window);
+// SetWindowPos of a dialog: on top of every window or back among them, moved unless SWP_NOMOVE, sized unless
+// SWP_NOSIZE; journaled as "dialog <id> topmost|not topmost at <x>,<y> size <w>x<h>".
+BOOL SetDialogPos(HWND dialog, bool topmost, int x, int y, int width, int height, UINT flags);
 
 // painting.cc: sends `dialog` WM_PAINT when it is shown and waits for one; false when it does not. As the
 // paint is sent it counts as done, so a procedure that never calls BeginPaint is not sent it again and again.

@@ -59,6 +59,36 @@ void Maximize(HWND handle) {
   Journal(id, what);
 }
 
+bool IsDialog(HWND window) {
+  const std::unique_lock<std::mutex> lock = LockWindows();
+  const Window* found = Lookup(window);
+  return found != nullptr && found->window_class == WindowClass::kDialog;
+}
+
+BOOL SetDialogPos(HWND handle, bool topmost, int x, int y, int width, int height, UINT flags) {
+  if ((flags & ~(SWP_NOSIZE | SWP_NOMOVE)) != 0) {
+    XP_FIXME("SetWindowPos", "flags %#x are not implemented for a dialog", flags);
+    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+    return FALSE;
+  }
+  std::string what;
+  int id = 0;
+  {
+    const std::unique_lock<std::mutex> lock = LockWindows();
+    Window* dialog = Dialog("SetWindowPos", handle);
+    if (dialog == nullptr) return FALSE;
+    id = dialog->id;
+    dialog->topmost = topmost;
+    const bool move = (flags & SWP_NOMOVE) == 0;
+    const bool size = (flags & SWP_NOSIZE) == 0;
+    what = std::string(topmost ? "topmost " : "not topmost ") +
+           Place(*dialog, move ? x : dialog->left, move ? y : dialog->top, size ? std::max(0, width) : dialog->width,
+                 size ? std::max(0, height) : dialog->height);
+  }
+  Journal(id, what);
+  return TRUE;
+}
+
 }  // namespace xp::user32
 
 using xp::user32::Window;

@@ -113,6 +113,9 @@ TEST_F(PaintingTest, ADialogOpensAtTheOriginWithItsTemplatesSizeAndMovesAsTold) 
     EXPECT_FALSE(GetWindowRect(GetDlgItem(dialog, IDOK), &rect));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CALL_NOT_IMPLEMENTED));
     EXPECT_FALSE(MoveWindow(reinterpret_cast<HWND>(0x7777), 0, 0, 1, 1, TRUE));
+    // On top, moved, unsized: a third of the room left above it, as a logon screen's dialog is placed.
+    EXPECT_TRUE(SetWindowPos(dialog, HWND_TOPMOST, 312, 156, 0, 0, SWP_NOSIZE));
+    EXPECT_EQ(Sides(WindowRect(dialog)), (std::vector<LONG>{312, 156, 712, 306}));
   };
   EXPECT_EQ(RunPaintDialog(framed), IDOK);
   PaintDialog bare;
@@ -125,6 +128,7 @@ TEST_F(PaintingTest, ADialogOpensAtTheOriginWithItsTemplatesSizeAndMovesAsTold) 
   EXPECT_EQ(RunPaintDialog(bare, kBarePopup), IDOK);
   const std::vector<std::string> journal = UiJournal();
   EXPECT_EQ(std::count(journal.begin(), journal.end(), "dialog 210 at 312,234 size 400x150"), 1);
+  EXPECT_EQ(std::count(journal.begin(), journal.end(), "dialog 210 topmost at 312,156 size 400x150"), 1);
   EXPECT_EQ(std::count(journal.begin(), journal.end(), "dialog 211 at 0,0 size 1024x768"), 1);
 }
 
