@@ -44,8 +44,10 @@ const DialogResources kDialogs = {
          EditText(IDC_WARNING, ES_MULTILINE | ES_READONLY).Not(WS_VISIBLE),
      },
      // Both views' controls: the dialog opens at half this height, and the progress view takes two thirds of that.
+     // A caption without the system menu box.
      500,
-     540},
+     540,
+     WS_POPUP | WS_CAPTION},
     tavik::diskunseal::ReportDialogTemplate(),
     tavik::diskunseal::MessageDialogTemplate(),
 };

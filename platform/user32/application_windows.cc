@@ -12,7 +12,6 @@
 
 #include "user32_private.h"
 #include "xp/dialogs.h"
-#include "xp/machine.h"
 #include "xp/debug.h"
 
 XP_DEBUG_CHANNEL(user32);
