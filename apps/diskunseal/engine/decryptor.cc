@@ -76,6 +76,13 @@ void CDecryptor::UseKeyAnswer(const unsigned char* xcfk, const std::string& key_
   run_->key_text = key_text;
 }
 
+void CDecryptor::RunRounds() {
+  run_->FirstRound();
+  run_->SecondRound();
+}
+
+void CDecryptor::set_durable_commits(bool durable) { run_->history.set_durable(durable); }
+
 void CDecryptor::RunDecryption() {
   Run& run = *run_;
   try {

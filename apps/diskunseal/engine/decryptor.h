@@ -28,6 +28,13 @@ class CDecryptor {
   // Runs or resumes the uninstall from the install state; ends the process.
   [[noreturn]] void RunDecryption();
 
+  // The two decryption rounds alone, under the key UseKeyAnswer gave, returning when they are done: what the
+  // benchmark times. Raises conversion::RunStop on a stop.
+  void RunRounds();
+  // Durable commits flush each decrypted file and its history line to the disk before the temporary copy goes.
+  // Always on in the program; the benchmark measures their cost by turning them off.
+  void set_durable_commits(bool durable);
+
  private:
   struct Run;
   std::unique_ptr<Run> run_;
