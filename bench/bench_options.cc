@@ -12,7 +12,9 @@ Options ParseOptions(int argc, char** argv) {
     if (std::strcmp(argv[i], "--no-flushes") == 0) options.durable = false;
     if (i + 1 >= argc) continue;
     const char* value = argv[i + 1];
-    if (std::strcmp(argv[i], "--files") == 0) options.tree.files = std::strtoul(value, nullptr, 10);
+    if (std::strcmp(argv[i], "--files") == 0) {
+      options.tree.files = std::max<size_t>(1, std::strtoul(value, nullptr, 10));
+    }
     if (std::strcmp(argv[i], "--mib") == 0) options.tree.mib = std::strtoul(value, nullptr, 10);
     if (std::strcmp(argv[i], "--file-kib") == 0) options.tree.file_kib = std::strtoul(value, nullptr, 10);
     if (std::strcmp(argv[i], "--per-folder") == 0) {

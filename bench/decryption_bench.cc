@@ -3,8 +3,9 @@
 // against `cp -a` of the same tree on the same disk in the same run. Each round makes the tree afresh and encrypts
 // it with the install's two passes, untimed, so that the rounds find what an uninstall finds: the encrypted files,
 // MRVENCHS and the install's lists, all written back to the disk. The key is the one the token's S1 gives after its
-// password, as in the uninstall's password mode. bench_rounds.h times and prints the rounds; after each, every
-// file the install encrypted must be in MRVDECHS, and the tree's first and last files their plain bytes again.
+// password, made once as the uninstall's password mode makes it and handed to the engine as a Key Answer's is, so
+// that the rounds do not ask the token. bench_rounds.h times and prints the rounds; after each, every file the
+// install encrypted must be in MRVDECHS, and the tree's first and last files their plain bytes again.
 //   decryption_bench [--files N] [--mib M | --file-kib K] [--per-folder F] [--rounds R] [--no-flushes]
 #include <cstdio>
 #include <cstdlib>
