@@ -13,21 +13,11 @@
 // a kind spread over several entries that run side by side.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <fstream>
-#include <ostream>
-#include <regex>
-
+#include "crash_points.h"
 #include "install_machine.h"
 
 namespace tavik::scenarios {
 namespace {
-
-using xp::machine::FaultAction;
-
-constexpr uint32_t kNeverReached = 1000000000;
-// The fault point of a write that reached the kernel host.
-constexpr char kKernelWrite[] = "kernel:write";
 
 // The end state of an install that never was interrupted.
 const MachineState& Undisturbed() {
@@ -40,49 +30,14 @@ const MachineState& Undisturbed() {
   return state;
 }
 
-// How often the first run of an install reaches `operation`: counted by a fault that never fires.
-uint32_t CallsOfFirstRun(FaultAction action, const std::string& operation) {
+// How often the first run of an install reaches the share's operation.
+uint32_t CallsOfFirstRun(const Share& share) {
   InstallMachine machine;
-  xp::machine::ArmFault({action, operation, kNeverReached, 1, 0, ""});
+  xp::machine::ArmFault(CountingFault(share));
   machine.RunFirstInstall();
-  std::ifstream faults(machine.root() / "faults");
-  const std::string text((std::istreambuf_iterator<char>(faults)), std::istreambuf_iterator<char>());
+  const uint32_t calls = CountedCalls(machine.root(), share);
   xp::machine::ClearFaults();
-  std::smatch match;
-  if (!std::regex_search(text, match, std::regex(" calls=([0-9]+) "))) return 0;
-  return static_cast<uint32_t>(std::stoul(match[1]));
-}
-
-struct Share {
-  FaultAction action;
-  std::string operation;
-  uint32_t part;   // 1 .. parts
-  uint32_t parts;
-};
-
-void PrintTo(const Share& share, std::ostream* out) {
-  *out << (share.action == FaultAction::kPowerLoss ? "power loss after " : "crash after ") << share.operation << ", share "
-       << share.part << " of " << share.parts;
-}
-
-std::string NameOf(const ::testing::TestParamInfo<Share>& info) {
-  std::string name = info.param.operation;
-  for (char& c : name) {
-    if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-  }
-  return (info.param.action == FaultAction::kPowerLoss ? "PowerLossAfter_" : "CrashAfter_") + name + "_" +
-         std::to_string(info.param.part) + "of" + std::to_string(info.param.parts);
-}
-
-// How many entries each kind's points are spread over: about a dozen points per entry.
-std::vector<Share> Shares() {
-  std::vector<Share> shares;
-  const auto add = [&](FaultAction action, const std::string& operation, uint32_t parts) {
-    for (uint32_t part = 1; part <= parts; ++part) shares.push_back({action, operation, part, parts});
-  };
-  for (const CrashOperation& operation : MutatingOperations()) add(FaultAction::kCrash, operation.name, operation.parts);
-  add(FaultAction::kPowerLoss, kKernelWrite, kKernelWriteParts);
-  return shares;
+  return calls;
 }
 
 class Interrupted : public ::testing::TestWithParam<Share> {};
@@ -90,13 +45,11 @@ class Interrupted : public ::testing::TestWithParam<Share> {};
 TEST_P(Interrupted, EachInterruptionResumesToTheUndisturbedEnd) {
   const Share& share = GetParam();
   const MachineState& undisturbed = Undisturbed();
-  const uint32_t calls = CallsOfFirstRun(share.action, share.operation);
+  const uint32_t calls = CallsOfFirstRun(share);
   ASSERT_GT(calls, 0u) << share.operation;
-  std::printf("%s: %u points in all\n", share.operation.c_str(), calls);
-  for (uint32_t nth = share.part; nth <= calls; nth += share.parts) {
-    SCOPED_TRACE(share.operation + " #" + std::to_string(nth) + " of " + std::to_string(calls));
+  ForEachPointOfShare(share, calls, [&](uint32_t nth) {
     InstallMachine machine;
-    xp::machine::ArmFault({share.action, share.operation, nth, 1, 0, ""});
+    xp::machine::ArmFault(FaultAt(share, nth));
     const int exit_code = machine.RunFirstInstall();
     xp::machine::ClearFaults();
     EXPECT_EQ(exit_code, kCrashedExitCode);
@@ -110,11 +63,11 @@ TEST_P(Interrupted, EachInterruptionResumesToTheUndisturbedEnd) {
     }
     EXPECT_EQ(state.install_lists, undisturbed.install_lists);
     EXPECT_EQ(state.registry, undisturbed.registry);
-    if (HasFailure()) break;
-  }
+  });
 }
 
-INSTANTIATE_TEST_SUITE_P(Install, Interrupted, ::testing::ValuesIn(Shares()), NameOf);
+INSTANTIATE_TEST_SUITE_P(Install, Interrupted, ::testing::ValuesIn(SharesOf(MutatingOperations(), kKernelWriteParts)),
+                         NameOf);
 
 }  // namespace
 }  // namespace tavik::scenarios

@@ -57,28 +57,7 @@ void MakeFolders(const std::string& path) {
   }
 }
 
-void Put(const std::string& path, const std::string& bytes) {
-  MakeFolders(path);
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot write " + path);
-  DWORD written = 0;
-  WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  CloseHandle(file);
-}
 
-std::optional<std::string> Get(const std::string& path) {
-  HANDLE file =
-      CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
-  std::string bytes;
-  std::vector<char> chunk(1 << 16);
-  DWORD got = 0;
-  while (ReadFile(file, chunk.data(), static_cast<DWORD>(chunk.size()), &got, nullptr) && got > 0) {
-    bytes.append(chunk.data(), got);
-  }
-  CloseHandle(file);
-  return bytes;
-}
 
 std::vector<std::string> SortedLines(const std::string& text) {
   std::vector<std::string> lines;
@@ -103,18 +82,6 @@ void SetText(HKEY root, const char* key, const char* name, const std::string& te
   RegCloseKey(opened);
 }
 
-// A value as "<type>:<bytes>", or "-" when it is not there.
-std::string RegistryValue(HKEY root, const std::string& key, const std::string& name) {
-  HKEY opened = nullptr;
-  if (RegOpenKeyExA(root, key.c_str(), 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS) return "-";
-  char data[2048] = {};
-  DWORD size = sizeof data;
-  DWORD type = 0;
-  const LSTATUS status = RegQueryValueExA(opened, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
-  RegCloseKey(opened);
-  if (status != ERROR_SUCCESS) return "-";
-  return std::to_string(type) + ":" + std::string(data, size);
-}
 
 // The key the install's records hold, as the logon rebuilds it; empty when they do not open.
 std::string InstalledKey() {
@@ -132,29 +99,7 @@ std::string InstalledKey() {
   return bValidXCFK(efkn) ? std::string(reinterpret_cast<char*>(efkn), 33) : "";
 }
 
-// A program or library of the build put on the machine's drive as the outside installer puts it: the file itself,
-// executable, under its Windows name.
-void PlaceBuilt(const std::string& built, const std::string& windows_path) {
-  const std::filesystem::path source = std::filesystem::path(xp::test::BuildProgram(built));
-  const size_t separator = windows_path.find_last_of('\\');
-  MakeFolders(windows_path.substr(0, separator + 1));
-  xp::machine::FoundPath folder;
-  if (xp::machine::FindOnDrives(windows_path.substr(0, separator), &folder) != xp::machine::PathLookup::kFound) {
-    throw std::runtime_error(windows_path + ": no folder");
-  }
-  const std::filesystem::path target = folder.host / windows_path.substr(separator + 1);
-  std::filesystem::copy_file(source, target, std::filesystem::copy_options::overwrite_existing);
-  std::filesystem::permissions(target, std::filesystem::perms::owner_all, std::filesystem::perm_options::add);
-}
 
-// A file as it lies on the disk (the kernel's cache written back first), past any driver.
-std::optional<std::string> OnDisk(const std::string& path) {
-  xp::machine::FoundPath found;
-  if (xp::machine::FindOnDrives(path, &found) != xp::machine::PathLookup::kFound) return std::nullopt;
-  std::ifstream in(found.host, std::ios::binary);
-  if (!in) return std::nullopt;
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
 
 void CollectFiles(const std::string& folder, const std::vector<std::string>& history, const std::string& key,
                   MachineState* state) {
@@ -204,6 +149,62 @@ const xp::test::ScratchOptions& MachineOptions() {
 }
 
 }  // namespace
+
+void Put(const std::string& path, const std::string& bytes) {
+  MakeFolders(path);
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot write " + path);
+  DWORD written = 0;
+  WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  CloseHandle(file);
+}
+
+std::optional<std::string> Get(const std::string& path) {
+  HANDLE file =
+      CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+  std::string bytes;
+  std::vector<char> chunk(1 << 16);
+  DWORD got = 0;
+  while (ReadFile(file, chunk.data(), static_cast<DWORD>(chunk.size()), &got, nullptr) && got > 0) {
+    bytes.append(chunk.data(), got);
+  }
+  CloseHandle(file);
+  return bytes;
+}
+
+std::string RegistryValue(HKEY root, const std::string& key, const std::string& name) {
+  HKEY opened = nullptr;
+  if (RegOpenKeyExA(root, key.c_str(), 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS) return "-";
+  char data[2048] = {};
+  DWORD size = sizeof data;
+  DWORD type = 0;
+  const LSTATUS status = RegQueryValueExA(opened, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
+  RegCloseKey(opened);
+  if (status != ERROR_SUCCESS) return "-";
+  return std::to_string(type) + ":" + std::string(data, size);
+}
+
+void PlaceBuilt(const std::string& built, const std::string& windows_path) {
+  const std::filesystem::path source = std::filesystem::path(xp::test::BuildProgram(built));
+  const size_t separator = windows_path.find_last_of('\\');
+  MakeFolders(windows_path.substr(0, separator + 1));
+  xp::machine::FoundPath folder;
+  if (xp::machine::FindOnDrives(windows_path.substr(0, separator), &folder) != xp::machine::PathLookup::kFound) {
+    throw std::runtime_error(windows_path + ": no folder");
+  }
+  const std::filesystem::path target = folder.host / windows_path.substr(separator + 1);
+  std::filesystem::copy_file(source, target, std::filesystem::copy_options::overwrite_existing);
+  std::filesystem::permissions(target, std::filesystem::perms::owner_all, std::filesystem::perm_options::add);
+}
+
+std::optional<std::string> OnDisk(const std::string& path) {
+  xp::machine::FoundPath found;
+  if (xp::machine::FindOnDrives(path, &found) != xp::machine::PathLookup::kFound) return std::nullopt;
+  std::ifstream in(found.host, std::ios::binary);
+  if (!in) return std::nullopt;
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
 
 std::string Digest(const std::string& content) {
   uint64_t hash = 0xcbf29ce484222325ull;
@@ -293,12 +294,12 @@ InstallMachine::~InstallMachine() {
   // The scratch machine then stops the kernel host, gives the variables back and removes the folder.
 }
 
-int InstallMachine::RunDiskseal(const xp::ui::Script& script) {
+int InstallMachine::RunProgram(const std::string& windows_program, const xp::ui::Script& script) {
   script.Install(root_);
   // As the outside installer starts it: a process of the machine, run from the drive, as the administrator.
   xp::machine::FoundPath program;
-  if (xp::machine::FindOnDrives(kDiskseal, &program) != xp::machine::PathLookup::kFound) return -1;
-  xp::machine::LaunchRequest request{program.host, program.windows, {kDiskseal}, kAdministrator, ""};
+  if (xp::machine::FindOnDrives(windows_program, &program) != xp::machine::PathLookup::kFound) return -1;
+  xp::machine::LaunchRequest request{program.host, program.windows, {windows_program}, kAdministrator, ""};
   xp::machine::LaunchedProcess launched;
   if (xp::machine::LaunchProcess(request, &launched) != 0) return -1;
   int status = 0;
@@ -306,7 +307,7 @@ int InstallMachine::RunDiskseal(const xp::ui::Script& script) {
   }
   const int exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   // A user who was not asked what the script expected: show what the UI said about it.
-  if (exit_code == xp::ui::kUiFailureExitCode) std::cerr << "diskseal: the UI script did not match\n";
+  if (exit_code == xp::ui::kUiFailureExitCode) std::cerr << windows_program << ": the UI script did not match\n";
   return exit_code;
 }
 
@@ -346,7 +347,7 @@ void InstallMachine::AnswerThisStart(xp::ui::Script& script) const {
 int InstallMachine::RunFirstInstall() {
   xp::ui::Script script;
   AnswerThisStart(script);
-  return RunDiskseal(script);
+  return RunProgram(kDiskseal, script);
 }
 
 BootRun InstallMachine::RestartAndLogOn() {

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "crash_points.h"
 #include "scratch_machine.h"
 #include "windows.h"
 #include "xp/faults.h"
@@ -85,6 +86,10 @@ class InstallMachine {
   // Boots until diskseal is no longer brought back; false when a boot fails or it still is after `limit` boots.
   bool RunToTheEnd(int limit);
 
+  // A program of the machine's drive started as its user starts it (as the administrator), its user answering by
+  // `script`; the exit code (128 + 9 when it was killed).
+  int RunProgram(const std::string& windows_program, const xp::ui::Script& script);
+
   // A file as the machine's programs read it now (through the driver once it holds the key).
   std::optional<std::string> Read(const std::string& path) const;
   // With the real registration program: waits (a minute at most) until it has ended and the web service holds
@@ -102,7 +107,6 @@ class InstallMachine {
   std::vector<std::string> UiJournal() const;
 
  private:
-  int RunDiskseal(const xp::ui::Script& script);
   // Appends what diskseal's user answers at its coming start, as the machine's state says it will go.
   void AnswerThisStart(xp::ui::Script& script) const;
   // The machine pid of the latest diskseal process; 0 when none ran.
@@ -118,15 +122,21 @@ class InstallMachine {
   std::array<uint8_t, 64> clean_password_block_ = {};  // what the token holds before any password is set
 };
 
+// The machine's files and registry as this process (entered in the machine) writes and reads them: a file written
+// (its folders made), a file read (nullopt when it does not open), a value as "<type>:<bytes>" ("-" when it is not
+// there), and a program or library of the build put on the drive as the outside installer puts it (executable).
+void Put(const std::string& path, const std::string& bytes);
+std::optional<std::string> Get(const std::string& path);
+std::string RegistryValue(HKEY root, const std::string& key, const std::string& name);
+// A file as it lies on the drive's folder, past any driver (what the kernel's cache wrote back so far).
+std::optional<std::string> OnDisk(const std::string& path);
+void PlaceBuilt(const std::string& built, const std::string& windows_path);
+
 // A short fingerprint of a file's content (FNV-1a, 64 bits, and the length), so that a difference reads well.
 std::string Digest(const std::string& content);
 
 // The file and registry calls of the machine after which a crash leaves a different state: the points the crash
 // harness crashes at, each with how many ctest entries its points are spread over.
-struct CrashOperation {
-  std::string name;
-  uint32_t parts = 1;
-};
 const std::vector<CrashOperation>& MutatingOperations();
 // How many ctest entries the power losses after each write that reached the kernel are spread over.
 inline constexpr uint32_t kKernelWriteParts = 4;
