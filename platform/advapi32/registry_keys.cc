@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "advapi32_private.h"
+#include "xp/faults.h"
 
 namespace xp::advapi32 {
 namespace {
@@ -64,7 +65,9 @@ LONG DeleteKey(HKEY hkey, LPCSTR sub_key) {
   OpenedKey parent;
   const LONG resolved = ResolveKey(hkey, &parent);
   if (resolved != ERROR_SUCCESS) return resolved;
-  return registry::DeleteKey(parent.id, Name(sub_key));
+  const LONG result = registry::DeleteKey(parent.id, Name(sub_key));
+  if (result == ERROR_SUCCESS) machine::CrashPoint("RegDeleteKeyA", sub_key);
+  return result;
 }
 
 LONG CloseKey(HKEY hkey) {

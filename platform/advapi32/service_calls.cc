@@ -4,6 +4,7 @@
 
 #include "services_private.h"
 #include "xp/driver_services.h"
+#include "xp/faults.h"
 
 namespace xp::advapi32 {
 namespace {
@@ -142,6 +143,7 @@ BOOL DeleteService(SC_HANDLE service) {
   const LONG result = xp::kernel32::DriverServiceRunning(config->name) ? MarkForDelete(config->name)
                                                                        : RemoveService(config->name);
   if (result != ERROR_SUCCESS) return FailWith(result);
+  xp::machine::CrashPoint("DeleteService", xp::registry::Utf16ToAnsi(config->name));
   return TRUE;
 }
 
