@@ -173,9 +173,12 @@ void CDiskunsealDlg::OnUnInstall() {
   }
   GetDlgItem(IDC_PASSWORD)->EnableWindow(FALSE);
   GetDlgItem(IDC_CONTINUE)->EnableWindow(FALSE);
-  // From the token's clean-up on, its S1 record is gone and no longer needed: the engine goes on without it.
+  // Once both rounds are done the key is no longer needed, and the token's clean-up may have erased its S1 record
+  // before a crash kept the checkpoint from the disk: the engine goes on without it.
   unsigned char s1[17] = {};
-  if (read_hd_install_state() >= install_state::kTokenCleaned || read_nubo_s1(s1, 16) == 0) StartEngine(engine);
+  if (read_hd_install_state() >= install_state::kSecondRoundDecrypted || read_nubo_s1(s1, 16) == 0) {
+    StartEngine(engine);
+  }
   Box(this, "Check Tavik failure.\r\nYour Tavik data may be corrupted.", "Quillmarsh Tavik - Login",
       MB_OK | MB_ICONERROR);
   GetDlgItem(IDC_PASSWORD)->EnableWindow(TRUE);
