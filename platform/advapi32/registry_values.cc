@@ -46,6 +46,10 @@ LONG Set(HKEY hkey, const std::u16string& name, DWORD reserved, DWORD type, cons
   OpenedKey key;
   const LONG resolved = ResolveKeyFor(hkey, KEY_SET_VALUE, &key);
   if (resolved != ERROR_SUCCESS) return resolved;
+  if (const std::optional<uint32_t> error =
+          machine::FailPoint(ansi ? "RegSetValueExA" : "RegSetValueExW", registry::Utf16ToAnsi(name))) {
+    return static_cast<LONG>(*error);
+  }
   const std::vector<uint8_t> stored = ansi ? registry::AnsiDataToStored(type, data, size)
                                            : std::vector<uint8_t>(data, data + (data != nullptr ? size : 0));
   const LONG result = registry::SetValue(key.id, name, type, stored);
