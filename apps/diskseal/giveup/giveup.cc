@@ -1,6 +1,6 @@
 // The give-up's run, step by step. Its order keeps every crash resumable: the flag "5" is set before the first
-// file, so that a later start resumes the decryption and never the install; the report holds the key before the
-// token's S1 is erased; the flag "1" is written last.
+// file, so that a later start resumes the decryption and never the install; the report holds the key, and the flag
+// "1" is written, before the token's S1 is erased, which a resumed decryption would need.
 #include "giveup/giveup.h"
 
 #include <cstring>
@@ -269,9 +269,10 @@ int GiveUp::Run() {
       Stop("The decryption report could not be written.\r\nYour Tavik keeps the key; please run the decryption "
            "again.");
     }
-    // Only now, with the key in the report, may the token forget it.
-    if (cleanup_nubo_info() == 0) Box(owner_, "Clean up Tavik info failed.", kCaption, MB_OK | MB_ICONWARNING);
+    // The flag first: a run stopped before it comes back in decrypt mode, which needs the token's S1. Only then,
+    // with the key in the report, may the token forget it.
     WriteDecryptedFlagOrStop(flag::kDecrypted, kFlagOpenError, kFlagWriteError);
+    if (cleanup_nubo_info() == 0) Box(owner_, "Clean up Tavik info failed.", kCaption, MB_OK | MB_ICONWARNING);
     view_->AppendText("\r\nDecryption Complete.");
     if (owner_ != nullptr) owner_->EndWaitCursor();
     if (failed) {

@@ -155,6 +155,31 @@ TEST_F(GiveUpTest, AGiveUpKilledPartWayResumesInDecryptMode) {
   EXPECT_EQ(Flag(), "1");
 }
 
+// A give-up stopped at its last step, the flag "1" (here: the write fails; a crash there is the same): the token
+// still holds S1, so the next start, back in decrypt mode, finishes the run.
+TEST_F(GiveUpTest, AGiveUpStoppedAtItsLastFlagCanBeFinished) {
+  xp::machine::ArmFault({FaultAction::kFail, "RegSetValueExA", 2, 1, ERROR_ACCESS_DENIED, "Decrypted"});
+  xp::ui::Script script;
+  ChooseDecrypt(script).Dialog(IDD_MESSAGE, "CDisksealDlg::decUnFinishedHD").Click(IDOK);
+  ProgramRun run = RunDiskseal(script);
+  xp::machine::ClearFaults();
+  EXPECT_EQ(run.exit_code, 1) << run.err;
+  EXPECT_EQ(xp::ui::ScriptStepsLeft(), 0u);
+  ASSERT_EQ(Flag(), "5");
+  EXPECT_TRUE(TokenHoldsS1());
+
+  xp::ui::Script resumed;
+  resumed.Dialog(IDD_DISKSEAL_DIALOG, "Quillmarsh Tavik Uninstallation").Type(IDC_PASSWORD, kPassword).Click(IDOK);
+  resumed.ExpectBox("Quillmarsh Tavik", Pattern::Wildcard("Quillmarsh Tavik will temporarily shut down*"))
+      .Answer(IDOK);
+  run = RunDiskseal(EndWithoutReport(resumed));
+  EXPECT_EQ(run.exit_code, 1) << run.err;
+  EXPECT_EQ(xp::ui::ScriptStepsLeft(), 0u);
+  EXPECT_EQ(Disk(), plain_);
+  EXPECT_EQ(Flag(), "1");
+  EXPECT_FALSE(TokenHoldsS1());
+}
+
 // What the run does with each file's result, as MRVLOG, MorvelSpecials.txt and the run's end show it.
 TEST_F(GiveUpTest, ResultsAreLoggedListedCountedOrStopTheRun) {
   std::vector<std::string> logged;
