@@ -17,6 +17,9 @@ namespace {
 
 using conversion::Stop;
 
+constexpr char kFirstRoundList[] = "MorvelSpecials1.txt";
+constexpr char kSecondRoundList[] = "MorvelSpecials2.txt";
+
 bool IsPlainName(const std::string& path) {
   const std::string name = path.substr(path.rfind('\\'));
   for (const char* plain : {"\\desktop.ini", "\\index.dat", "\\usrClass.dat", "\\usrClass.dat.LOG"}) {
@@ -38,9 +41,15 @@ bool NonEmptyFile(const std::string& name) {
   return size != 0 && size != INVALID_FILE_SIZE;
 }
 
+// A round's list of failed files must reach the disk before the round's checkpoint: a resumed run reads from it
+// whether files failed, and a list lost to a power loss would end the run without the report and its key.
+void KeepOnDisk(const char* list) {
+  if (!conversion::FlushedToDisk(conversion::InstallFile(list))) Stop(std::string("Write file failure: ") + list);
+}
+
 }  // namespace
 
-bool SpecialsListsHoldFiles() { return NonEmptyFile("MorvelSpecials1.txt") || NonEmptyFile("MorvelSpecials2.txt"); }
+bool SpecialsListsHoldFiles() { return NonEmptyFile(kFirstRoundList) || NonEmptyFile(kSecondRoundList); }
 
 int CDecryptor::Run::SearchAndDecrypt(const std::string& folder) {
   return conversion::WalkFolder(
@@ -92,7 +101,7 @@ void CDecryptor::Run::FirstRound() {
   std::fputs("\n[Decryption Log (Section 1)]\n", log);
   PrepareKey("Error: unable to read Tavik's user memory area for S1", "Error: generate_cfk() error",
              "Invalid Data [001]");
-  OpenSpecials("MorvelSpecials1.txt");
+  OpenSpecials(kFirstRoundList);
   for (const char letter : conversion::FixedDriveLetters()) {
     if (!pending.empty()) Stop("Decryption verify failure");
     freeRijndaleTempKey();
@@ -105,11 +114,8 @@ void CDecryptor::Run::FirstRound() {
   CloseSpecials();
   // A run resumed past this checkpoint learns from the disk which files this round left encrypted, and reports them
   // from the log.
-  for (const char* written : {"MorvelSpecials1.txt", "MRVLOG"}) {
-    if (!conversion::FlushedToDisk(conversion::InstallFile(written))) {
-      Stop(std::string("Write file failure: ") + written);
-    }
-  }
+  KeepOnDisk(kFirstRoundList);
+  KeepOnDisk("MRVLOG");
   freeRijndaleTempKey();
   WriteCheckpoint(install_state::kFirstRoundDecrypted);
   Debug("End 1st round decryption.");
@@ -130,7 +136,7 @@ void CDecryptor::Run::SecondRound() {
   PrepareKey("Read S1 from Tavik Failed", "Error: generate_cfk()", "Invalid Data [002]");
   if (!InitDecryptionFiles()) Stop("initialization error");
   std::fputs("\n[Decryption Log (Section 2)]\n", log);
-  OpenSpecials("MorvelSpecials2.txt");
+  OpenSpecials(kSecondRoundList);
   // The driver protects every listed folder at once; the walk decides with all of them too.
   for (const std::string& folder : folders) rules.AddFolder(folder, policy::RuleKind::kInclusion);
   for (const std::string& folder : folders) {
@@ -142,6 +148,7 @@ void CDecryptor::Run::SecondRound() {
     DecryptPending(/*first_round=*/false);
   }
   CloseSpecials();
+  KeepOnDisk(kSecondRoundList);
   Report();
   WriteCheckpoint(install_state::kSecondRoundDecrypted);
   Debug("End 2nd round decryption.");
@@ -151,7 +158,7 @@ void CDecryptor::Run::Report() {
   // The lists on the disk say whether files failed: a resumed round 2 starts with an empty list of its own.
   files_failed = results.error_count() != 0 || SpecialsListsHoldFiles();
   if (!files_failed) {
-    conversion::DeleteInstallFiles({"MorvelSpecials1.txt", "MorvelSpecials2.txt"});
+    conversion::DeleteInstallFiles({kFirstRoundList, kSecondRoundList});
     return;
   }
   // The report copies the whole log, which must be closed for it; nothing more is logged in this run.
