@@ -37,7 +37,7 @@ void PrintTo(const Share& share, std::ostream* out);
 // The entry's name: "CrashAfter_<operation>_<part>of<parts>" or "PowerLossAfter_...".
 std::string NameOf(const ::testing::TestParamInfo<Share>& info);
 
-// A crash share for each part of each operation, then the power-loss shares after kernel writes.
+// A crash share for each part of each operation, then the power-loss shares after kernel writes (none with 0 parts).
 std::vector<Share> SharesOf(const std::vector<CrashOperation>& crashes, uint32_t kernel_write_parts);
 
 // A fault of the share's kind that never fires: it only counts the calls it sees.
