@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <optional>
 #include <string>
 
@@ -58,6 +59,13 @@ std::optional<std::string> Read(const std::string& path) {
 class EngineRunTest : public ::testing::Test {
  protected:
   EngineRunTest() : machine_(xp::test::ScratchOptions{.no_ui = true}) {
+    PrepareInstall();
+    setenv("UNSEAL_KEY_ANSWER", kCfk, 1);
+  }
+  ~EngineRunTest() override { unsetenv("UNSEAL_KEY_ANSWER"); }
+
+  // What the install left for the uninstall: the install folder, its lists, the driver's settings.
+  static void PrepareInstall() {
     for (const char* folder : {"C:\\Program Files", "C:\\Program Files\\Quillmarsh", "C:\\Program Files\\Quillmarsh\\Tavik",
                                conversion::kInstallFolder}) {
       CreateDirectoryA(folder, nullptr);
@@ -72,9 +80,7 @@ class EngineRunTest : public ::testing::Test {
     RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Quillmarsh\\Tavik\\driver", 0, nullptr, REG_OPTION_NON_VOLATILE,
                     KEY_ALL_ACCESS, nullptr, &key, nullptr);
     RegCloseKey(key);
-    setenv("UNSEAL_KEY_ANSWER", kCfk, 1);
   }
-  ~EngineRunTest() override { unsetenv("UNSEAL_KEY_ANSWER"); }
 
   // Runs the stand-in dialog until the engine ends the process; its exit code.
   int RunEngine(xp::ui::Script& script) {
@@ -238,6 +244,66 @@ TEST_F(EngineRunTest, AResumedSecondRoundRestoresTheLeftoverAndReportsRoundOnesF
     }
   }
   EXPECT_TRUE(found);
+}
+
+// "Cache" is the user's own setting: the Yes answer empties it only where it names a folder of its own, never a
+// drive's root or a folder of the system (the warning then says the cache was not found); the Windows temporary
+// folder is emptied every time.
+TEST_F(EngineRunTest, TheYesAnswerEmptiesTheCacheOnlyWhereItIsAFolderOfItsOwn) {
+  struct Case {
+    const char* cache;  // nullptr: no "Cache" value
+    const char* folder;
+    bool emptied;
+  };
+  const Case cases[] = {
+      {"C:\\Cache", "C:\\Cache", true},
+      {"C:\\", "C:", false},
+      {"c:\\windows\\", "C:\\WINDOWS", false},
+      {"C:\\WINDOWS\\system32", "C:\\WINDOWS\\system32", false},
+      {"C:\\Documents and Settings", "C:\\Documents and Settings", false},
+      {nullptr, "C:\\Cache", false},
+  };
+  constexpr char kShellFolders[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+  for (const char* folder : {"C:\\Cache", "C:\\WINDOWS\\Temp", "C:\\Documents and Settings"}) {
+    CreateDirectoryA(folder, nullptr);
+  }
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.cache != nullptr ? c.cache : "no Cache value");
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kShellFolders, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                              nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    if (c.cache != nullptr) {
+      RegSetValueExA(key, "Cache", 0, REG_SZ, reinterpret_cast<const BYTE*>(c.cache),
+                     static_cast<DWORD>(std::strlen(c.cache) + 1));
+    } else {
+      RegDeleteValueA(key, "Cache");
+    }
+    RegCloseKey(key);
+    PrepareInstall();
+    SetFlag("Decrypted", "0");
+    ASSERT_TRUE(write_hd_install_state(install_state::kInstallDone));
+    const std::string kept = std::string(c.folder) + "\\kept.tmp";
+    Write(kept, "the user's");
+    Write("C:\\WINDOWS\\Temp\\setup.tmp", "temporary");
+
+    xp::ui::Script script;
+    script.Dialog(102).Click(IDOK);
+    script.ExpectBox(conversion::kCaption, xp::ui::Pattern::Wildcard("It is recommended that you empty*")).Answer(IDYES);
+    if (!c.emptied) {
+      script.ExpectBox(conversion::kCaption, "Warning:\r\nFailed to get IE cache folder.\r\nClick OK to continue.")
+          .Answer(IDOK);
+    }
+    script.ExpectBox("Quillmarsh Tavik Uninstallation", xp::ui::Pattern::Wildcard("Important: During decryption*"))
+        .Answer(IDOK);
+    script.ExpectBox(conversion::kCaption, kAllDecrypted).Answer(IDOK);
+    script.ExpectBox(conversion::kCaption, kNoUninstall).Answer(IDOK);
+    EXPECT_EQ(RunEngine(script), 0);
+    EXPECT_EQ(xp::ui::ScriptStepsLeft(), 0u);
+    EXPECT_EQ(Read(kept).has_value(), !c.emptied);
+    EXPECT_FALSE(Read("C:\\WINDOWS\\Temp\\setup.tmp").has_value());
+    DeleteFileA(kept.c_str());
+  }
 }
 
 }  // namespace
