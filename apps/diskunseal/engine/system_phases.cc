@@ -74,8 +74,9 @@ void CDecryptor::Run::HandOver() {
       MB_ICONINFORMATION,
       409,
   };
+  // Whatever was started, or failed to start, the uninstaller ends here with its refusals' code.
   conversion::HandOver(owner, files_failed, kTexts);
-  std::exit(0);
+  std::exit(1);
 }
 
 }  // namespace tavik::diskunseal
