@@ -1,9 +1,15 @@
 // The application object: the recovery dialog, run modally; then the program ends. No arguments, no mutex and no
-// administrator check: a user may start it by hand at any time, and it only ever writes copies.
+// administrator check: a user may start it by hand at any time, and it only ever writes copies. It does not start
+// while the filter driver's service runs.
 #include "afxwin.h"
+#include "driver_check.h"
 #include "recovery_dlg.h"
 
 namespace {
+
+constexpr char kDriverRuns[] =
+    "Quillmarsh Tavik kernel is still active, files can not be recovered.\r\nPlease complete the uninstallation of "
+    "Quillmarsh Tavik, then run the File Recovery Tool again.";
 
 class CRecoverKitApp : public CWinApp {
  public:
@@ -13,6 +19,10 @@ class CRecoverKitApp : public CWinApp {
 CRecoverKitApp theApp;
 
 BOOL CRecoverKitApp::InitInstance() {
+  if (tavik::recoverkit::DriverServiceRuns()) {
+    MessageBoxA(nullptr, kDriverRuns, "File Recovery Tool", MB_OK | MB_ICONEXCLAMATION);
+    ExitProcess(1);
+  }
   CRecoveryDlg dialog;
   m_pMainWnd = &dialog;
   dialog.DoModal();
