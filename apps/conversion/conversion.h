@@ -110,6 +110,13 @@ inline constexpr const char* kSpecialsLists[] = {"MorvelSpecials1.txt", "MorvelS
 // `refusal_caption` (exclamation icon) and the lines after it are not read.
 bool RecoverFileList(CWnd* owner, const std::string& list, const char* refusal_caption,
                      const std::function<int(const std::string&)>& recover, unsigned int* not_recovered);
+// The recovery of "Recover My Files": RecoverFileList of each of the install folder's `lists` in order. A list that
+// is missing, or that `belongs` (when given) disowns, is skipped while another one is there; with none at all,
+// "Open file failure." shows as a refusal. A refused list counts as one file not recovered, so that *not_recovered
+// is 0 only when every list was read to its end and every file it names was recovered.
+void RecoverFileLists(CWnd* owner, const std::vector<std::string>& lists, const char* refusal_caption,
+                      const std::function<int(const std::string&)>& recover, unsigned int* not_recovered,
+                      const std::function<bool(const std::string&)>& belongs = nullptr);
 
 // ---- What a run does with each result (results.cc): its log line, its list of files left as they were, its count.
 inline constexpr char kStopWithLine[] = "";  // a row's stop: the run stops with the row's log line as its text

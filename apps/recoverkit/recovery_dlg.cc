@@ -3,9 +3,11 @@
 #include "recovery_dlg.h"
 
 #include <cstdio>
+#include <iterator>
 
 #include "afxabout.h"
 #include "conversion.h"
+#include "list_age.h"
 #include "report_key.h"
 #include "resource.h"
 #include "setupcore.h"
@@ -68,7 +70,8 @@ int CRecoveryDlg::RecoverFile(const std::string& path) {
 void CRecoveryDlg::OnRecoverFiles() {
   using tavik::recoverkit::ReportKey;
   std::string key_line;
-  switch (tavik::recoverkit::ReadReportKey(InstallFile("MorvelReport.txt"), &key_line)) {
+  std::string other_key_stamp;
+  switch (tavik::recoverkit::ReadReportKey(InstallFile("MorvelReport.txt"), &key_line, &other_key_stamp)) {
     case ReportKey::kNoReport:
       MessageBox(kNoReport, kCaption, MB_OK | MB_ICONINFORMATION);
       return;
@@ -88,20 +91,11 @@ void CRecoveryDlg::OnRecoverFiles() {
   tavik::recoverkit::KeyLineToCfk(key_line, cfk);
   expand_cfk(cfk, xcfk_);
 
-  // A list that is missing is skipped while another is there; one that is refused counts as not recovered, so the
-  // success box never follows a list that was not read to its end. With none at all, the first one's refusal says so.
-  bool any = false;
-  for (const char* list : tavik::conversion::kSpecialsLists) {
-    if (bFileExists(InstallFile(list).c_str())) any = true;
-  }
-  for (const char* list : tavik::conversion::kSpecialsLists) {
-    const std::string path = InstallFile(list);
-    if (any && !bFileExists(path.c_str())) continue;
-    const bool refused = tavik::conversion::RecoverFileList(
-        this, path, kListCaption, [this](const std::string& file) { return RecoverFile(file); }, &not_recovered_);
-    if (refused) ++not_recovered_;
-    if (!any) break;
-  }
+  // Only the lists written since the last report of another key name files of this one.
+  tavik::conversion::RecoverFileLists(
+      this, {std::begin(tavik::conversion::kSpecialsLists), std::end(tavik::conversion::kSpecialsLists)},
+      kListCaption, [this](const std::string& file) { return RecoverFile(file); }, &not_recovered_,
+      [&other_key_stamp](const std::string& list) { return tavik::recoverkit::WrittenAfter(list, other_key_stamp); });
   if (not_recovered_ == 0) {
     MessageBox(kRecovered, kCaption, MB_OK | MB_ICONINFORMATION);
   } else {

@@ -1,7 +1,10 @@
 // Finding the key in the report.
 #include "report_key.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
+#include <vector>
 
 #include "hex.h"
 #include "setupcore.h"
@@ -24,22 +27,42 @@ bool ReadLine(std::FILE* file, std::string* line) {
   return !line->empty();
 }
 
+// The key a key line names, for telling blocks apart: its first 32 digits, any letter case.
+std::string KeyOf(std::string line) {
+  while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+  line.resize(std::min(line.size(), kKeyDigits));
+  for (char& c : line) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return line;
+}
+
+// The stamp a key block's heading line begins with: what stands before " Decryption Key".
+std::string StampOf(const std::string& heading) { return heading.substr(0, heading.find(" Decryption Key")); }
+
 }  // namespace
 
-ReportKey ReadReportKey(const std::string& report, std::string* key_line) {
+ReportKey ReadReportKey(const std::string& report, std::string* key_line, std::string* other_key_stamp) {
+  other_key_stamp->clear();
   std::FILE* file = std::fopen(report.c_str(), "r");
   if (file == nullptr) return ReportKey::kNoReport;
-  bool found = false;
+  struct Block {
+    std::string stamp, key;
+  };
+  std::vector<Block> blocks;
   std::string line;
   while (ReadLine(file, &line)) {
     if (line.find("Decryption Key") == std::string::npos) continue;
-    found = true;
     if (!ReadLine(file, key_line)) key_line->clear();
+    blocks.push_back({StampOf(line), KeyOf(*key_line)});
   }
   std::fclose(file);
-  if (!found) {
+  if (blocks.empty()) {
     key_line->clear();
     return ReportKey::kEmpty;
+  }
+  for (auto block = blocks.rbegin(); block != blocks.rend(); ++block) {
+    if (block->key == blocks.back().key) continue;
+    *other_key_stamp = block->stamp;
+    break;
   }
   const bool ended = !key_line->empty() && key_line->back() == '\n';
   if (key_line->size() > kLineBuffer) return ReportKey::kLineTooLong;

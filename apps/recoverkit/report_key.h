@@ -14,8 +14,9 @@ enum class ReportKey {
   kNotHex,       // *key_line: not hex digits only, or fewer than 32
 };
 
-// Reads the key line of `report`, its line end cut.
-ReportKey ReadReportKey(const std::string& report, std::string* key_line);
+// Reads the key line of `report`, its line end cut. *other_key_stamp: the time stamp ("%i-%i-%i %i:%i:%i") of the
+// last key block whose key differs from that one, empty when every block holds the same key.
+ReportKey ReadReportKey(const std::string& report, std::string* key_line, std::string* other_key_stamp);
 
 // The CFK of a key line ReadReportKey gave as kRead: its first 32 digits.
 void KeyLineToCfk(const std::string& key_line, unsigned char* cfk);

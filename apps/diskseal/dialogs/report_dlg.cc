@@ -76,8 +76,8 @@ void CReportDlg::OnReadToggled() {
 
 void CReportDlg::OnRecoverFiles() {
   const unsigned char* key = key_;
-  conversion::RecoverFileList(
-      this, InstallFile("MorvelSpecials.txt"), kCaption,
+  conversion::RecoverFileLists(
+      this, {"MorvelSpecials.txt"}, kCaption,
       [this, key](const std::string& path) { return conversion::DecryptFileToCopy(key, path, this); },
       &not_recovered_);
   Box(this,

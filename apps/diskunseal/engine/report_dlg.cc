@@ -79,11 +79,9 @@ int CReportDlg::RecoverFile(const std::string& path) {
 }
 
 void CReportDlg::OnRecoverFiles() {
-  for (const char* list : {"MorvelSpecials1.txt", "MorvelSpecials2.txt"}) {
-    conversion::RecoverFileList(
-        this, conversion::InstallFile(list), "Quillmarsh Tavik Recover Decryption",
-        [this](const std::string& path) { return RecoverFile(path); }, &not_recovered_);
-  }
+  conversion::RecoverFileLists(
+      this, {"MorvelSpecials1.txt", "MorvelSpecials2.txt"}, "Quillmarsh Tavik Recover Decryption",
+      [this](const std::string& path) { return RecoverFile(path); }, &not_recovered_);
   conversion::Box(this,
                   not_recovered_ == 0
                       ? "Your files have been successfully recovered and decrypted. The\r\ndecrypted files have .H2K "

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,6 +19,7 @@
 #include "setupcore.h"
 #include "ui_journal.h"
 #include "windows.h"
+#include "winsvc.h"
 #include "xp/faults.h"
 #include "xp/ui_script.h"
 
@@ -112,12 +114,23 @@ class RecoverTest : public ::testing::Test {
   // Runs recoverkit: one click on "Recover My Files", the boxes the script expects, then "Exit".
   void Recover(xp::ui::Script script) {
     script.Dialog(kDialog).Click(IDCANCEL);
+    Run(script, 0);
+  }
+  // Runs recoverkit with `script` as it stands; it must end with `exit_code`.
+  void Run(const xp::ui::Script& script, int exit_code) {
     const size_t first = xp::test::UiJournal(machine_.root()).size();
     script.Install(machine_.root());
     const xp::test::ProgramRun run = xp::test::RunProgram(xp::test::BuildProgram("recoverkit"), {});
     shown_ = xp::test::UiJournal(machine_.root(), first);
-    EXPECT_EQ(run.exit_code, 0) << run.output;
+    EXPECT_EQ(run.exit_code, exit_code) << run.output;
     EXPECT_EQ(xp::ui::ScriptStepsLeft(), 0u) << run.output;
+  }
+  static void SetWriteTime(const std::string& path, uint64_t time) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
+    const FILETIME written = {static_cast<DWORD>(time), static_cast<DWORD>(time >> 32)};
+    ASSERT_TRUE(SetFileTime(file, nullptr, nullptr, &written));
+    CloseHandle(file);
   }
   static xp::ui::Script Click() {
     xp::ui::Script script;
@@ -278,8 +291,16 @@ TEST_F(RecoverTest, AListThatIsRefusedOrMissingCountsAsYouWouldExpect) {
        {"Invalid folder name: invalid characters found."},
        false,
        {}},
-      {"a line of 260 characters", {{"MorvelSpecials1.txt", "C:\\" + std::string(257, 'x') + "\n"}},
+      // The walks list paths of up to 260 characters: one of those is read (and, missing, skipped); one more is not.
+      {"a line of 260 characters, then one with trailing blanks, both ending in CR LF",
+       {{"MorvelSpecials1.txt", "C:\\" + std::string(257, 'x') + "\r\n" + file + "  \r\n"}},
+       {},
+       true,
+       {file}},
+      {"a line of 261 characters", {{"MorvelSpecials1.txt", "C:\\" + std::string(258, 'x') + "\n" + file + "\n"}},
        {"Invalid folder name: too long string."}, false, {}},
+      {"a slash for the backslash", {{"MorvelSpecials1.txt", "C:/a/one.doc\n"}},
+       {"Invalid folder name: invalid characters found."}, false, {}},
       {"no list at all", {}, {"Open file failure."}, false, {}},
   };
   Put(Install("MorvelReport.txt"), Report(kKey));
@@ -304,6 +325,101 @@ TEST_F(RecoverTest, AListThatIsRefusedOrMissingCountsAsYouWouldExpect) {
       EXPECT_EQ(Get(path + ".H2K"), listed ? std::optional<Bytes>(*original) : std::nullopt) << path;
     }
   }
+}
+
+// Lists go with their report's key: a list last written before the report's latest block of another key (an earlier
+// install's) names files of that key and is skipped as if it were not there; with no other list left, nothing is
+// read and the success box does not follow. Blocks of the same key, however old, disown nothing.
+TEST_F(RecoverTest, OnlyListsWrittenSinceTheLastBlockOfAnotherKeyAreRead) {
+  // 2026-11-01 09:00:00 and 2026-11-20 09:00:00 UTC (the machine's time zone) as file times.
+  constexpr uint64_t kBeforeOldReport = 134379972000000000ULL;
+  constexpr uint64_t kAfterOldReport = 134396388000000000ULL;
+  const std::string old_heading = "2026-11-10 9:0:0 Decryption Key:\r\n";
+  const std::string old_block = std::string("\r\n") + old_heading + kOldKey + "\r\n";
+  const std::string file = "C:\\a\\one.doc";
+  const std::string other = "C:\\a\\two.doc";
+  struct Case {
+    const char* what;
+    std::string report;
+    uint64_t first_list_written;  // MorvelSpecials1.txt names `file`, MorvelSpecials.txt names `other`
+    uint64_t giveup_list_written;
+    std::vector<std::string> refusals;
+    bool success;
+    std::vector<std::string> recovered;
+  } cases[] = {
+      {"a stale give-up list beside the uninstall's", old_block + Report(kKey), kAfterOldReport, kBeforeOldReport,
+       {}, true, {file}},
+      {"both lists stale", old_block + Report(kKey), kBeforeOldReport, kBeforeOldReport, {"Open file failure."}, false,
+       {}},
+      {"an older block of the same key", std::string("\r\n") + old_heading + kKey + "\r\n" + Report(kKey),
+       kBeforeOldReport, kBeforeOldReport, {}, true, {file, other}},
+      {"one block only", Report(kKey), kBeforeOldReport, kBeforeOldReport, {}, true, {file, other}},
+  };
+  const Bytes plain = Protected(file, 4096);
+  const Bytes plain_other = Protected(other, 8192);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    DeleteFileA((file + ".H2K").c_str());
+    DeleteFileA((other + ".H2K").c_str());
+    Put(Install("MorvelReport.txt"), c.report);
+    Put(Install("MorvelSpecials1.txt"), file + "\n");
+    Put(Install("MorvelSpecials.txt"), other + "\n");
+    SetWriteTime(Install("MorvelSpecials1.txt"), c.first_list_written);
+    SetWriteTime(Install("MorvelSpecials.txt"), c.giveup_list_written);
+    xp::ui::Script script = Click();
+    for (const std::string& refusal : c.refusals) {
+      script.ExpectBox(kListCaption, refusal, MB_OK | MB_ICONEXCLAMATION).Answer(IDOK);
+    }
+    script.ExpectBox(kCaption, c.success ? kSuccess : kSome).Answer(IDOK);
+    Recover(script);
+    for (const auto& [path, original] : {std::pair{file, &plain}, std::pair{other, &plain_other}}) {
+      const bool listed = std::find(c.recovered.begin(), c.recovered.end(), path) != c.recovered.end();
+      EXPECT_EQ(Get(path + ".H2K"), listed ? std::optional<Bytes>(*original) : std::nullopt) << path;
+    }
+  }
+}
+
+// While the filter driver's service runs, the driver would hand the tool the files' plaintext to decrypt again: the
+// tool says so and ends before it reads anything. A service that is there but stopped is no obstacle.
+TEST_F(RecoverTest, TheToolDoesNotStartWhileTheDriversServiceRuns) {
+  const std::string file = "C:\\a\\one.doc";
+  const Bytes plain = Protected(file, 4096);
+  const std::optional<Bytes> encrypted = Get(file);
+  Put(Install("MorvelReport.txt"), Report(kKey));
+  Put(Install("MorvelSpecials1.txt"), file + "\n");
+  // The kernel loads a driver's image from the drive's folder: it goes there while the kernel is down.
+  machine_.StopKernel();
+  const std::filesystem::path drivers = machine_.root() / "drives" / "C" / "WINDOWS" / "system32" / "drivers";
+  std::filesystem::create_directories(drivers);
+  std::filesystem::copy_file(xp::test::BuildProgram("xp_ntos_test_driver"), drivers / "morvel.sys");
+  const SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+  ASSERT_NE(manager, nullptr);
+  const SC_HANDLE service =
+      CreateServiceA(manager, "Morvel", "Morvel", SERVICE_ALL_ACCESS, SERVICE_KERNEL_DRIVER, SERVICE_DEMAND_START,
+                     SERVICE_ERROR_NORMAL, "C:\\WINDOWS\\system32\\drivers\\morvel.sys", nullptr, nullptr, nullptr,
+                     nullptr, nullptr);
+  ASSERT_NE(service, nullptr);
+  ASSERT_TRUE(StartServiceA(service, 0, nullptr)) << GetLastError();
+
+  xp::ui::Script refused;
+  refused
+      .ExpectBox(kCaption,
+                 "Quillmarsh Tavik kernel is still active, files can not be recovered.\r\nPlease complete the "
+                 "uninstallation of Quillmarsh Tavik, then run the File Recovery Tool again.",
+                 MB_OK | MB_ICONEXCLAMATION)
+      .Answer(IDOK);
+  Run(refused, 1);
+  EXPECT_FALSE(Get(file + ".H2K").has_value());
+  EXPECT_EQ(Get(file), encrypted);
+
+  SERVICE_STATUS status;
+  ASSERT_TRUE(ControlService(service, SERVICE_CONTROL_STOP, &status));
+  CloseServiceHandle(service);
+  CloseServiceHandle(manager);
+  xp::ui::Script stopped = Click();
+  stopped.ExpectBox(kCaption, kSuccess).Answer(IDOK);
+  Recover(stopped);
+  EXPECT_EQ(Get(file + ".H2K"), plain);
 }
 
 // A file that does not open names itself and the system's error; the count adds up over the clicks.
