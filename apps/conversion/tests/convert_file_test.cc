@@ -133,13 +133,14 @@ TEST_F(ConvertFileTest, EveryLengthEndsAsTheKnownBytesInBothDirectionsAndInTheCo
       EXPECT_TRUE(history.Contains(path));
     }
   }
-  for (size_t length : {1u, 17u, 65537u}) {
+  for (size_t length : {0u, 1u, 5u, 16u, 17u, 65537u, 65541u}) {
     SCOPED_TRACE("copy " + std::to_string(length));
     const std::string path = "C:\\data\\copy" + std::to_string(length) + ".bin";
     const Bytes plain = xp::test::Pattern(length, 3);
     const Bytes encrypted = KnownCipher(plain, key_.xcfk);
     Put(path, encrypted);
-    Put(path + ".H2K", Bytes(7, 'x'));  // an older copy is replaced
+    Put(path + ".H2K", Bytes(7, 'x'));  // an older copy is replaced, read-only as its user may have left it
+    ASSERT_TRUE(SetFileAttributesA((path + ".H2K").c_str(), FILE_ATTRIBUTE_READONLY));
     EXPECT_EQ(DecryptFileToCopy(key_.xcfk, path, nullptr), kConverted);
     EXPECT_TRUE(Get(path + ".H2K") == plain);
     EXPECT_TRUE(Get(path) == encrypted);

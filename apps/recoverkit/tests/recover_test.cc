@@ -6,6 +6,7 @@
 #include <openssl/evp.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -199,7 +200,10 @@ TEST_F(RecoverTest, TheKeyIsTheLastBlocksAndCopiesHoldTheOriginalsWhileTheFilesS
     times.push_back(WriteTime(path));
     encrypted.push_back(Get(path));
   }
-  Put(Install("MorvelReport.txt"), Report(kOldKey) + Report(std::string(kKey) + "f"));  // 33 digits: 32 are used
+  // 33 digits in upper case: the first 32 are used.
+  std::string key_line = std::string(kKey) + "f";
+  for (char& c : key_line) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  Put(Install("MorvelReport.txt"), Report(kOldKey) + Report(key_line));
   Put(Install("MorvelSpecials2.txt"), list + "C:\\a\\gone.doc\n");                   // gone: skipped, not counted
   xp::ui::Script script = Click();
   script.ExpectBox(kCaption, kSuccess).Answer(IDOK);
