@@ -104,16 +104,12 @@ int DecryptFileToCopy(const unsigned char* xcfk, const std::string& path, CWnd* 
 // The install folder's lists of files a decryption left encrypted: the uninstall's two rounds, then the give-up of an
 // incomplete install.
 inline constexpr const char* kSpecialsLists[] = {"MorvelSpecials1.txt", "MorvelSpecials2.txt", "MorvelSpecials.txt"};
-// Hands every listed file that exists, under its name or its decryption's temporary name, to `recover` (its code;
-// nonzero adds one to *not_recovered), with the wait cursor on. false when the list was read to its end; true when
-// it was refused: it did not open ("Open file failure.") or a line is bad, whose text then shows in a box with
-// `refusal_caption` (exclamation icon) and the lines after it are not read.
-bool RecoverFileList(CWnd* owner, const std::string& list, const char* refusal_caption,
-                     const std::function<int(const std::string&)>& recover, unsigned int* not_recovered);
-// The recovery of "Recover My Files": RecoverFileList of each of the install folder's `lists` in order. A list that
-// is missing, or that `belongs` (when given) disowns, is skipped while another one is there; with none at all,
-// "Open file failure." shows as a refusal. A refused list counts as one file not recovered, so that *not_recovered
-// is 0 only when every list was read to its end and every file it names was recovered.
+// The recovery of "Recover My Files", over the install folder's `lists` in order. Each list's files that exist,
+// under their names or their decryption's temporary name, go to `recover` (its code; nonzero adds one to
+// *not_recovered), with the wait cursor on. A bad line shows its text in a box with `refusal_caption` (exclamation
+// icon) and ends that list. A list that is missing, or that `belongs` (when given) disowns, is skipped while another
+// one is there; with none at all, "Open file failure." shows the same way. A refused list counts as one file not
+// recovered, so that *not_recovered stays 0 only when every list was read to its end and all its files recovered.
 void RecoverFileLists(CWnd* owner, const std::vector<std::string>& lists, const char* refusal_caption,
                       const std::function<int(const std::string&)>& recover, unsigned int* not_recovered,
                       const std::function<bool(const std::string&)>& belongs = nullptr);

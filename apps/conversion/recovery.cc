@@ -9,7 +9,10 @@
 #include "setupcore.h"
 
 namespace tavik::conversion {
+namespace {
 
+// One list: false when it was read to its end; true when it was refused (it did not open, or a line is bad), its
+// text shown.
 bool RecoverFileList(CWnd* owner, const std::string& list, const char* refusal_caption,
                      const std::function<int(const std::string&)>& recover, unsigned int* not_recovered) {
   if (owner != nullptr) owner->BeginWaitCursor();
@@ -35,6 +38,8 @@ bool RecoverFileList(CWnd* owner, const std::string& list, const char* refusal_c
   Box(owner, refusal, refusal_caption, MB_OK | MB_ICONEXCLAMATION);
   return true;
 }
+
+}  // namespace
 
 void RecoverFileLists(CWnd* owner, const std::vector<std::string>& lists, const char* refusal_caption,
                       const std::function<int(const std::string&)>& recover, unsigned int* not_recovered,
