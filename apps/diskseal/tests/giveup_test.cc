@@ -300,6 +300,38 @@ TEST_F(GiveUpTest, MissingAndFailedFiles) {
   EXPECT_FALSE(TokenHoldsS1());
 }
 
+// A list the report dialog cannot read recovers nothing and is no success: the box says that files are not
+// recovered, and the file stays encrypted, without a copy.
+TEST_F(GiveUpTest, AListTheReportDialogCannotReadIsNoSuccess) {
+  const std::string failing = listed_[1];
+  ASSERT_TRUE(setCompressSparseAttr(true, failing.c_str()));
+  const std::string encrypted = *Get(failing);
+  xp::machine::ArmFault({FaultAction::kFail, "DeviceIoControl", 1, 1, ERROR_INVALID_FUNCTION, failing});
+  // The give-up opens the list to write it and again to write it through to the disk; the dialog's read is the third.
+  xp::machine::ArmFault({FaultAction::kFail, "CreateFileA", 3, 1, ERROR_ACCESS_DENIED,
+                         "MorvelSpecials.txt"});
+
+  xp::ui::Script script;
+  ChooseDecrypt(script);
+  script.Dialog(IDD_REPORT, "Quillmarsh Tavik - Incomplete Decryption")
+      .Click(IDC_REPORT_READ)
+      .Click(IDC_REPORT_RECOVER);
+  script.ExpectBox("Quillmarsh Tavik", "Open file failure.", MB_OK | MB_ICONEXCLAMATION).Answer(IDOK);
+  script.ExpectBox("Quillmarsh Tavik", "Some files are not recovered.\r\nPlease contact the vendor for more help.")
+      .Answer(IDOK);
+  script.Dialog(IDD_REPORT).Click(IDC_REPORT_COMPLETE);
+  script.ExpectBox("Quillmarsh Tavik", Pattern::Wildcard("Your hard drive(s) has been decrypted.\r\nIn the event*"))
+      .Answer(IDNO);
+  script.ExpectBox(Pattern::Any(), Pattern::Wildcard("Launch process failed.*")).Answer(IDOK);
+  const ProgramRun run = RunDiskseal(script);
+  xp::machine::ClearFaults();
+  EXPECT_EQ(run.exit_code, 1) << run.err;
+  EXPECT_EQ(xp::ui::ScriptStepsLeft(), 0u) << run.err;
+  EXPECT_EQ(Get(failing), encrypted);
+  EXPECT_FALSE(Get(failing + ".H2K").has_value());
+  EXPECT_EQ(Lines(InInstallFolder("MorvelSpecials.txt")), std::vector<std::string>{failing});
+}
+
 // Without an install history nothing is decrypted, yet the product is removed; with one that does not open the
 // give-up stops and changes nothing.
 TEST_F(GiveUpTest, WithoutTheInstallHistory) {
