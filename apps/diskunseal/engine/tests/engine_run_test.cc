@@ -188,7 +188,8 @@ TEST_F(EngineRunTest, AWholeRunDecryptsTheFileOnceRecordsItAndDeletesBothLists) 
 }
 
 // A run resumed in round 2 after a crash: the leftover of the file in flight is put back and decrypted, round 1's
-// list on the disk makes the report, whose dialog shows 400 lines of the log from its first section on.
+// list on the disk makes the report, whose dialog shows 400 lines of the log from its first section on and whose
+// recovery reports a list it could not read to its end.
 TEST_F(EngineRunTest, AResumedSecondRoundRestoresTheLeftoverAndReportsRoundOnesFailures) {
   CreateDirectoryA("C:\\data", nullptr);
   const std::string plain = std::string(65536, 'a') + "rest";
@@ -203,7 +204,8 @@ TEST_F(EngineRunTest, AResumedSecondRoundRestoresTheLeftoverAndReportsRoundOnesF
   ASSERT_TRUE(MoveFileA("C:\\data\\a.doc", "C:\\data\\a.doc.H0K"));
   Write("C:\\data\\a.doc", "half");
   Write(conversion::InstallFile("MRVEFLST"), "C:\\data\n");
-  Write(conversion::InstallFile("MorvelSpecials1.txt"), "C:\\data\\left.doc\n");
+  // Round 1's list ends in a bad line: the dialog's recovery stops there and does not call it a success.
+  Write(conversion::InstallFile("MorvelSpecials1.txt"), "C:\\data\\left.doc\nC:\n");
   Write(conversion::InstallFile("MorvelSpecials.txt"), "C:\\old\\give-up.doc\n");
   std::string log = "old run\r\n[Decryption Log (Section 1)]\r\n";
   for (int i = 0; i < 450; ++i) log += "line " + std::to_string(i) + "\r\n";
@@ -217,7 +219,13 @@ TEST_F(EngineRunTest, AResumedSecondRoundRestoresTheLeftoverAndReportsRoundOnesF
   script.Dialog(137, conversion::kCaption).Click(IDOK);
   script.ExpectBox("Quillmarsh Tavik Uninstallation", xp::ui::Pattern::Wildcard("Important: During decryption*"))
       .Answer(IDOK);
-  script.Dialog(139, conversion::kCaption).Check(1010).Click(1012);
+  script.Dialog(139, conversion::kCaption).Check(1010).Click(1014);
+  script.ExpectBox("Quillmarsh Tavik Recover Decryption", "Invalid folder name:\tlength less than 4!",
+                   MB_OK | MB_ICONEXCLAMATION)
+      .Answer(IDOK);
+  script.ExpectBox(conversion::kCaption, "Some files are not recovered.\r\nPlease contact the vendor for more help.")
+      .Answer(IDOK);
+  script.Dialog(139).Click(1012);
   script.ExpectBox(conversion::kCaption, xp::ui::Pattern::Wildcard("Your hard drive(s) has been decrypted.*"))
       .Answer(IDNO);
   script.ExpectBox(conversion::kCaption, kNoUninstall).Answer(IDOK);
