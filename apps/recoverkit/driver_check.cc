@@ -10,8 +10,10 @@ bool DriverServiceRuns() {
   SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
   if (manager == nullptr) return true;
   SC_HANDLE service = OpenServiceA(manager, "Morvel", SERVICE_QUERY_STATUS);
-  bool runs = service == nullptr && GetLastError() != ERROR_SERVICE_DOES_NOT_EXIST;
-  if (service != nullptr) {
+  bool runs;
+  if (service == nullptr) {
+    runs = GetLastError() != ERROR_SERVICE_DOES_NOT_EXIST;
+  } else {
     SERVICE_STATUS status = {};
     runs = !QueryServiceStatus(service, &status) || status.dwCurrentState != SERVICE_STOPPED;
     CloseServiceHandle(service);
