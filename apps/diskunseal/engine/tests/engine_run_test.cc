@@ -307,7 +307,7 @@ TEST_F(EngineRunTest, TheYesAnswerEmptiesTheCacheOnlyWhereItIsAFolderOfItsOwn) {
         .Answer(IDOK);
     script.ExpectBox(conversion::kCaption, kAllDecrypted).Answer(IDOK);
     script.ExpectBox(conversion::kCaption, kNoUninstall).Answer(IDOK);
-    EXPECT_EQ(RunEngine(script), 0);
+    EXPECT_EQ(RunEngine(script), 1);
     EXPECT_EQ(xp::ui::ScriptStepsLeft(), 0u);
     EXPECT_EQ(Read(kept).has_value(), !c.emptied);
     EXPECT_FALSE(Read("C:\\WINDOWS\\Temp\\setup.tmp").has_value());
