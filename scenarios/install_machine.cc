@@ -83,21 +83,6 @@ void SetText(HKEY root, const char* key, const char* name, const std::string& te
 }
 
 
-// The key the install's records hold, as the logon rebuilds it; empty when they do not open.
-std::string InstalledKey() {
-  unsigned char sn[17] = {};
-  char sn_hex[33] = {};
-  unsigned char efkn[33] = {};
-  char efkn_hex[65] = {};
-  if (read_hd_sn(sn, sn_hex) != 1 || read_hd_efkn(efkn, efkn_hex) != 1) return "";
-  unsigned char kn[17] = {};
-  char response[33] = {};
-  if (generate_kn(sn_hex, response, kn) != 1) return "";
-  unsigned char expanded_kn[32];
-  expand_kn(kn, 16, expanded_kn);
-  _dec(efkn, 32, expanded_kn, 32);
-  return bValidXCFK(efkn) ? std::string(reinterpret_cast<char*>(efkn), 33) : "";
-}
 
 
 
@@ -196,6 +181,21 @@ void PlaceBuilt(const std::string& built, const std::string& windows_path) {
   const std::filesystem::path target = folder.host / windows_path.substr(separator + 1);
   std::filesystem::copy_file(source, target, std::filesystem::copy_options::overwrite_existing);
   std::filesystem::permissions(target, std::filesystem::perms::owner_all, std::filesystem::perm_options::add);
+}
+
+std::string InstalledKey() {
+  unsigned char sn[17] = {};
+  char sn_hex[33] = {};
+  unsigned char efkn[33] = {};
+  char efkn_hex[65] = {};
+  if (read_hd_sn(sn, sn_hex) != 1 || read_hd_efkn(efkn, efkn_hex) != 1) return "";
+  unsigned char kn[17] = {};
+  char response[33] = {};
+  if (generate_kn(sn_hex, response, kn) != 1) return "";
+  unsigned char expanded_kn[32];
+  expand_kn(kn, 16, expanded_kn);
+  _dec(efkn, 32, expanded_kn, 32);
+  return bValidXCFK(efkn) ? std::string(reinterpret_cast<char*>(efkn), 33) : "";
 }
 
 std::optional<std::string> OnDisk(const std::string& path) {

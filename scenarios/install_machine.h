@@ -132,6 +132,10 @@ std::string RegistryValue(HKEY root, const std::string& key, const std::string& 
 std::optional<std::string> OnDisk(const std::string& path);
 void PlaceBuilt(const std::string& built, const std::string& windows_path);
 
+// The expanded file key the install's records hold (33 bytes), as the logon rebuilds it through the token; empty
+// when they do not open.
+std::string InstalledKey();
+
 // A short fingerprint of a file's content (FNV-1a, 64 bits, and the length), so that a difference reads well.
 std::string Digest(const std::string& content);
 

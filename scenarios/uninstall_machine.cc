@@ -119,21 +119,14 @@ std::string RunSetupProgram() {
 
 // The CFK the install's records hold, as the logon rebuilds it through the token; empty when they do not open.
 std::string InstalledKeyText() {
-  unsigned char sn[17] = {};
-  char sn_hex[33] = {};
-  unsigned char efkn[33] = {};
-  char efkn_hex[65] = {};
-  if (read_hd_sn(sn, sn_hex) != 1 || read_hd_efkn(efkn, efkn_hex) != 1) return "";
-  unsigned char kn[17] = {};
-  char response[33] = {};
-  if (generate_kn(sn_hex, response, kn) != 1) return "";
-  unsigned char expanded_kn[32];
-  expand_kn(kn, 16, expanded_kn);
-  _dec(efkn, 32, expanded_kn, 32);
-  if (!bValidXCFK(efkn)) return "";
+  const std::string efkn = InstalledKey();
+  if (efkn.empty()) return "";
   static const char kDigits[] = "0123456789abcdef";
   std::string text;
-  for (int byte = 1; byte < 32; byte += 2) text += {kDigits[efkn[byte] >> 4], kDigits[efkn[byte] & 15]};
+  for (int at = 1; at < 32; at += 2) {
+    const auto byte = static_cast<unsigned char>(efkn[at]);
+    text += {kDigits[byte >> 4], kDigits[byte & 15]};
+  }
   return text;
 }
 
