@@ -188,6 +188,13 @@ int Box(CWnd* owner, const std::string& text, const std::string& caption, UINT t
 // Dispatches every pending window message of the thread, so that a window stays responsive between files.
 void PumpMessages();
 
+// ---- The filter driver (driver_state.cc): nothing is decrypted or recovered while it may be loaded.
+// Whether its service "Morvel" may run: a service manager that does not answer, or a status that does not read,
+// counts as running; a service that does not exist does not run.
+bool DriverServiceMayRun();
+// That, or "GinaDLL" still names the logon component, which loads the driver at the next logon.
+bool DriverMayBeActive();
+
 // ---- The install's records (setup_values.cc, key_check.cc).
 // The disk-state flag "Decrypted", when it can be read (at most 3 characters); setting it.
 std::optional<std::string> ReadDecryptedFlag();

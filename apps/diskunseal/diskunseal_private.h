@@ -30,9 +30,6 @@ KernelStartState ReadKernelStartState();
 void PrepareSecondStart();
 
 // ---- start/driver_guard.cc
-// Whether the filter driver may still be loaded: its service "Morvel" runs, or Winlogon's "GinaDLL" still names the
-// logon component that loads it.
-bool DriverMayBeActive();
 // Puts the system's own logon back, says so and asks for the restart that unloads the driver; ends the process.
 void RefuseWhileDriverActive();
 

@@ -2,7 +2,7 @@
 // administrator check: a user may start it by hand at any time, and it only ever writes copies. It does not start
 // while the filter driver's service runs.
 #include "afxwin.h"
-#include "driver_check.h"
+#include "conversion.h"
 #include "recovery_dlg.h"
 
 namespace {
@@ -19,7 +19,7 @@ class CRecoverKitApp : public CWinApp {
 CRecoverKitApp theApp;
 
 BOOL CRecoverKitApp::InitInstance() {
-  if (tavik::recoverkit::DriverServiceRuns()) {
+  if (tavik::conversion::DriverServiceMayRun()) {
     MessageBoxA(nullptr, kDriverRuns, "File Recovery Tool", MB_OK | MB_ICONEXCLAMATION);
     ExitProcess(1);
   }

@@ -11,7 +11,6 @@
 #include "removal.h"
 #include "setupcore.h"
 #include "tokenio.h"
-#include "winsvc.h"
 
 namespace tavik::diskseal {
 namespace {
@@ -40,26 +39,6 @@ constexpr conversion::HandOverTexts kHandOver = {
 };
 
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-bool ServiceRuns(const char* name) {
-  const SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
-  if (manager == nullptr) return false;
-  bool runs = false;
-  if (const SC_HANDLE service = OpenServiceA(manager, name, SERVICE_QUERY_STATUS)) {
-    SERVICE_STATUS status = {};
-    runs = QueryServiceStatus(service, &status) && status.dwCurrentState != SERVICE_STOPPED;
-    CloseServiceHandle(service);
-  }
-  CloseServiceHandle(manager);
-  return runs;
-}
-
-bool LogonGateInstalled() {
-  char gina[MAX_PATH] = {};
-  return getRegStrData(gina, sizeof gina, HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon",
-                       "GinaDLL") &&
-         _stricmp(gina, "logongate.dll") == 0;
-}
 
 std::string RenameFailure(const std::string& temporary, const std::string& file) {
   return "Rename failure.\r\nPlease rename this file\r\n" + temporary + "\r\nto this file\r\n" + file;
@@ -93,7 +72,7 @@ void GiveUp::ListFailed(const std::string& path) {
 }
 
 bool GiveUp::DriverInactive() {
-  if (!ServiceRuns("Morvel") && !LogonGateInstalled()) return true;
+  if (!conversion::DriverMayBeActive()) return true;
   if (!setWinLogonKey("GinaDLL", "msgina.dll")) Box(owner_, "Failed to reset Gina.", kCaption, MB_OK | MB_ICONERROR);
   Box(owner_, kRestartFirst, kCaption, MB_OK | MB_ICONWARNING);
   return false;

@@ -39,7 +39,7 @@ BOOL CBackdropDlg::RunUninstallPhase() {
   }
   switch (ReadKernelStartState()) {
     case kSecondStart: {
-      if (DriverMayBeActive()) RefuseWhileDriverActive();
+      if (conversion::DriverMayBeActive()) RefuseWhileDriverActive();
       // Armed before anything is decrypted, so that a run cut short starts again at the next start of Windows.
       conversion::ArmRunSetup(kProgram);
       CDiskunsealDlg main;
