@@ -42,8 +42,6 @@ constexpr char kWinlogonKey[] = "Software\\Microsoft\\Windows NT\\CurrentVersion
 constexpr int kPhaseTwo = 129, kCreatePassword = 134, kMainDialog = 102, kMessage = 135, kResume = 136;
 constexpr int kNewPassword = 1000, kRetypePassword = 1001, kPasswordEdit = 1016, kContinueChoice = 1008;
 
-std::string InInstallFolder(const std::string& name) { return std::string(kInstallFolder) + "\\" + name; }
-
 std::string Bytes(size_t length, uint32_t seed) {
   std::mt19937 generator(seed);
   std::string bytes(length, '\0');
@@ -57,22 +55,6 @@ void MakeFolders(const std::string& path) {
   }
 }
 
-
-
-std::vector<std::string> SortedLines(const std::string& text) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (!line.empty()) lines.push_back(line);
-    start = end + 1;
-  }
-  std::sort(lines.begin(), lines.end());
-  return lines;
-}
 
 void SetText(HKEY root, const char* key, const char* name, const std::string& text) {
   HKEY opened = nullptr;
@@ -196,6 +178,23 @@ std::string InstalledKey() {
   expand_kn(kn, 16, expanded_kn);
   _dec(efkn, 32, expanded_kn, 32);
   return bValidXCFK(efkn) ? std::string(reinterpret_cast<char*>(efkn), 33) : "";
+}
+
+std::string InInstallFolder(const std::string& name) { return std::string(kInstallFolder) + "\\" + name; }
+
+std::vector<std::string> SortedLines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!line.empty()) lines.push_back(line);
+    start = end + 1;
+  }
+  std::sort(lines.begin(), lines.end());
+  return lines;
 }
 
 std::optional<std::string> OnDisk(const std::string& path) {

@@ -122,6 +122,10 @@ class InstallMachine {
   std::array<uint8_t, 64> clean_password_block_ = {};  // what the token holds before any password is set
 };
 
+// A file of the install folder; a text's non-empty lines, without their CR, sorted.
+std::string InInstallFolder(const std::string& name);
+std::vector<std::string> SortedLines(const std::string& text);
+
 // The machine's files and registry as this process (entered in the machine) writes and reads them: a file written
 // (its folders made), a file read (nullopt when it does not open), a value as "<type>:<bytes>" ("-" when it is not
 // there), and a program or library of the build put on the drive as the outside installer puts it (executable).

@@ -36,22 +36,9 @@ constexpr int kUnsealReport = 139, kUnsealReadReport = 1010, kCompleteDecryption
 constexpr int kSealMain = 102, kSealPassword = 1016, kSealMessage = 135, kResume = 136, kChooseDecrypt = 1007;
 constexpr int kSealReport = 137, kSealReadReport = 1005, kCompleteUninstall = 1009;
 
-std::string InInstallFolder(const std::string& name) { return std::string(kInstallFolder) + "\\" + name; }
-
 std::string Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (!line.empty()) lines.push_back(line);
-    start = end + 1;
-  }
-  std::sort(lines.begin(), lines.end());
   std::string joined;
-  for (const std::string& line : lines) joined += line + "\n";
+  for (const std::string& line : SortedLines(text)) joined += line + "\n";
   return joined;
 }
 
