@@ -2,7 +2,6 @@
 // the machine's state says they will go, and the end state.
 #include "uninstall_machine.h"
 
-#include <algorithm>
 #include <cctype>
 #include <stdexcept>
 
