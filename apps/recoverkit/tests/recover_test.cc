@@ -117,6 +117,23 @@ class RecoverTest : public ::testing::Test {
     script.Dialog(kDialog).Click(IDCANCEL);
     Run(script, 0);
   }
+  // One click on "Recover My Files" that shows `refusals` (each a list's box), then the success box or the one that
+  // says some files were not recovered; afterwards exactly the `recovered` ones among `originals` have a ".H2K"
+  // copy, equal to their original.
+  void RecoverExpecting(const std::vector<std::string>& refusals, bool success,
+                        const std::vector<std::string>& recovered,
+                        const std::vector<std::pair<std::string, const Bytes*>>& originals) {
+    xp::ui::Script script = Click();
+    for (const std::string& refusal : refusals) {
+      script.ExpectBox(kListCaption, refusal, MB_OK | MB_ICONEXCLAMATION).Answer(IDOK);
+    }
+    script.ExpectBox(kCaption, success ? kSuccess : kSome).Answer(IDOK);
+    Recover(script);
+    for (const auto& [path, original] : originals) {
+      const bool listed = std::find(recovered.begin(), recovered.end(), path) != recovered.end();
+      EXPECT_EQ(Get(path + ".H2K"), listed ? std::optional<Bytes>(*original) : std::nullopt) << path;
+    }
+  }
   // Runs recoverkit with `script` as it stands; it must end with `exit_code`.
   void Run(const xp::ui::Script& script, int exit_code) {
     const size_t first = xp::test::UiJournal(machine_.root()).size();
@@ -318,16 +335,7 @@ TEST_F(RecoverTest, AListThatIsRefusedOrMissingCountsAsYouWouldExpect) {
     DeleteFileA((file + ".H2K").c_str());
     DeleteFileA((other + ".H2K").c_str());
     for (const auto& [name, content] : c.lists) Put(Install(name), content);
-    xp::ui::Script script = Click();
-    for (const std::string& refusal : c.refusals) {
-      script.ExpectBox(kListCaption, refusal, MB_OK | MB_ICONEXCLAMATION).Answer(IDOK);
-    }
-    script.ExpectBox(kCaption, c.success ? kSuccess : kSome).Answer(IDOK);
-    Recover(script);
-    for (const auto& [path, original] : {std::pair{file, &plain}, std::pair{other, &plain_other}}) {
-      const bool listed = std::find(c.recovered.begin(), c.recovered.end(), path) != c.recovered.end();
-      EXPECT_EQ(Get(path + ".H2K"), listed ? std::optional<Bytes>(*original) : std::nullopt) << path;
-    }
+    RecoverExpecting(c.refusals, c.success, c.recovered, {{file, &plain}, {other, &plain_other}});
   }
 }
 
@@ -370,16 +378,7 @@ TEST_F(RecoverTest, OnlyListsWrittenSinceTheLastBlockOfAnotherKeyAreRead) {
     Put(Install("MorvelSpecials.txt"), other + "\n");
     SetWriteTime(Install("MorvelSpecials1.txt"), c.first_list_written);
     SetWriteTime(Install("MorvelSpecials.txt"), c.giveup_list_written);
-    xp::ui::Script script = Click();
-    for (const std::string& refusal : c.refusals) {
-      script.ExpectBox(kListCaption, refusal, MB_OK | MB_ICONEXCLAMATION).Answer(IDOK);
-    }
-    script.ExpectBox(kCaption, c.success ? kSuccess : kSome).Answer(IDOK);
-    Recover(script);
-    for (const auto& [path, original] : {std::pair{file, &plain}, std::pair{other, &plain_other}}) {
-      const bool listed = std::find(c.recovered.begin(), c.recovered.end(), path) != c.recovered.end();
-      EXPECT_EQ(Get(path + ".H2K"), listed ? std::optional<Bytes>(*original) : std::nullopt) << path;
-    }
+    RecoverExpecting(c.refusals, c.success, c.recovered, {{file, &plain}, {other, &plain_other}});
   }
 }
 
